@@ -1,0 +1,41 @@
+#include "core/file_buffer.h"
+
+#include <sys/mman.h>
+
+#include <cstring>
+
+#include "core/image_state.h"
+
+namespace vs {
+
+FileBuffer::~FileBuffer() { release(); }
+
+void FileBuffer::release() {
+    if (data_) munmap(data_, capacity_);
+    data_ = nullptr;
+    size_ = capacity_ = dirty_ = 0;
+}
+
+bool FileBuffer::prepare(uint64_t fileLength) {
+    const uint64_t needed = fileLength + spareRoomBytes;
+    if (data_ && needed <= capacity_) {
+        // Old file bytes between the new end and the old end must read as zeros again.
+        if (dirty_ > fileLength) std::memset(data_ + fileLength, 0, dirty_ - fileLength);
+        dirty_ = 0;
+        size_ = needed;
+        return true;
+    }
+    release();
+    void* block = mmap(nullptr, needed, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) return false;
+    data_ = static_cast<uint8_t*>(block);
+    size_ = capacity_ = needed;
+    dirty_ = 0;
+    return true;
+}
+
+void FileBuffer::noteWritten(uint64_t n) {
+    if (n > dirty_) dirty_ = n;
+}
+
+}  // namespace vs

@@ -1,0 +1,333 @@
+#include "core/header.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/byte_reader.h"
+#include "core/element_search.h"
+#include "core/jpeg_frame.h"
+
+namespace vs {
+
+namespace {
+
+// The tag patterns the scan looks for, as the four tag bytes read little-endian. A big-endian
+// data set stores each 16-bit half with its bytes swapped.
+enum TagPattern : uint32_t {
+    leTransferSyntax = 0x00100002, beTransferSyntax = 0x10000200,
+    leSamplesPerPixel = 0x00020028, beSamplesPerPixel = 0x02002800,
+    lePhotometric = 0x00040028, bePhotometric = 0x04002800,
+    leNumberOfFrames = 0x00080028, beNumberOfFrames = 0x08002800,
+    leRows = 0x00100028, beRows = 0x10002800,
+    leColumns = 0x00110028, beColumns = 0x11002800,
+    leBitsAllocated = 0x01000028, beBitsAllocated = 0x00012800,
+    lePixelRepresentation = 0x01030028, bePixelRepresentation = 0x03012800,
+    lePixelData = 0x00107FE0, bePixelData = 0x1000E07F,
+};
+
+enum SeenFlag : uint32_t {
+    seenSamplesPerPixel = 1, seenRows = 2, seenColumns = 4, seenBitsAllocated = 8, seenPixelData = 16,
+};
+constexpr uint32_t seenImageElements = seenRows | seenColumns | seenBitsAllocated | seenPixelData;
+
+enum Photometric : int { monochrome1 = 0, monochrome2 = 1, photometricNotGiven = 2, photometricOther = 4 };
+
+// What the scan found for one byte order.
+struct CandidateSet {
+    bool bigEndian = false;
+    uint32_t flags = 0;
+    int samplesPerPixel = 1;
+    int photometric = photometricNotGiven;
+    uint32_t frames = 1;
+    uint16_t rows = 0, columns = 0, bitsAllocated = 0;
+    int pixelRepresentation = -1;
+    uint32_t pixelValueOffset = 0, pixelLength = 0;
+};
+
+// Item and delimiter tags of encapsulated pixel data (PS3.5 A.4), read little-endian.
+constexpr uint32_t itemTag = 0xE000FFFE;
+constexpr uint32_t sequenceDelimiterTag = 0xE0DDFFFE;
+constexpr uint32_t itemDelimiterTag = 0xE00DFFFE;
+constexpr uint16_t jpegStartOfImage = 0xD8FF;  // FF D8 read little-endian
+
+class HeaderScan {
+public:
+    HeaderScan(Viewer& v) : v_(v), in_(v.file.data(), v.file.size()) { big_.bigEndian = true; }
+
+    // Walks the first bytes of the file, two at a time, until 80,000 offsets in a row held
+    // nothing accepted.
+    void walk() {
+        uint32_t idle = 0;
+        for (uint32_t p = 0; p < headerScanBytes; p += 2) {
+            const bool accepted = visit(p, in_.le32(p));
+            if (accepted) idle = 0;
+            if (idle > headerScanGiveUp) break;
+            ++idle;
+        }
+    }
+
+    CandidateSet* chosen() {
+        if (little_.flags >= (seenImageElements)) return &little_;
+        if (big_.flags >= (seenImageElements)) return &big_;
+        return nullptr;
+    }
+
+private:
+    int16_t signed16(const CandidateSet& set, uint32_t at) const {
+        return int16_t(set.bigEndian ? in_.be16(at) : in_.le16(at));
+    }
+    uint32_t number32(const CandidateSet& set, uint32_t at) const {
+        return set.bigEndian ? in_.be32(at) : in_.le32(at);
+    }
+
+    bool visit(uint32_t p, uint32_t w) {
+        switch (w) {
+            case leTransferSyntax: return transferSyntax(little_, p, w);
+            case beTransferSyntax: return transferSyntax(big_, p, w);
+            case leSamplesPerPixel: return samplesPerPixel(little_, p);
+            case beSamplesPerPixel: return samplesPerPixel(big_, p);
+            case lePhotometric: return photometric(little_, p);
+            case bePhotometric: return photometric(big_, p);
+            case leNumberOfFrames: return numberOfFrames(little_, p);
+            case beNumberOfFrames: return numberOfFrames(big_, p);
+            case leRows: return dimension(little_, p, 0, seenRows, little_.rows);
+            case beRows: return dimension(big_, p, 0, seenRows, big_.rows);
+            case leColumns: return dimension(little_, p, seenRows, seenColumns, little_.columns);
+            case beColumns: return dimension(big_, p, seenRows, seenColumns, big_.columns);
+            case leBitsAllocated:
+                return dimension(little_, p, seenRows | seenColumns, seenBitsAllocated, little_.bitsAllocated);
+            case beBitsAllocated:
+                return dimension(big_, p, seenRows | seenColumns, seenBitsAllocated, big_.bitsAllocated);
+            case lePixelRepresentation: pixelRepresentation(little_, p); return false;
+            case bePixelRepresentation: pixelRepresentation(big_, p); return false;
+            case lePixelData: return pixelData(little_, p);
+            case bePixelData: return pixelData(big_, p);
+            default: return false;
+        }
+    }
+
+    // (0002,0010): the transfer syntax decides the compression; the byte order is decided by
+    // which candidate set ends up complete.
+    bool transferSyntax(CandidateSet& set, uint32_t p, uint32_t pattern) {
+        if (set.flags & 0x1E) return false;
+        char uid[257];
+        uid[256] = 0;
+        findElement(pattern, vrOf("UI"), in_.data() + p, 30, uid, 256, false, in_.length() - p);
+        if (std::strncmp(uid, "1.2.840.10008.1.2.", 18) != 0) return true;
+        if (uid[18] == '4') {
+            v_.image.compression = compressionJpeg;
+            uid[22] = 0;
+            short process = 0;
+            if (std::sscanf(uid + 20, "%hd", &process) == 1 && process >= 65)
+                v_.image.compression = compressionLosslessJpeg;
+        } else if (uid[18] == '5') {
+            v_.image.compression = compressionRle;
+        }
+        return true;
+    }
+
+    bool samplesPerPixel(CandidateSet& set, uint32_t p) {
+        if (set.flags & 0x1F) return false;
+        set.samplesPerPixel = signed16(set, p + 8);
+        set.flags |= seenSamplesPerPixel;
+        return true;
+    }
+
+    bool photometric(CandidateSet& set, uint32_t p) {
+        if (set.flags & 0x1E) return false;
+        if (in_.le32(p + 14) == 0x454D4F52) {  // "ROME" of "MONOCHROME1" / "MONOCHROME2"
+            const uint8_t kind = in_.byte(p + 18);
+            if (kind == '2') set.photometric = monochrome2;
+            else if (kind == '1') set.photometric = monochrome1;
+        } else {
+            set.photometric = photometricOther;
+        }
+        return true;
+    }
+
+    // (0028,0008) IS: up to three digits are read.
+    bool numberOfFrames(CandidateSet& set, uint32_t p) {
+        if (set.flags & 0x1E) return false;
+        auto isDigit = [](uint8_t c) { return c >= '0' && c <= '9'; };
+        char digits[4] = {char(in_.byte(p + 8)), 0, 0, 0};
+        if (isDigit(in_.byte(p + 9))) {
+            digits[1] = char(in_.byte(p + 9));
+            if (isDigit(in_.byte(p + 10))) digits[2] = char(in_.byte(p + 10));
+        }
+        set.frames = uint32_t(std::atol(digits));
+        return true;
+    }
+
+    // Rows, columns and bits allocated, each accepted only in that order.
+    bool dimension(CandidateSet& set, uint32_t p, uint32_t seenBefore, uint32_t seen, uint16_t& value) {
+        if ((set.flags & 0x1E) != seenBefore) return false;
+        value = uint16_t(signed16(set, p + 8));
+        set.flags |= seen;
+        return true;
+    }
+
+    // (0028,0103): the first one after bits allocated belongs to the image; an icon image
+    // sequence further on carries its own.
+    void pixelRepresentation(CandidateSet& set, uint32_t p) {
+        if (!(set.flags & seenBitsAllocated) || set.pixelRepresentation >= 0) return;
+        set.pixelRepresentation = signed16(set, p + 8) != 0 ? 1 : 0;
+    }
+
+    // (7FE0,0010): every later pattern replaces the earlier one, so the image's own pixel data
+    // wins over an icon's that came before it.
+    bool pixelData(CandidateSet& set, uint32_t p) {
+        if ((set.flags & 0x0E) != 0x0E) return false;
+        set.flags |= seenPixelData;
+        const uint8_t c0 = in_.byte(p + 4), c1 = in_.byte(p + 5);
+        if (c0 == 'O' && (c1 == 'W' || c1 == 'B')) {
+            set.pixelLength = number32(set, p + 8);
+            set.pixelValueOffset = p + 12;
+        } else {
+            set.pixelLength = number32(set, p + 4);
+            set.pixelValueOffset = p + 8;
+        }
+        return true;
+    }
+
+    Viewer& v_;
+    ByteReader in_;
+    CandidateSet little_;
+    CandidateSet big_;
+};
+
+// Uncompressed pixel data must hold exactly the frames, or the frames plus 1,024 bytes that
+// some writers leave. DICOM pads an odd-length value with one byte (PS3.5 7.1.1), so an odd
+// expected length may be declared one byte longer.
+bool nativeLengthMatches(const CandidateSet& set) {
+    const uint32_t expected = (uint32_t(set.bitsAllocated) * set.columns * set.rows * set.frames) >> 3;
+    if (expected == set.pixelLength || expected == set.pixelLength - pixelDataAllowance) return true;
+    return (expected & 1) && set.pixelLength == expected + 1;
+}
+
+// The frames must lie inside the file buffer (the file and its spare room), counted without
+// wrapping; the sample reader may read 4 bytes at the last sample.
+bool nativeFramesFit(const Viewer& v, const CandidateSet& set) {
+    const uint64_t samples = uint64_t(set.columns) * set.rows * set.frames;
+    if (samples > UINT32_MAX) return false;
+    const uint64_t bytes = (samples * set.bitsAllocated + 7) / 8;
+    return uint64_t(set.pixelValueOffset) + bytes + 4 <= v.file.size();
+}
+
+uint16_t scanPhase(Viewer& v) {
+    ImageState& image = v.image;
+    image.compression = compressionNone;
+    image.bigEndian = 0;
+    v.animationPlaying = 0;
+    v.host->stopAnimationTimer();
+    v.host->hideAnimationControl();
+
+    HeaderScan scan(v);
+    scan.walk();
+    if (image.compression == compressionLosslessJpeg) return 0;
+    v.currentPicture.reset();
+
+    CandidateSet* found = scan.chosen();
+    if (!found) return 0;
+    CandidateSet& set = *found;
+    if (set.frames == 0) set.frames = 1;
+    if (set.samplesPerPixel > 1) return 0;  // colour
+    if (set.bitsAllocated >= 24) return 0;  // beyond the sample masks
+    if (set.rows == 0 || set.columns == 0) return 0;
+    if (image.compression == compressionNone && (!nativeLengthMatches(set) || !nativeFramesFit(v, set)))
+        return 0;
+    if (set.photometric == photometricOther) return 0;
+    image.invertMask = set.photometric == monochrome1 ? 255 : 0;
+
+    image.rows = set.rows;
+    image.columns = set.columns;
+    image.bitsAllocated = set.bitsAllocated;
+    image.frameCount = set.frames;
+    image.pixelDataOffset = set.pixelValueOffset;
+    image.bigEndian = set.bigEndian ? 1 : 0;
+    image.pixelRepresentation = int16_t(set.pixelRepresentation);
+
+    image.currentFrame = 0;
+    image.pixelsPerFrame = uint32_t(image.columns) * image.rows;
+    image.pixelMask = pixelMaskTable[image.bitsAllocated / 4];
+    // Samples deeper than 12 bits are two's complement unless (0028,0103) says unsigned.
+    image.signBit = image.bitsAllocated > 12 && set.pixelRepresentation != 0
+                        ? 1u << (image.bitsAllocated - 1)
+                        : 0;
+    image.pixelData = v.file.data() + image.pixelDataOffset;
+
+    if (image.compression == compressionJpeg && image.bitsAllocated == 16) return 0;
+    return 1;
+}
+
+uint16_t finishPhase(Viewer& v) {
+    ImageState& image = v.image;
+    image.frameCount = buildFrameOffsets(v, image.pixelDataOffset);
+    if (image.frameCount == 0) return 0;
+    if (image.compression == compressionJpeg) decodeJpegFrame(v);
+
+    char title[64];
+    if (image.frameCount > 1)
+        std::snprintf(title, sizeof title, "Dicom Image - Frame %u", image.currentFrame + 1);
+    else
+        std::snprintf(title, sizeof title, "Dicom Image");
+    v.host->setImageWindowTitle(title);
+
+    if (image.frameCount > 1 && !v.batchMode)
+        v.host->prepareAnimationControl(image.frameCount, image.currentFrame);
+    return 1;
+}
+
+// Encapsulated pixel data: every item holds one frame (RLE: after the offset table; JPEG:
+// items that begin with a start-of-image marker). Every byte is looked at, not only element
+// boundaries.
+uint32_t findFragments(Viewer& v, uint32_t pixelDataOffset) {
+    const ByteReader in(v.file.data(), v.file.size());
+    const bool rle = v.image.compression == compressionRle;
+    const uint32_t fileLength = v.image.fileLength;
+    constexpr uint32_t mostFrames = frameTableEntries - 1;  // the last entry is the end entry
+    uint32_t* entry = v.frameOffsets.data();
+    uint32_t count = 0;
+    int64_t endRecordedAt = -1;
+    bool offsetTableSkipped = false;
+
+    const uint8_t* base = v.file.data();
+    for (uint32_t q = pixelDataOffset; q < fileLength;) {
+        // Every tag of interest starts with FE FF.
+        const void* hit = std::memchr(base + q, 0xFE, fileLength - q);
+        if (!hit) break;
+        q = uint32_t(static_cast<const uint8_t*>(hit) - base);
+        const uint32_t w = in.le32(q);
+        if (w == itemTag) {
+            const bool isFrame = rle ? offsetTableSkipped : in.le16(q + 8) == jpegStartOfImage;
+            offsetTableSkipped = true;
+            if (isFrame && count < mostFrames) entry[count++] = q + 8;
+        } else if ((w == sequenceDelimiterTag || w == itemDelimiterTag) && in.le16(q + 8) == 0) {
+            entry[count] = q;
+            endRecordedAt = count;
+        }
+        ++q;
+    }
+    // Without a delimiter after the last frame, the file's end bounds it.
+    if (count > 0 && endRecordedAt != int64_t(count)) entry[count] = fileLength;
+    return count;
+}
+
+}  // namespace
+
+uint32_t buildFrameOffsets(Viewer& v, uint32_t pixelDataOffset) {
+    const ImageState& image = v.image;
+    if (image.compression == compressionNone) {
+        for (uint32_t i = 0; i <= image.frameCount; ++i) v.frameOffsets[i] = i * image.pixelsPerFrame;
+        return image.frameCount;
+    }
+    // No big-endian compressed transfer syntax exists.
+    if (image.bigEndian) return 0;
+    return findFragments(v, pixelDataOffset);
+}
+
+uint16_t interpretHeader(Viewer& v, uint16_t phase) {
+    return phase == headerScan ? scanPhase(v) : finishPhase(v);
+}
+
+}  // namespace vs

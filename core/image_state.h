@@ -1,0 +1,52 @@
+// The one record of the image now in memory, and the limits that guard it.
+#pragma once
+
+#include <cstdint>
+
+namespace vs {
+
+enum CompressionKind : uint16_t {
+    compressionNone = 0,
+    compressionJpeg = 1,          // baseline/extended JPEG, decoded by the platform
+    compressionLosslessJpeg = 2,  // only seen during the header scan, which refuses it
+    compressionRle = 3,
+};
+
+inline constexpr uint32_t smallestFileBytes = 300;
+inline constexpr int64_t largestFileBytes = 3000000000LL;
+inline constexpr uint32_t largestPixelsPerFrame = 36000000;  // a frame must have fewer samples
+inline constexpr uint32_t headerScanBytes = 240000;
+inline constexpr uint32_t headerScanGiveUp = 80000;  // offsets in a row without an accepted element
+inline constexpr uint32_t spareRoomBytes = 20000000;  // zero bytes behind every loaded file
+inline constexpr uint32_t frameTableEntries = 65536;
+inline constexpr uint32_t pixelDataAllowance = 1024;  // extra bytes some writers leave after the frames
+
+struct ImageState {
+    uint32_t frameCount = 1;
+    uint32_t currentFrame = 0;
+    uint16_t bitsAllocated = 8;
+    uint16_t columns = 1;
+    uint16_t rows = 1;
+    uint32_t pixelsPerFrame = 0;
+    uint32_t pixelMask = 0;
+    uint32_t signBit = 0;
+    uint32_t invertMask = 0;
+    uint16_t bigEndian = 0;
+    uint16_t compression = compressionNone;
+    uint32_t pixelDataOffset = 0;
+    const uint8_t* pixelData = nullptr;
+    uint32_t fileLength = 0;
+    double rescaleIntercept = 0.0;
+    double rescaleSlope = 0.0;
+    uint32_t rescaleFlags = 0;
+    float fileWindowCenter = 0.0f;
+    float fileWindowWidth = 0.0f;
+    uint16_t fileWindowFlags = 0;
+    // (0028,0103): 0 unsigned, 1 signed, -1 when the file does not say.
+    int16_t pixelRepresentation = -1;
+};
+
+// pixelMask by bitsAllocated / 4; depths of 24 bits and more are refused by the header scan.
+inline constexpr uint32_t pixelMaskTable[6] = {0x0, 0xF, 0xFF, 0xFFF, 0xFFFF, 0xFFFFF};
+
+}  // namespace vs

@@ -1,0 +1,77 @@
+// All process-wide state of the viewer in one record. The program has one; tests make many.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/file_buffer.h"
+#include "core/host.h"
+#include "core/image_state.h"
+#include "core/picture.h"
+#include "core/window_state.h"
+
+namespace vs {
+
+inline constexpr size_t pathCapacity = 2048;  // paths are cut to pathCapacity - 1 characters
+inline constexpr size_t displayBufferBytes = 34000300;
+
+enum LoadProgress : uint32_t { loadIdle = 0, loadReading = 1, loadAborted = 2 };
+enum AppState : uint32_t { appLoaded = 0, appStarting = 1, appClosing = 99 };
+
+enum OutputFormat : uint16_t {
+    formatTiff8 = 0,
+    formatTiff16 = 1,
+    formatBmp = 2,
+    formatRaw = 3,
+};
+
+struct Viewer {
+    Host* host = nullptr;
+    PictureDecoder* pictureDecoder = nullptr;
+
+    ImageState image;
+    WindowState window;
+    FileBuffer file;
+    std::vector<uint32_t> frameOffsets = std::vector<uint32_t>(frameTableEntries, 0);
+    // 8-bit pixels, rows of window.displayStride bytes. Grows (never shrinks) when a frame
+    // needs more than its start size.
+    std::vector<uint8_t> display = std::vector<uint8_t>(displayBufferBytes, 0);
+    // The picture decoded from the current JPEG frame, if any.
+    std::unique_ptr<Picture> currentPicture;
+
+    // Paths: the one to open next, its folder (with the trailing separator) and name, and
+    // the file now in memory.
+    std::string pathBuffer;
+    std::string currentDirectory;
+    std::string currentFileName;
+    std::string loadedPath;
+
+    int64_t fileLength64 = 0;
+    uint16_t loadBusy = 0;
+    uint32_t loadProgressState = loadIdle;
+    uint32_t appState = appStarting;
+    uint16_t batchMode = 0;
+    uint16_t animationPlaying = 0;
+    uint16_t middleDragging = 0;
+    uint16_t leftDragging = 0;
+    uint16_t loadOnOpen = 0;
+    uint16_t outputFormat = formatTiff8;
+
+    // Zoom and fitting of the image window.
+    double zoomFactor = 1.0;
+    double appliedZoom = 0.0;
+    uint16_t autoZoom = 1;
+    uint16_t fitInProgress = 0;
+    int16_t screenWidth = 1280;
+    int16_t screenHeight = 1024;
+
+    // Contrast drag: sample values per pixel of mouse movement.
+    double contrastDragScale = 0.0;
+    // Slice thickness and spacing between slices of the last information text.
+    float sliceThickness = 0.0f;
+    float sliceSpacing = 0.0f;
+};
+
+}  // namespace vs

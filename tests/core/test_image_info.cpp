@@ -1,0 +1,136 @@
+// The information panel's five lines and the rescale and stored window read with them.
+#include <gtest/gtest.h>
+
+#include "core/loader.h"
+#include "tests/support/dicom_builder.h"
+#include "tests/support/recording_host.h"
+
+namespace vs {
+namespace {
+
+using testing::DicomBuilder;
+using testing::ImageSpec;
+using testing::makeImage;
+using testing::Syntax;
+
+struct Info {
+    std::map<int, std::string> lines;
+    ImageState image;
+};
+
+Info infoOf(const std::vector<uint8_t>& bytes) {
+    testing::TempDir dir;
+    testing::TestViewer t;
+    EXPECT_EQ(t.load(dir, "image.dcm", bytes), loadDone);
+    return {t.host.lines, t.v().image};
+}
+
+ImageSpec ctSpec(Syntax syntax) {
+    ImageSpec spec;
+    spec.syntax = syntax;
+    spec.rows = spec.columns = 8;
+    spec.patientName = "Doe^John";
+    spec.birthDate = "19700101";
+    spec.patientId = "ID42";
+    spec.studyDate = "20240315";
+    spec.studyTime = "101530.123456";
+    spec.studyDescription = "CHEST";
+    spec.protocolName = "Thorax routine";
+    spec.instanceNumber = "17";
+    spec.pixelSpacing = "0.5\\0.5";
+    spec.sliceThickness = "5";
+    spec.sliceLocation = "-120.5";
+    spec.rescaleIntercept = -1024;
+    spec.rescaleSlope = 1;
+    spec.windowCenter = "40\\400";
+    spec.windowWidth = "400\\1500";
+    return spec;
+}
+
+TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
+    for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
+        SCOPED_TRACE(int(syntax));
+        const Info info = infoOf(makeImage(ctSpec(syntax)));
+        EXPECT_EQ(info.lines.at(controlPatientLine), "Doe^John  19700101 ID42");
+        EXPECT_EQ(info.lines.at(controlDateLine), "20240315 101530 Slice#:17");
+        EXPECT_EQ(info.lines.at(controlStudyLine), "CHEST  Thorax routine");  // CS padded to even
+        EXPECT_EQ(info.lines.at(controlImageLine), "8 x 8 Pixels,  16 Bit, 1 Frame");
+        EXPECT_EQ(info.lines.at(controlPixsizeLine), "0.5000\\0.5000\\5.00 mm  Pos:-120.5");
+        EXPECT_DOUBLE_EQ(info.image.rescaleIntercept, -1024.0);
+        EXPECT_DOUBLE_EQ(info.image.rescaleSlope, 1.0);
+        EXPECT_EQ(info.image.fileWindowFlags, 3);
+        EXPECT_FLOAT_EQ(info.image.fileWindowCenter, 40.0f);
+        EXPECT_FLOAT_EQ(info.image.fileWindowWidth, 400.0f);
+    }
+}
+
+TEST(ImageInfo, PixsizeFormats) {
+    auto pixsize = [](const std::string& spacing, const std::string& thickness, const std::string& between,
+                      const std::string& location) {
+        ImageSpec spec;
+        spec.pixelSpacing = spacing;
+        spec.sliceThickness = thickness;
+        spec.spacingBetweenSlices = between;
+        spec.sliceLocation = location;
+        return infoOf(makeImage(spec)).lines.at(controlPixsizeLine);
+    };
+    EXPECT_EQ(pixsize("0.7", "", "", ""), "0.7000 mm");
+    EXPECT_EQ(pixsize("0.7", "", "", "12"), "0.7000 mm");
+    EXPECT_EQ(pixsize("0.5\\0.25", "", "", ""), "0.5000\\0.2500 mm");
+    EXPECT_EQ(pixsize("0.5\\0", "", "", "12"), "0.5000 mm  Pos:12");
+    EXPECT_EQ(pixsize("0.5\\0.5", "2", "3", ""), "0.5000\\0.5000\\2.00\\3.00 mm");
+    EXPECT_EQ(pixsize("0.5\\0.5", "", "3", ""), "0.5000\\0.5000\\3.00 mm");
+    // A thickness that holds no number counts as none.
+    EXPECT_EQ(pixsize("0.5\\0.5", "abc", "", ""), "0.5000\\0.5000 mm");
+    EXPECT_EQ(pixsize("", "2", "", ""), "");
+}
+
+TEST(ImageInfo, RescaleAndWindowEdgeCases) {
+    ImageSpec spec;
+    spec.rescaleSlope = 2;  // alone it is ignored
+    spec.windowCenter = "  -600 ";
+    Info info = infoOf(makeImage(spec));
+    EXPECT_DOUBLE_EQ(info.image.rescaleSlope, 1.0);
+    EXPECT_DOUBLE_EQ(info.image.rescaleIntercept, 0.0);
+    EXPECT_EQ(info.image.rescaleFlags, 3u);
+    EXPECT_EQ(info.image.fileWindowFlags, 1);
+    EXPECT_FLOAT_EQ(info.image.fileWindowCenter, -600.0f);
+
+    spec.windowCenter = "";
+    spec.rescaleIntercept = 10;
+    info = infoOf(makeImage(spec));
+    EXPECT_EQ(info.image.fileWindowFlags, 0);
+    EXPECT_DOUBLE_EQ(info.image.rescaleSlope, 2.0);
+    EXPECT_DOUBLE_EQ(info.image.rescaleIntercept, 10.0);
+}
+
+TEST(ImageInfo, MissingAndFarAwayElements) {
+    // No name: the line starts with the birth date.
+    ImageSpec spec;
+    spec.birthDate = "19800202";
+    spec.patientId = "X1";
+    spec.frames = 3;
+    spec.bitsAllocated = 16;
+    spec.rows = spec.columns = 16;
+    spec.encoding = ImageSpec::Encoding::rle;
+    Info info = infoOf(makeImage(spec));
+    EXPECT_EQ(info.lines.at(controlPatientLine), "19800202 X1");
+    EXPECT_EQ(info.lines.at(controlDateLine), "");
+    EXPECT_EQ(info.lines.at(controlStudyLine), "");
+    EXPECT_EQ(info.lines.at(controlImageLine), "16 x 16 Pixels,  16 Bit,  3 Frames, Rle");
+
+    // Study description falls back to the body part examined.
+    DicomBuilder body(Syntax::explicitLittle);
+    body.text(0x0018, 0x0015, "CS", "KNEE").us(0x0028, 0x0010, 2).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8);
+    body.pixelData(std::vector<uint8_t>(4, 0), "OB");
+    EXPECT_EQ(infoOf(body.build()).lines.at(controlStudyLine), "KNEE ");
+
+    // Elements after the first 9,000 bytes are not seen.
+    DicomBuilder far(Syntax::explicitLittle);
+    far.raw(0x0009, 0x1001, "OB", std::vector<uint8_t>(9000, 0)).text(0x0010, 0x0010, "PN", "Far^Away");
+    far.us(0x0028, 0x0010, 2).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8).pixelData(std::vector<uint8_t>(4, 0), "OB");
+    EXPECT_EQ(infoOf(far.build()).lines.at(controlPatientLine), "");
+}
+
+}  // namespace
+}  // namespace vs

@@ -1,0 +1,30 @@
+// The desktop program's one context: the viewer state, its host and the windows.
+// Every window gets a reference to it; nothing else is global.
+#pragma once
+
+#include "core/viewer.h"
+
+class QWidget;
+
+namespace vs::ui {
+
+class MainWindow;        // ui/main_window.h: menu, commands, keys, drops, hand-off
+class ImageWindow;       // ui/image_window.h: painting, zoom, fit, scroll
+class AnimationControl;  // ui/animation_control.h
+class OpenDialog;        // ui/open_dialog.h: the file browser with live preview
+class InfoPanel;         // ui/info_panel.h: the five lines, zoom list, contrast buttons, sort
+class BatchBox;          // ui/batch_box.h
+class QtHost;            // ui/qt_host.h: Host over these widgets
+
+struct App {
+    vs::Viewer viewer;
+    QtHost* host = nullptr;
+    MainWindow* mainWindow = nullptr;
+    ImageWindow* imageWindow = nullptr;
+    AnimationControl* animControl = nullptr;
+    OpenDialog* openDialog = nullptr;
+    InfoPanel* infoPanel = nullptr;
+    BatchBox* batchBox = nullptr;
+};
+
+}  // namespace vs::ui
