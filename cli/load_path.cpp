@@ -23,9 +23,10 @@ const std::filesystem::path& startDirectory() {
 }  // namespace
 
 uint16_t loadPath(Viewer& v, const std::string& path) {
-    const std::filesystem::path absolute = std::filesystem::path(path).is_absolute()
-                                               ? std::filesystem::path(path)
-                                               : startDirectory() / path;
+    // Taken before the first load moves the working directory.
+    const std::filesystem::path& start = startDirectory();
+    const std::filesystem::path absolute =
+        std::filesystem::path(path).is_absolute() ? std::filesystem::path(path) : start / path;
     setPath(v.pathBuffer, absolute.lexically_normal().string());
     splitPath(v);
     v.loadedPath.clear();

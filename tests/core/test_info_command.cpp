@@ -79,6 +79,10 @@ TEST(InfoCommand, RelativePathsStayRelativeToTheStartFolder) {
     };
     EXPECT_EQ(statusFrom("/"), 1);
     EXPECT_EQ(statusFrom(dir.path().string()), 0);
+    // A relative path after an absolute one is still read from the start folder.
+    const std::string mixed = "cd " + dir.path().string() + " && " + VIREOSCAN_CONVERT + " --info " +
+                              dir.path().string() + "/a/one.dcm b/two.dcm >/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(mixed.c_str())), 0);
     // Started from a folder that no longer exists: absolute paths still load.
     const std::string gone = "mkdir -p " + dir.path().string() + "/gone && cd " + dir.path().string() +
                              "/gone && rmdir ../gone && " + VIREOSCAN_CONVERT + " --info " + dir.path().string() +
