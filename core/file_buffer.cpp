@@ -18,7 +18,9 @@ void FileBuffer::release() {
 
 bool FileBuffer::prepare(uint64_t fileLength) {
     const uint64_t needed = fileLength + spareRoomBytes;
-    if (data_ && needed <= capacity_) {
+    // Reuse the block unless it is far larger than needed (after one huge file, say).
+    const bool muchTooLarge = capacity_ > 2 * needed + (uint64_t(64) << 20);
+    if (data_ && needed <= capacity_ && !muchTooLarge) {
         // Old file bytes between the new end and the old end must read as zeros again.
         if (dirty_ > fileLength) std::memset(data_ + fileLength, 0, dirty_ - fileLength);
         dirty_ = 0;

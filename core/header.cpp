@@ -232,7 +232,9 @@ uint16_t scanPhase(Viewer& v) {
     CandidateSet& set = *found;
     if (set.frames == 0) set.frames = 1;
     if (set.samplesPerPixel > 1) return 0;  // colour
-    if (set.bitsAllocated >= 24) return 0;  // beyond the sample masks
+    // Below 4 bits the sample mask keeps nothing (every sample would read as 0); from 24 bits
+    // on the masks end.
+    if (set.bitsAllocated < 4 || set.bitsAllocated >= 24) return 0;
     if (set.rows == 0 || set.columns == 0) return 0;
     if (image.compression == compressionNone && (!nativeLengthMatches(set) || !nativeFramesFit(v, set)))
         return 0;

@@ -105,7 +105,7 @@ void showLoadedImage(Viewer& v) {
 // Contrast after a load: range, drag scale, and the preset when it is to be applied.
 void setContrastAfterLoad(Viewer& v) {
     scanDataRange(v);
-    v.contrastDragScale = double(v.window.dataMax - v.window.dataMin) * 0.0013020833333333333;
+    v.contrastDragScale = (double(v.window.dataMax) - double(v.window.dataMin)) * 0.0013020833333333333;
     if (v.appState == appStarting || v.window.autoWindowing) {
         if (v.appState != appLoaded) v.host->selectInOpenDialog(v.currentFileName);
         applyWindowPreset(v);

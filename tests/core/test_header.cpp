@@ -88,7 +88,10 @@ TEST(Header, DepthsMasksAndSigns) {
     ASSERT_EQ(l.result, loadDone);
     EXPECT_EQ(l.image.signBit, 0u);
 
-    // Depths beyond 23 bits are refused.
+    // Depths below 4 bits (nothing survives the sample mask) and beyond 23 bits are refused.
+    DicomBuilder oneBit(Syntax::explicitLittle);
+    imageElements(oneBit, 16, 16, 1).pixelData(std::vector<uint8_t>(32, 0xAA), "OB");
+    EXPECT_EQ(loadBytes(oneBit.build()).patientLine, "<unsupported filetype>");
     DicomBuilder deep(Syntax::explicitLittle);
     imageElements(deep, 2, 2, 32).pixelData(std::vector<uint8_t>(16, 0));
     EXPECT_EQ(loadBytes(deep.build()).patientLine, "<unsupported filetype>");

@@ -149,7 +149,7 @@ class Facts:
             self.refuse_reason = "photometric interpretation " + photometric
             return
         self.monochrome1 = photometric == "MONOCHROME1"
-        if self.bits >= 24:
+        if self.bits >= 24 or self.bits < 4:
             self.refuse_reason = "bits allocated %d" % self.bits
             return
         self.frames = self.number("NumberOfFrames", 1) or 1

@@ -31,10 +31,7 @@ from corpus_common import Facts, run, stretch, test_files, window
 
 # file -> why its outputs legitimately differ from pydicom's values.
 EXPECTED_DIFFERENCES = {
-    # 1 bit allocated: the reader's mask table has no entry below 4 bits (mask 0), so every
-    # sample reads as 0, where pydicom unpacks the bits.
-    "liver_1frame.dcm": "1-bit samples",
-    "liver_expb_1frame.dcm": "1-bit samples",
+    # None at present.
 }
 
 

@@ -1,0 +1,92 @@
+#include "cli/convert.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "cli/convert_host.h"
+#include "core/batch.h"
+#include "core/viewer.h"
+#include "platform/jpeg_decoder.h"
+
+namespace vs::cli {
+namespace {
+
+bool parseInt32(const std::string& text, int32_t& out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
+    out = int32_t(value);
+    return true;
+}
+
+}  // namespace
+
+bool parseFormat(const std::string& name, uint16_t& format) {
+    static const char* const names[] = {"tiff8", "tiff16", "bmp", "raw"};
+    for (uint16_t i = 0; i < 4; ++i) {
+        if (name == names[i]) {
+            format = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parsePreset(const std::string& name, uint16_t& preset) {
+    static const char* const names[] = {"stretch", "stored", "lung", "bone", "chest", "soft-tissue", "brain"};
+    for (uint16_t i = 0; i < 7; ++i) {
+        if (name == names[i]) {
+            preset = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool parseWindow(const std::string& text, int32_t& low, int32_t& high) {
+    const size_t colon = text.find(':', 1);  // a leading minus sign is not the separator
+    if (colon == std::string::npos) return false;
+    return parseInt32(text.substr(0, colon), low) && parseInt32(text.substr(colon + 1), high) && low <= high;
+}
+
+int runConvert(const ConvertOptions& options, const std::vector<std::string>& paths) {
+    if (!options.outputDirectory.empty()) {
+        // A missing output folder is made, as for an archive's target.
+        std::error_code error;
+        std::filesystem::create_directories(options.outputDirectory, error);
+        if (!std::filesystem::is_directory(options.outputDirectory, error)) {
+            std::fprintf(stderr, "vireoscan-convert: cannot write into '%s': not a folder\n",
+                         options.outputDirectory.c_str());
+            return 1;
+        }
+    }
+    ConvertHost host(options.overwrite, !options.quiet);
+    TurboJpegDecoder decoder;
+    auto viewer = std::make_unique<Viewer>();
+    Viewer& v = *viewer;
+    v.host = &host;
+    v.pictureDecoder = &decoder;
+    // Nothing is shown first here, so no load counts as the very first image: the preset is
+    // applied exactly when automatic windowing is on.
+    v.appState = appLoaded;
+    v.outputFormat = options.format;
+    v.window.windowPreset = options.preset;
+    if (options.windowLow && options.windowHigh) {
+        v.window.autoWindowing = 0;
+        v.window.windowLow = *options.windowLow;
+        v.window.windowHigh = *options.windowHigh;
+    }
+    v.window.negativeMask = options.negative ? 255 : 0;
+
+    BatchOptions batch;
+    batch.outputDirectory = options.outputDirectory;
+    const BatchResult result = runBatch(v, paths, batch);
+    return result.failed == 0 && !result.cancelled ? 0 : 1;
+}
+
+}  // namespace vs::cli

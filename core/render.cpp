@@ -1,0 +1,305 @@
+// Windowing stored samples into the 8-bit display picture.
+//
+// The mapping is one integer rule per sample value. For depths up to 16 bits every rendering
+// builds a table over all stored words (at most 65,536 entries, of which only those inside the
+// window cost a division) and the frame loops are then one table look-up per sample; deeper
+// samples are mapped one by one. Either way the bytes are those of mapThroughWindow.
+#include "core/render.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "core/jpeg_frame.h"
+#include "core/rle.h"
+
+namespace vs {
+namespace {
+
+// Depths whose masked stored words index a window table.
+inline constexpr uint32_t largestTableMask = 0xFFFF;
+
+// Where the current frame's samples lie, and how many bytes may be read from there.
+struct SampleSource {
+    const uint8_t* base = nullptr;  // image.pixelData
+    uint64_t readable = 0;          // bytes from base to the end of the file buffer
+
+    // Four little-endian bytes at offset; bytes beyond the buffer read as zero.
+    uint32_t read32(uint64_t offset) const {
+        if (offset + 4 <= readable) {
+            return uint32_t(base[offset]) | uint32_t(base[offset + 1]) << 8 |
+                   uint32_t(base[offset + 2]) << 16 | uint32_t(base[offset + 3]) << 24;
+        }
+        uint32_t w = 0;
+        for (uint64_t k = 0; k < 4; ++k)
+            if (offset + k < readable) w |= uint32_t(base[offset + k]) << (8 * k);
+        return w;
+    }
+};
+
+SampleSource sampleSource(const Viewer& v) {
+    SampleSource src;
+    const uint8_t* begin = v.file.data();
+    const uint8_t* p = v.image.pixelData;
+    if (begin == nullptr || p == nullptr || p < begin) return src;
+    const uint64_t offset = uint64_t(p - begin);
+    if (offset >= v.file.size()) return src;
+    src.base = p;
+    src.readable = v.file.size() - offset;
+    return src;
+}
+
+// The masked stored word of sample s before its sign is applied (steps 1-3 of the rule).
+inline uint32_t storedWord(const ImageState& image, const SampleSource& src, uint32_t s) {
+    const uint32_t bits = image.bitsAllocated;
+    const uint64_t offset = (uint64_t(bits) * s) / 8;
+    if (bits == 16 && image.bigEndian) {
+        // Explicit VR big endian keeps each 16-bit sample high byte first (PS3.5 7.3).
+        const uint32_t w = src.read32(offset);
+        return ((w & 0xFF) << 8 | (w >> 8 & 0xFF)) & image.pixelMask;
+    }
+    uint32_t w = src.read32(offset);
+    if ((bits & 4) && (s & 1)) w >>= 4;  // 4 and 12 bits: two samples share a byte
+    return w & image.pixelMask;
+}
+
+inline int32_t signedValue(const ImageState& image, uint32_t word) {
+    return (word & image.signBit) ? int32_t(word) - int32_t(image.pixelMask + 1) : int32_t(word);
+}
+
+inline uint8_t displayByte(const WindowState& w, int32_t value) {
+    return uint8_t(mapThroughWindow(w, value) ^ w.outputXorMask);
+}
+
+// Window table over every masked stored word 0..mask. Only words inside the window divide.
+std::vector<uint8_t> windowTable(const ImageState& image, const WindowState& w, uint32_t mask) {
+    std::vector<uint8_t> table(size_t(mask) + 1);
+    for (uint32_t word = 0; word <= mask; ++word) table[word] = displayByte(w, signedValue(image, word));
+    return table;
+}
+
+// Whether every byte the frame's samples need lies inside the buffer.
+bool frameInside(const ImageState& image, const SampleSource& src, uint32_t first) {
+    if (src.base == nullptr) return false;
+    const uint64_t end = uint64_t(first) + image.pixelsPerFrame;
+    const uint64_t lastByte = (uint64_t(image.bitsAllocated) * end + 7) / 8 + 4;
+    return lastByte <= src.readable;
+}
+
+uint32_t firstSampleOfFrame(const Viewer& v) {
+    const uint32_t f = v.image.currentFrame;
+    return f < v.frameOffsets.size() ? v.frameOffsets[f] : 0;
+}
+
+void mapRows8(const ImageState& image, const uint8_t* samples, const uint8_t* table, uint8_t* dest,
+              size_t stride) {
+    for (uint32_t y = 0; y < image.rows; ++y) {
+        const uint8_t* in = samples + size_t(y) * image.columns;
+        uint8_t* out = dest + y * stride;
+        for (uint32_t x = 0; x < image.columns; ++x) out[x] = table[in[x]];
+    }
+}
+
+void mapRows16(const ImageState& image, const uint8_t* samples, const uint8_t* table, uint8_t* dest,
+               size_t stride) {
+    const bool swap = image.bigEndian != 0;
+    for (uint32_t y = 0; y < image.rows; ++y) {
+        const uint8_t* in = samples + 2 * size_t(y) * image.columns;
+        uint8_t* out = dest + y * stride;
+        if (swap) {
+            for (uint32_t x = 0; x < image.columns; ++x)
+                out[x] = table[uint32_t(in[2 * x]) << 8 | in[2 * x + 1]];
+        } else {
+            for (uint32_t x = 0; x < image.columns; ++x)
+                out[x] = table[uint32_t(in[2 * x]) | uint32_t(in[2 * x + 1]) << 8];
+        }
+    }
+}
+
+// The 16-bit RLE path: the decoded little-endian words (at words) are windowed into the 8-bit
+// layout at dest and widen dataMin/dataMax. When words and dest are the same block, byte i is
+// written at or before byte 2i, so no word is overwritten before it is read (columns >= 2).
+void compactRle16(Viewer& v, const uint8_t* words, uint8_t* dest) {
+    const ImageState& image = v.image;
+    WindowState& w = v.window;
+    const bool useTable = image.pixelMask <= largestTableMask;
+    std::vector<uint8_t> table;
+    if (useTable) table = windowTable(image, w, image.pixelMask);
+    int32_t low = w.dataMin;
+    int32_t high = w.dataMax;
+    for (uint32_t y = 0; y < image.rows; ++y) {
+        const uint8_t* in = words + 2 * size_t(y) * image.columns;
+        uint8_t* out = dest + size_t(y) * w.displayStride;
+        for (uint32_t x = 0; x < image.columns; ++x) {
+            const uint32_t word = (uint32_t(in[2 * x]) | uint32_t(in[2 * x + 1]) << 8) & image.pixelMask;
+            const int32_t value = signedValue(image, word);
+            low = std::min(low, value);
+            high = std::max(high, value);
+            out[x] = useTable ? table[word] : displayByte(w, value);
+        }
+    }
+    w.dataMin = low;
+    w.dataMax = high;
+}
+
+void renderRle16(Viewer& v) {
+    const ImageState& image = v.image;
+    const size_t layoutBytes = size_t(image.rows) * v.window.displayStride;
+    const size_t wordBytes = 2 * size_t(image.pixelsPerFrame);
+    if (image.columns >= 2) {
+        ensureDisplayCapacity(v, std::max(layoutBytes, wordBytes));
+        if (!decodeRleFrame16(v)) return;
+        compactRle16(v, v.display.data(), v.display.data());
+        return;
+    }
+    // A single column: each output row (4 bytes) outruns its 2-byte sample, so the words are
+    // decoded behind the 8-bit layout and read from there.
+    ensureDisplayCapacity(v, layoutBytes + wordBytes);
+    uint8_t* words = v.display.data() + layoutBytes;
+    if (!decodeRleFrame16Into(v, words)) return;
+    compactRle16(v, words, v.display.data());
+}
+
+void renderUncompressed(Viewer& v) {
+    ensureDisplayCapacity(v, size_t(v.image.rows) * v.window.displayStride);
+    mapUncompressedFrame(v, v.display.data(), v.window.displayStride);
+}
+
+}  // namespace
+
+int32_t sampleValue(const Viewer& v, uint32_t s) {
+    return signedValue(v.image, storedWord(v.image, sampleSource(v), s));
+}
+
+uint32_t mapThroughWindow(const WindowState& w, int32_t sample) {
+    if (sample < w.windowLow) return 0;
+    if (sample > w.windowHigh) return 255;
+    // 255 * (v - low) in wrapping 32-bit arithmetic, divided unsigned by the span.
+    const uint32_t scaled = 255u * uint32_t(sample) - 255u * uint32_t(w.windowLow);
+    return scaled / w.windowSpan;
+}
+
+void prepareWindowForRendering(Viewer& v) {
+    WindowState& w = v.window;
+    w.outputXorMask = v.image.invertMask ^ w.negativeMask;
+    w.displayStride = displayStrideFor(v.image.columns);
+    w.windowSpan = uint32_t(w.windowHigh) - uint32_t(w.windowLow);
+    if (w.windowSpan == 0) w.windowSpan = 1;
+}
+
+void ensureDisplayCapacity(Viewer& v, size_t bytes) {
+    if (v.display.size() < bytes) v.display.resize(bytes);
+}
+
+void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride) {
+    const ImageState& image = v.image;
+    const WindowState& w = v.window;
+    const SampleSource src = sampleSource(v);
+    const uint32_t first = firstSampleOfFrame(v);
+    const uint32_t bits = image.bitsAllocated;
+    const bool useTable = image.pixelMask <= largestTableMask;
+    std::vector<uint8_t> table;
+    if (useTable) table = windowTable(image, w, image.pixelMask);
+
+    if (frameInside(image, src, first)) {
+        if (bits == 8) {
+            mapRows8(image, src.base + first, table.data(), dest, stride);
+            return;
+        }
+        if (bits == 16) {
+            mapRows16(image, src.base + 2 * size_t(first), table.data(), dest, stride);
+            return;
+        }
+    }
+    uint32_t s = first;
+    for (uint32_t y = 0; y < image.rows; ++y) {
+        uint8_t* out = dest + y * stride;
+        for (uint32_t x = 0; x < image.columns; ++x, ++s) {
+            const uint32_t word = storedWord(image, src, s);
+            out[x] = useTable ? table[word] : displayByte(w, signedValue(image, word));
+        }
+    }
+}
+
+void storedWordsOfFrame(const Viewer& v, uint8_t* dest) {
+    const ImageState& image = v.image;
+    const SampleSource src = sampleSource(v);
+    const uint32_t first = firstSampleOfFrame(v);
+    const uint32_t count = image.pixelsPerFrame;
+    if (frameInside(image, src, first) && image.bitsAllocated == 16 && !image.bigEndian) {
+        std::memcpy(dest, src.base + 2 * size_t(first), 2 * size_t(count));
+        return;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t word = uint32_t(signedValue(image, storedWord(image, src, first + i)));
+        dest[2 * size_t(i)] = uint8_t(word);
+        dest[2 * size_t(i) + 1] = uint8_t(word >> 8);
+    }
+}
+
+void renderPictureFrame(Viewer& v) {
+    const Picture* picture = v.currentPicture.get();
+    if (picture == nullptr || picture->width <= 0 || picture->height <= 0 ||
+        picture->bgr.size() < size_t(picture->width) * size_t(picture->height) * 3)
+        return;
+    WindowState& w = v.window;
+    const uint32_t stride = w.displayStride;
+    // Rows below the image's own never reach the screen or a file.
+    const uint32_t rows = std::min<uint32_t>(uint32_t(picture->height), v.image.rows);
+    ensureDisplayCapacity(v, size_t(rows) * stride);
+
+    uint8_t table[256];
+    for (int value = 0; value < 256; ++value) table[value] = displayByte(w, value);
+
+    // The first byte (blue) of each 24-bit pixel is the sample; the columns right of the
+    // picture, up to the stride, are black and count as zero samples.
+    const uint32_t width = std::min<uint32_t>(uint32_t(picture->width), stride);
+    uint8_t seen[256] = {};
+    for (uint32_t r = 0; r < rows; ++r) {
+        const uint8_t* in = picture->bgr.data() + size_t(r) * picture->width * 3;
+        uint8_t* out = v.display.data() + size_t(r) * stride;
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t sample = in[3 * x];
+            seen[sample] = 1;
+            out[x] = table[sample];
+        }
+        if (width < stride) {
+            seen[0] = 1;
+            std::memset(out + width, table[0], stride - width);
+        }
+    }
+    w.dataMin = 255;
+    w.dataMax = 0;
+    for (int value = 0; value < 256; ++value) {
+        if (!seen[value]) continue;
+        w.dataMin = std::min(w.dataMin, value);
+        w.dataMax = std::max(w.dataMax, value);
+    }
+}
+
+void renderFrame(Viewer& v) {
+    prepareWindowForRendering(v);
+    const ImageState& image = v.image;
+    if (image.compression == compressionJpeg) {
+        if (image.bitsAllocated == 8) renderPictureFrame(v);
+    } else if (image.compression == compressionRle) {
+        if (image.bitsAllocated == 8) decodeRleFrame8(v);
+        else if (image.bitsAllocated > 8) renderRle16(v);
+    } else {
+        renderUncompressed(v);
+    }
+
+    if (!v.animationPlaying) {
+        const WindowState& w = v.window;
+        v.host->setResetContrastPicture(w.windowLow == w.dataMin && w.windowHigh == w.dataMax);
+    }
+    v.host->repaintImageWindow();
+}
+
+std::array<uint32_t, 256> greyPalette() {
+    std::array<uint32_t, 256> palette{};
+    for (uint32_t i = 0; i < 256; ++i) palette[i] = 0xFF000000u | i << 16 | i << 8 | i;
+    return palette;
+}
+
+}  // namespace vs

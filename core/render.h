@@ -1,0 +1,57 @@
+// Windowing stored samples into the 8-bit display picture.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "core/viewer.h"
+
+namespace vs {
+
+// Bytes per row of the display picture: columns + 4 with the two low bits cleared, so 1 to 4
+// bytes more than the width and always a multiple of 4.
+inline constexpr uint32_t displayStrideFor(uint32_t columns) { return (columns + 4) & ~3u; }
+
+// The value of stored sample number s of the uncompressed pixel data (counted from
+// image.pixelData). Reads that would fall outside the file buffer read zeros.
+int32_t sampleValue(const Viewer& v, uint32_t s);
+
+// The value of a sample held as one 16-bit word (the 16-bit RLE decode): masked and signed by
+// the same rule as sampleValue, so the range scan and the picture read it alike.
+inline int32_t wordSampleValue(const ImageState& image, uint32_t word) {
+    const uint32_t value = word & image.pixelMask;
+    if (value & image.signBit) return int32_t(value) - int32_t(image.pixelMask + 1);
+    return int32_t(value);
+}
+
+// The 8-bit output of sample value sample through the window, before the XOR mask. The
+// windowSpan of the current rendering must be set (prepareWindowForRendering).
+uint32_t mapThroughWindow(const WindowState& w, int32_t sample);
+
+// Recomputes outputXorMask, displayStride and windowSpan for a rendering.
+void prepareWindowForRendering(Viewer& v);
+
+// Makes sure the display buffer holds at least bytes bytes.
+void ensureDisplayCapacity(Viewer& v, size_t bytes);
+
+// Renders the current frame into the display buffer, updates the Reset Contrast picture and
+// repaints the image window.
+void renderFrame(Viewer& v);
+
+// The JPEG path: windows the first byte of each pixel of the current picture.
+void renderPictureFrame(Viewer& v);
+
+// Maps every sample of the current uncompressed frame through the window into dest, rows of
+// stride bytes (stride >= columns). The window must be prepared. Bytes between columns and
+// stride are left alone.
+void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride);
+
+// The low 16 bits of every sample value of the current uncompressed frame, as little-endian
+// words, packed, into dest (2 * pixelsPerFrame bytes).
+void storedWordsOfFrame(const Viewer& v, uint8_t* dest);
+
+// Grey palette of the display picture: entry i is red = green = blue = i (as 0xAARRGGBB).
+std::array<uint32_t, 256> greyPalette();
+
+}  // namespace vs

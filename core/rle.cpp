@@ -1,0 +1,223 @@
+// RLE decoding, DICOM PS3.5 Annex G.
+//
+// A frame starts with a header of sixteen little-endian 32-bit words: the segment count, then
+// the offset of each segment counted from the header's first byte. Each segment is a PackBits
+// stream: a control byte n of 0..127 copies the next n + 1 bytes, 129..255 repeats the next
+// byte 257 - n times, 128 does nothing. For samples of more than one byte, segment 1 carries
+// the most significant byte of every sample and segment 2 the least significant (G.2).
+//
+// Segments are read straight from the file buffer and never bounded by the fragment's length,
+// so a damaged segment can run on; every byte past the end of the buffer reads as zero, like
+// the buffer's spare room, and the output is always cut at the end of the frame.
+#include "core/rle.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/render.h"
+
+namespace vs {
+namespace {
+
+inline constexpr uint32_t rleHeaderBytes = 64;
+
+// Reads the bytes of the file buffer from a position on; zeros beyond its end.
+class SegmentReader {
+public:
+    SegmentReader(const FileBuffer& file, uint64_t start)
+        : data_(file.data()), size_(file.data() ? file.size() : 0), pos_(start) {}
+
+    uint8_t next() { return pos_ < size_ ? data_[pos_++] : (++pos_, 0); }
+
+    // Copies up to n bytes into out; zeros for those beyond the buffer.
+    void take(uint8_t* out, uint32_t n) {
+        const uint64_t inside = pos_ < size_ ? std::min<uint64_t>(n, size_ - pos_) : 0;
+        if (inside) std::memcpy(out, data_ + pos_, size_t(inside));
+        if (inside < n) std::memset(out + inside, 0, size_t(n - inside));
+        pos_ += n;
+    }
+
+    // The bytes of the next n that lie inside the buffer, and how many of them there are.
+    const uint8_t* peek(uint32_t n, uint32_t& inside) const {
+        inside = pos_ < size_ ? uint32_t(std::min<uint64_t>(n, size_ - pos_)) : 0;
+        return data_ + (pos_ < size_ ? pos_ : 0);
+    }
+    void skip(uint32_t n) { pos_ += n; }
+
+private:
+    const uint8_t* data_;
+    uint64_t size_;
+    uint64_t pos_;
+};
+
+uint32_t readLe32(const FileBuffer& file, uint64_t pos) {
+    uint8_t b[4];
+    SegmentReader(file, pos).take(b, 4);
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+
+uint64_t frameStart(const Viewer& v) {
+    const uint32_t f = v.image.currentFrame;
+    return f < v.frameOffsets.size() ? v.frameOffsets[f] : 0;
+}
+
+// Writes decoded 8-bit samples into the picture row by row, windowing them and keeping the
+// range of what it was given.
+class PictureWriter8 {
+public:
+    PictureWriter8(Viewer& v, const uint8_t* lut)
+        : lut_(lut),
+          columns_(v.image.columns),
+          stride_(v.window.displayStride),
+          remaining_(v.image.pixelsPerFrame),
+          row_(v.display.data()) {}
+
+    bool done() const { return remaining_ == 0; }
+
+    void repeat(uint8_t value, uint32_t count) {
+        count = std::min(count, remaining_);
+        if (count == 0) return;
+        seen_[value] = 1;
+        const uint8_t out = lut_[value];
+        while (count) {
+            const uint32_t n = std::min(count, columns_ - x_);
+            std::memset(row_ + x_, out, n);
+            advance(n);
+            count -= n;
+        }
+    }
+
+    void literal(const uint8_t* values, uint32_t count) {
+        count = std::min(count, remaining_);
+        while (count) {
+            const uint32_t n = std::min(count, columns_ - x_);
+            uint8_t* out = row_ + x_;
+            for (uint32_t k = 0; k < n; ++k) {
+                seen_[values[k]] = 1;
+                out[k] = lut_[values[k]];
+            }
+            values += n;
+            advance(n);
+            count -= n;
+        }
+    }
+
+    // The smallest and largest value written; unchanged when nothing was.
+    void range(int32_t& low, int32_t& high) const {
+        for (int i = 0; i < 256; ++i) {
+            if (seen_[i]) {
+                low = std::min(low, i);
+                high = std::max(high, i);
+            }
+        }
+    }
+
+private:
+    void advance(uint32_t n) {
+        x_ += n;
+        remaining_ -= n;
+        if (x_ == columns_) {
+            x_ = 0;
+            row_ += stride_;
+        }
+    }
+
+    const uint8_t* lut_;
+    uint32_t columns_;
+    uint32_t stride_;
+    uint32_t remaining_;
+    uint8_t* row_;
+    uint32_t x_ = 0;
+    uint8_t seen_[256] = {};
+};
+
+// Carries out one segment's runs into every second byte of out, from byte first on, until
+// count bytes were produced.
+void decodeSegment16(SegmentReader& in, uint8_t* out, uint32_t count) {
+    uint32_t produced = 0;
+    uint8_t literal[128];
+    while (produced < count) {
+        const uint8_t n = in.next();
+        if (n < 128) {
+            const uint32_t run = n + 1u;
+            uint32_t inside = 0;
+            const uint8_t* bytes = in.peek(run, inside);
+            if (inside == run) {
+                in.skip(run);
+            } else {
+                in.take(literal, run);
+                bytes = literal;
+            }
+            const uint32_t m = std::min(run, count - produced);
+            uint8_t* to = out + 2 * size_t(produced);
+            for (uint32_t k = 0; k < m; ++k) to[2 * k] = bytes[k];
+            produced += m;
+        } else if (n > 128) {
+            const uint32_t m = std::min(257u - n, count - produced);
+            const uint8_t value = in.next();
+            uint8_t* to = out + 2 * size_t(produced);
+            for (uint32_t k = 0; k < m; ++k) to[2 * k] = value;
+            produced += m;
+        }
+    }
+}
+
+}  // namespace
+
+void decodeRleFrame8(Viewer& v) {
+    WindowState& w = v.window;
+    w.outputXorMask = v.image.invertMask ^ w.negativeMask;
+    w.dataMin = rangeStartMin;
+    w.dataMax = rangeStartMax;
+
+    const size_t needed = size_t(v.image.rows) * w.displayStride;
+    ensureDisplayCapacity(v, needed);
+
+    uint8_t lut[256];
+    for (int value = 0; value < 256; ++value)
+        lut[value] = uint8_t(mapThroughWindow(w, value) ^ w.outputXorMask);
+
+    // The header is not read: an 8-bit frame has one segment, right behind it.
+    SegmentReader in(v.file, frameStart(v) + rleHeaderBytes);
+    PictureWriter8 out(v, lut);
+    while (!out.done()) {
+        const uint8_t n = in.next();
+        if (n < 128) {
+            const uint32_t run = n + 1u;
+            uint32_t inside = 0;
+            const uint8_t* bytes = in.peek(run, inside);
+            if (inside == run) {
+                out.literal(bytes, run);
+                in.skip(run);
+            } else {
+                uint8_t copy[128];
+                in.take(copy, run);
+                out.literal(copy, run);
+            }
+        } else if (n > 128) {
+            const uint8_t value = in.next();
+            out.repeat(value, 257u - n);
+        }
+    }
+    out.range(w.dataMin, w.dataMax);
+}
+
+uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest) {
+    const uint64_t start = frameStart(v);
+    const uint32_t segments = readLe32(v.file, start);
+    if (segments == 0 || segments > 2) return 0;
+    const uint32_t samples = v.image.pixelsPerFrame;
+    for (uint32_t k = 1; k <= segments; ++k) {
+        SegmentReader in(v.file, start + readLe32(v.file, start + 4 * k));
+        // Segment 1 holds the high bytes: byte 1 of each little-endian sample.
+        decodeSegment16(in, dest + (k == 1 ? 1 : 0), samples);
+    }
+    return 1;
+}
+
+uint32_t decodeRleFrame16(Viewer& v) {
+    ensureDisplayCapacity(v, 2 * size_t(v.image.pixelsPerFrame));
+    return decodeRleFrame16Into(v, v.display.data());
+}
+
+}  // namespace vs

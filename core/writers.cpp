@@ -1,0 +1,200 @@
+// The TIFF, BMP and RAW writers. All numbers are little endian. Pixels are written a frame or a
+// row at a time; the bytes are those of writing each sample on its own.
+#include "core/writers.h"
+
+#include <cstring>
+#include <vector>
+
+#include "core/jpeg_frame.h"
+#include "core/render.h"
+#include "core/rle.h"
+
+namespace vs {
+namespace {
+
+inline constexpr uint32_t tiffEntryCount = 10;
+inline constexpr uint32_t bmpInfoHeaderBytes = 40;
+inline constexpr uint32_t bmpPixelsPerMetre = 2834;  // 72 dots per inch
+
+enum TiffType : uint16_t { tiffShort = 3, tiffLong = 4 };
+
+class ByteWriter {
+public:
+    explicit ByteWriter(uint8_t* at) : at_(at) {}
+    void u16(uint32_t value) {
+        at_[0] = uint8_t(value);
+        at_[1] = uint8_t(value >> 8);
+        at_ += 2;
+    }
+    void u32(uint32_t value) {
+        u16(value & 0xFFFF);
+        u16(value >> 16);
+    }
+    void bytes(const char* text, size_t n) {
+        std::memcpy(at_, text, n);
+        at_ += n;
+    }
+
+private:
+    uint8_t* at_;
+};
+
+// A TIFF file with one strip of uncompressed greyscale samples (black is zero) right behind a
+// single 10-entry image file directory.
+void fillTiffHeader(uint8_t (&header)[tiffHeaderBytes], const ImageState& image, uint32_t bitsPerSample) {
+    std::memset(header, 0, sizeof header);
+    ByteWriter out(header);
+    out.bytes("II", 2);
+    out.u16(42);
+    out.u32(8);  // the directory follows the 8-byte file header
+    out.u16(tiffEntryCount);
+    auto entry = [&out](uint16_t tag, uint16_t type, uint32_t value) {
+        out.u16(tag);
+        out.u16(type);
+        out.u32(1);
+        out.u32(value);  // a SHORT sits in the first two bytes, the other two stay zero
+    };
+    const uint32_t stripBytes = image.pixelsPerFrame * (bitsPerSample / 8);
+    entry(254, tiffLong, 0);                 // NewSubfileType
+    entry(256, tiffLong, image.columns);     // ImageWidth
+    entry(257, tiffLong, image.rows);        // ImageLength
+    entry(258, tiffShort, bitsPerSample);    // BitsPerSample
+    entry(259, tiffShort, 1);                // Compression: none
+    entry(262, tiffShort, 1);                // PhotometricInterpretation: black is zero
+    entry(273, tiffLong, tiffHeaderBytes);   // StripOffsets
+    entry(277, tiffShort, 1);                // SamplesPerPixel
+    entry(278, tiffLong, image.rows);        // RowsPerStrip
+    entry(279, tiffLong, stripBytes);        // StripByteCounts
+    out.u32(0);                              // no next directory
+}
+
+// A top-down 8-bit BMP with a 256-level grey palette.
+void fillBmpHeader(uint8_t (&header)[bmpPixelOffset], const ImageState& image) {
+    std::memset(header, 0, sizeof header);
+    const uint32_t rowLength = bmpRowLength(image.columns);
+    const uint32_t pixelBytes = rowLength * image.rows;
+    ByteWriter out(header);
+    out.bytes("BM", 2);
+    out.u32(bmpPixelOffset + pixelBytes);
+    out.u32(0);
+    out.u32(bmpPixelOffset);
+    out.u32(bmpInfoHeaderBytes);
+    out.u32(image.columns);
+    out.u32(uint32_t(-int32_t(image.rows)));  // negative height: top row first
+    out.u16(1);
+    out.u16(8);
+    out.u32(0);
+    out.u32(pixelBytes);
+    out.u32(bmpPixelsPerMetre);
+    out.u32(bmpPixelsPerMetre);
+    out.u32(0);
+    out.u32(0);
+    for (uint32_t i = 0; i < 256; ++i) {
+        const uint8_t entry[4] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
+        out.bytes(reinterpret_cast<const char*>(entry), 4);
+    }
+}
+
+bool put(std::FILE* out, const void* bytes, size_t n) {
+    return n == 0 || std::fwrite(bytes, 1, n, out) == n;
+}
+
+// Frames the renderer does not draw (JPEG other than 8 bits, RLE below 8 bits) have no pixels
+// to write; they are refused rather than written from whatever the display buffer held.
+bool writable(const ImageState& image) {
+    if (image.compression == compressionJpeg) return image.bitsAllocated == 8;
+    if (image.compression == compressionRle) return image.bitsAllocated >= 8;
+    return true;
+}
+
+// Renders the current compressed frame the way the image window shows it.
+void renderCompressedFrame(Viewer& v) {
+    if (v.image.compression == compressionJpeg) decodeJpegFrame(v);
+    renderFrame(v);
+    ensureDisplayCapacity(v, size_t(v.image.rows) * v.window.displayStride);
+}
+
+// Writes the rendered picture row by row, each row widened to width bytes per pixel and padded
+// with zeros up to rowBytes.
+bool writeDisplayRows(Viewer& v, std::FILE* out, uint32_t bytesPerPixel, size_t rowBytes) {
+    const ImageState& image = v.image;
+    std::vector<uint8_t> row(rowBytes, 0);
+    bool ok = true;
+    for (uint32_t r = 0; r < image.rows; ++r) {
+        const uint8_t* in = v.display.data() + size_t(r) * v.window.displayStride;
+        if (bytesPerPixel == 1) {
+            std::memcpy(row.data(), in, image.columns);
+        } else {
+            for (uint32_t x = 0; x < image.columns; ++x) row[2 * size_t(x)] = in[x];
+        }
+        ok = put(out, row.data(), rowBytes) && ok;
+    }
+    return ok;
+}
+
+bool writeUncompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
+    const ImageState& image = v.image;
+    const size_t pixels = image.pixelsPerFrame;
+    if (format == formatTiff8) {
+        ensureDisplayCapacity(v, pixels);
+        mapUncompressedFrame(v, v.display.data(), image.columns);
+        return put(out, v.display.data(), pixels);
+    }
+    if (format == formatBmp) {
+        const size_t rowLength = bmpRowLength(image.columns);
+        const size_t bytes = rowLength * image.rows;
+        ensureDisplayCapacity(v, bytes);
+        // The 1 to 3 bytes that round each row up to 4 are zero.
+        for (uint32_t r = 0; r < image.rows && rowLength > image.columns; ++r)
+            std::memset(v.display.data() + r * rowLength + image.columns, 0, rowLength - image.columns);
+        mapUncompressedFrame(v, v.display.data(), rowLength);
+        return put(out, v.display.data(), bytes);
+    }
+    ensureDisplayCapacity(v, 2 * pixels);
+    storedWordsOfFrame(v, v.display.data());
+    return put(out, v.display.data(), 2 * pixels);
+}
+
+bool writeCompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
+    const ImageState& image = v.image;
+    const bool sixteen = format == formatTiff16 || format == formatRaw;
+    if (sixteen && image.compression == compressionRle && image.bitsAllocated > 8) {
+        const size_t bytes = 2 * size_t(image.pixelsPerFrame);
+        ensureDisplayCapacity(v, bytes);
+        // A frame whose header names no usable segments is written as zeros.
+        if (!decodeRleFrame16(v)) std::memset(v.display.data(), 0, bytes);
+        return put(out, v.display.data(), bytes);
+    }
+    renderCompressedFrame(v);
+    if (format == formatTiff8) return writeDisplayRows(v, out, 1, image.columns);
+    if (format == formatBmp) return writeDisplayRows(v, out, 1, bmpRowLength(image.columns));
+    return writeDisplayRows(v, out, 2, 2 * size_t(image.columns));
+}
+
+}  // namespace
+
+uint32_t writeImageFile(Viewer& v, std::FILE* out) {
+    const ImageState& image = v.image;
+    const uint16_t format = v.outputFormat;
+    if (format > formatRaw || !writable(image)) return 0;
+    prepareWindowForRendering(v);
+
+    bool ok = true;
+    if (format == formatTiff8 || format == formatTiff16) {
+        uint8_t header[tiffHeaderBytes];
+        fillTiffHeader(header, image, format == formatTiff8 ? 8 : 16);
+        ok = put(out, header, sizeof header);
+    } else if (format == formatBmp) {
+        uint8_t header[bmpPixelOffset];
+        fillBmpHeader(header, image);
+        ok = put(out, header, sizeof header);
+    }
+
+    const bool pixelsOk = image.compression == compressionNone ? writeUncompressedPixels(v, out, format)
+                                                               : writeCompressedPixels(v, out, format);
+    ok = pixelsOk && ok;
+    ok = std::fflush(out) == 0 && ok;
+    return ok ? 1 : 0;
+}
+
+}  // namespace vs

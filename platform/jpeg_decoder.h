@@ -1,0 +1,20 @@
+// The picture decoder for JPEG frames, over libjpeg-turbo.
+#pragma once
+
+#include "core/picture.h"
+
+namespace vs {
+
+class TurboJpegDecoder : public PictureDecoder {
+public:
+    TurboJpegDecoder();
+    ~TurboJpegDecoder() override;
+    TurboJpegDecoder(const TurboJpegDecoder&) = delete;
+    TurboJpegDecoder& operator=(const TurboJpegDecoder&) = delete;
+    bool decode(const uint8_t* bytes, size_t size, Picture& out) override;
+
+private:
+    void* handle_ = nullptr;
+};
+
+}  // namespace vs
