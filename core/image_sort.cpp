@@ -1,0 +1,108 @@
+#include "core/image_sort.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "core/element_search.h"
+
+namespace vs {
+
+namespace {
+
+// (0020,0013) Instance Number, VR IS (DICOM PS3.6); at most this many characters are read.
+constexpr uint32_t instanceNumberTag = tagOf(0x0020, 0x0013);
+constexpr uint16_t instanceNumberChars = 10;
+
+std::string joinKey(std::string_view prefix, std::string_view name) {
+    std::string key;
+    key.reserve(prefix.size() + 1 + name.size());
+    key.append(prefix);
+    key.push_back(' ');
+    key.append(name);
+    return key;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+int32_t parseInstanceNumber(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > int64_t(INT32_MAX) + 1) break;  // already beyond either limit
+    }
+    if (negative) value = -value;
+    return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+std::string sortKeyOfBytes(const uint8_t* bytes, size_t count, std::string_view name) {
+    if (count == 0) return joinKey(keyEmptyFile, name);
+    const uint32_t length = uint32_t(std::min<size_t>(count, UINT32_MAX));
+    char value[instanceNumberChars + 1];
+    // Each file is searched in its own byte order, whatever the image on screen uses.
+    bool found = findElement(instanceNumberTag, vrOf("IS"), bytes, length, value,
+                             instanceNumberChars, false, length) != 0;
+    if (!found)
+        found = findElement(instanceNumberTag, vrOf("IS"), bytes, length, value,
+                            instanceNumberChars, true, length) != 0;
+    if (!found) return joinKey(keyNoInstanceNumber, name);
+
+    int32_t number = parseInstanceNumber(value);
+    if (number == 0) number = unnumberedInstance;
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%05d", number);
+    return joinKey(digits, name);
+}
+
+std::string sortKeyOfFile(const std::string& directory, std::string_view name) {
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[sortBufferBytes]);
+    if (!buffer) return joinKey(keyNoMemory, name);
+    const std::string path = directory + std::string(name);
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) return joinKey(keyNoAccess, name);
+    const size_t count = std::fread(buffer.get(), 1, sortReadBytes, file.get());
+    return sortKeyOfBytes(buffer.get(), count, name);
+}
+
+std::string nameOfSortKey(std::string_view key) {
+    const size_t space = key.find(' ');
+    return space == std::string_view::npos ? std::string() : std::string(key.substr(space + 1));
+}
+
+void sortTextsCaseInsensitive(std::vector<std::string>& texts) {
+    std::stable_sort(texts.begin(), texts.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                return std::tolower(static_cast<unsigned char>(x)) <
+                       std::tolower(static_cast<unsigned char>(y));
+            });
+    });
+}
+
+std::vector<std::string> sortNamesByInstanceNumber(const std::string& directory,
+                                                   const std::vector<std::string>& names) {
+    std::vector<std::string> keys;
+    keys.reserve(names.size());
+    for (const std::string& name : names) keys.push_back(sortKeyOfFile(directory, name));
+    sortTextsCaseInsensitive(keys);
+    std::vector<std::string> sorted;
+    sorted.reserve(keys.size());
+    for (const std::string& key : keys) sorted.push_back(nameOfSortKey(key));
+    return sorted;
+}
+
+}  // namespace vs

@@ -1,0 +1,75 @@
+// Shared set-up of the shell's widget tests: a folder of synthetic DICOM files, the viewer
+// started on it as a user would start it, and hooks that answer every box.
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/dicom_builder.h"
+#include "ui/boxes.h"
+#include "ui/startup.h"
+
+namespace vs::ui::test {
+
+// Every box and page the program shows, as the user would have seen them.
+struct Seen {
+    QStringList boxes;  // object names of modal boxes, in order
+    std::vector<MessageRequest> messages;
+    QList<QUrl> pages;
+    // Answers: the next message answers come from here (then ok / yes).
+    std::vector<MessageAnswer> answers;
+    std::function<void(const MessageRequest&)> duringMessage;
+};
+
+inline Seen& seen() {
+    static Seen s;
+    return s;
+}
+
+// Installs hooks that close modal boxes with Enter and record messages and pages.
+inline void installAnswerHooks() {
+    setModalHook([](QDialog& box) {
+        seen().boxes << box.objectName();
+        if (box.isVisible()) box.done(1);
+    });
+    setMessageHook([](const MessageRequest& request) {
+        seen().messages.push_back(request);
+        if (seen().duringMessage) seen().duringMessage(request);
+        if (!seen().answers.empty()) {
+            const MessageAnswer answer = seen().answers.front();
+            seen().answers.erase(seen().answers.begin());
+            return answer;
+        }
+        return request.buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes : MessageAnswer::ok;
+    });
+    setPageOpener([](const QUrl& url) { seen().pages << url; });
+}
+
+inline void resetSeen() {
+    seen() = Seen{};
+}
+
+// A greyscale image file: rows x columns, the given frames, instance number.
+inline void writeImage(const QString& path, uint16_t rows, uint16_t columns, uint32_t frames = 1,
+                       const std::string& instance = "", const std::string& patient = "TEST^PATIENT") {
+    vs::testing::ImageSpec image;
+    image.rows = rows;
+    image.columns = columns;
+    image.frames = frames;
+    image.bitsAllocated = 16;
+    image.instanceNumber = instance;
+    image.patientName = patient;
+    image.modality = "CT";
+    const std::vector<uint8_t> bytes = vs::testing::makeImage(image);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+}
+
+}  // namespace vs::ui::test

@@ -1,0 +1,175 @@
+#include "ui/animation_control.h"
+
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+#include <chrono>
+
+#include "core/jpeg_frame.h"
+#include "core/render.h"
+#include "ui/boxes.h"
+#include "ui/button_pictures.h"
+
+namespace vs::ui {
+
+namespace {
+
+constexpr int windowWidth = 324;
+constexpr int windowHeight = 48;
+constexpr int rightMargin = 340;
+constexpr int windowTop = 530;
+
+uint64_t counterTicks() {
+    return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+constexpr uint64_t ticksPerSecond = std::chrono::steady_clock::period::den;
+
+QToolButton* pictureButton(QWidget* parent, int id, const QString& name, QRect place) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::number(id));
+    button->setAccessibleName(name);
+    button->setToolTip(name);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setGeometry(place);
+    button->setIconSize(QSize(21, 22));
+    return button;
+}
+
+}  // namespace
+
+uint32_t measuredStepRate(uint64_t ticksPerSecondCount, uint64_t elapsedTicks, uint32_t periodMs) {
+    const uint32_t cap = periodMs ? 1000 / periodMs : 1000;
+    if (elapsedTicks == 0) return cap;
+    const uint32_t rate = uint32_t(ticksPerSecondCount / elapsedTicks + 1);
+    return rate > cap ? cap : rate;
+}
+
+AnimationControl::AnimationControl(App& app, QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
+    setObjectName("AnimControl");
+    setWindowTitle("Animation Control");
+    setAccessibleName("Animation Control");
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFixedSize(windowWidth, windowHeight);
+    move(app.viewer.screenWidth - rightMargin, windowTop);
+
+    play_ = pictureButton(this, controlPlayPause, "Play", dialogUnits(0, 0, 15, 15));
+    previous_ = pictureButton(this, controlPreviousFrame, "Previous frame", dialogUnits(15, 0, 15, 15));
+    next_ = pictureButton(this, controlNextFrame, "Next frame", dialogUnits(30, 0, 15, 15));
+    setButtonPicture(previous_, pictureFrameBack);
+    setButtonPicture(next_, pictureFrameForward);
+    setPlayPicture(true);
+
+    speed_ = new QSlider(Qt::Horizontal, this);
+    speed_->setObjectName(QString::number(controlSpeedSlider));
+    speed_->setAccessibleName("Animation speed");
+    speed_->setGeometry(dialogUnits(45, 0, 40, 15));
+    speed_->setRange(0, 12);
+    speed_->setTickInterval(3);
+    speed_->setTickPosition(QSlider::TicksBelow);
+    speed_->setValue(startSpeedPosition);
+    speed_->setFocusPolicy(Qt::NoFocus);
+
+    frames_ = new QSlider(Qt::Horizontal, this);
+    frames_->setObjectName(QString::number(controlFrameSlider));
+    frames_->setAccessibleName("Frame");
+    frames_->setGeometry(dialogUnits(90, 0, 120, 14));
+    frames_->setRange(0, 0);
+    frames_->setFocusPolicy(Qt::NoFocus);
+
+    timer_ = new QTimer(this);
+    timer_->setObjectName("animationTimer");
+
+    connect(play_, &QToolButton::clicked, this, &AnimationControl::togglePlay);
+    connect(previous_, &QToolButton::clicked, this, &AnimationControl::stepBack);
+    connect(next_, &QToolButton::clicked, this, &AnimationControl::stepForward);
+    connect(speed_, &QSlider::valueChanged, this, &AnimationControl::speedChanged);
+    connect(frames_, &QSlider::valueChanged, this, [this](int position) {
+        if (position >= 0 && uint32_t(position) != app_.viewer.image.currentFrame) showFrame(uint32_t(position));
+    });
+    connect(timer_, &QTimer::timeout, this, &AnimationControl::timerTick);
+}
+
+void AnimationControl::setPlayPicture(bool playPicture) {
+    setButtonPicture(play_, playPicture ? pictureNext : picturePause);
+    play_->setAccessibleName(playPicture ? "Play" : "Pause");
+    play_->setToolTip(play_->accessibleName());
+}
+
+bool AnimationControl::playing() const { return app_.viewer.animationPlaying != 0; }
+
+void AnimationControl::stopPlaying() {
+    timer_->stop();
+    app_.viewer.animationPlaying = 0;
+    setPlayPicture(true);
+}
+
+void AnimationControl::prepare(uint32_t frameCount, uint32_t currentFrame) {
+    setPlayPicture(true);
+    QSignalBlocker quiet(frames_);
+    frames_->setRange(0, int(frameCount) - 1);
+    frames_->setValue(int(currentFrame));
+    show();
+}
+
+void AnimationControl::togglePlay() {
+    if (!playing()) {
+        timer_->start(int(framePeriodMs_));
+        setPlayPicture(false);
+        app_.viewer.animationPlaying = 1;
+    } else {
+        timer_->stop();
+        setPlayPicture(true);
+        app_.viewer.animationPlaying = 0;
+    }
+}
+
+void AnimationControl::speedChanged(int position) {
+    if (position < 0 || position > 12) return;
+    framePeriodMs_ = framePeriodTableMs[position];
+    if (playing()) timer_->start(int(framePeriodMs_));
+}
+
+void AnimationControl::timerTick() {
+    ImageState& image = app_.viewer.image;
+    if (image.frameCount == 0) return;
+    const uint32_t frame = (image.currentFrame + 1) % image.frameCount;
+    if (image.frameCount == 1) {
+        image.currentFrame = frame;
+        return;
+    }
+    showFrame(frame);
+}
+
+void AnimationControl::stepForward() {
+    const ImageState& image = app_.viewer.image;
+    if (image.frameCount == 0) return;
+    showFrame((image.currentFrame + 1) % image.frameCount);
+}
+
+void AnimationControl::stepBack() {
+    const ImageState& image = app_.viewer.image;
+    if (image.frameCount == 0) return;
+    showFrame(image.currentFrame == 0 ? image.frameCount - 1 : image.currentFrame - 1);
+}
+
+void AnimationControl::showFrame(uint32_t frame) {
+    Viewer& v = app_.viewer;
+    v.image.currentFrame = frame;
+    if (v.image.compression == compressionJpeg) decodeJpegFrame(v);
+    {
+        QSignalBlocker quiet(frames_);
+        frames_->setValue(int(frame));
+    }
+    // The speed tooltip's refresh comes with the tooltips.
+    if (!v.leftDragging)
+        v.host->setImageWindowTitle("Dicom Image - Frame " + std::to_string(frame + 1));
+    renderFrame(v);
+    const uint64_t now = counterTicks();
+    stepRate_ = measuredStepRate(ticksPerSecond, now - lastStepTicks_, framePeriodMs_);
+    lastStepTicks_ = now;
+}
+
+}  // namespace vs::ui

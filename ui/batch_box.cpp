@@ -1,0 +1,173 @@
+#include "ui/batch_box.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <string>
+#include <vector>
+
+#include "core/batch.h"
+#include "core/loader.h"
+#include "ui/animation_control.h"
+#include "ui/boxes.h"
+#include "ui/image_window.h"
+#include "ui/main_window.h"
+#include "ui/open_dialog.h"
+
+namespace vs::ui {
+
+namespace {
+
+constexpr QSize boxSize{324, 240};
+
+const char* const formatEntries[] = {"TIFF (8 Bits)", "TIFF (16 Bits)", "BITMAP (8 Bits)", "RAW (16 Bits)"};
+
+QLabel* note(QWidget* parent, const QString& text, QRect place) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(place);
+    label->setWordWrap(true);
+    return label;
+}
+
+QStringList droppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    return paths;
+}
+
+}  // namespace
+
+QString batchCaption(int format) {
+    switch (format) {
+        case formatBmp: return "Convert Dicom to Windows Bitmap";
+        case formatRaw: return "Convert Dicom to RAW";
+        default: return "Convert Dicom to TIFF";
+    }
+}
+
+BatchBox::BatchBox(App& app, QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
+    setObjectName("BATCHCONVERT");
+    setWindowTitle(batchCaption(formatTiff8));
+    setAccessibleName("Batch conversion");
+    setAcceptDrops(true);
+    setFixedSize(boxSize);
+
+    auto* group = new QGroupBox(this);
+    group->setGeometry(dialogUnits(5, 5, 200, 40));
+    QLabel* hint = note(this, "Drag DICOM files from the Windows Explorer and drop them here to convert the images.",
+                        dialogUnits(11, 17, 189, 23));
+    hint->setObjectName("1101");
+    hint->setAccessibleName("Drop files here");
+    note(this, "NOTE:", dialogUnits(5, 50, 25, 8).adjusted(0, 0, 0, 4));
+    note(this, "- For 8-bit images current contrast settings are used", dialogUnits(30, 50, 175, 10));
+    note(this, "- The converted images will be saved in the same", dialogUnits(30, 60, 175, 10));
+    note(this, "folder as the original files, so to convert images", dialogUnits(35, 70, 170, 10));
+    note(this, "from a CD, first copy them to your harddisk.", dialogUnits(35, 80, 175, 10));
+
+    formats_ = new QComboBox(this);
+    formats_->setObjectName(QString::number(controlFormatList));
+    formats_->setAccessibleName("Output format");
+    formats_->setGeometry(dialogUnits(35, 110, 90, 12).adjusted(0, -2, 0, 4));
+    for (const char* entry : formatEntries) formats_->addItem(entry);
+
+    done_ = new QPushButton("Done", this);
+    done_->setObjectName(QString::number(controlDone));
+    done_->setAccessibleName("Done");
+    done_->setGeometry(dialogUnits(130, 110, 75, 12).adjusted(0, -2, 0, 4));
+
+    connect(formats_, &QComboBox::activated, this, &BatchBox::formatChosen);
+    connect(formats_, &QComboBox::currentIndexChanged, this, &BatchBox::formatChosen);
+    connect(done_, &QPushButton::clicked, this, &BatchBox::done);
+}
+
+void BatchBox::formatChosen(int index) {
+    if (index < 0 || index > formatRaw) return;
+    app_.viewer.outputFormat = uint16_t(index);
+    setWindowTitle(batchCaption(index));
+}
+
+void BatchBox::open() {
+    Viewer& v = app_.viewer;
+    if (v.batchMode) return;
+    showLoadStatus(v, statusBatchMode);
+    v.batchMode = 1;
+    // The box takes the Open dialog's place.
+    if (app_.openDialog) move(app_.openDialog->pos());
+    show();
+    if (app_.openDialog) app_.openDialog->hide();
+    v.host->hideImageWindow();
+    v.host->stopAnimationTimer();
+    v.host->hideAnimationControl();
+    v.host->enableMenuItem(commandSaveImageAs, false);
+    v.host->enableMenuItem(commandBatchConversion, false);
+    {
+        QSignalBlocker quiet(formats_);
+        formats_->setCurrentIndex(v.outputFormat <= formatRaw ? v.outputFormat : 0);
+    }
+    formatChosen(formats_->currentIndex());
+}
+
+void BatchBox::done() {
+    Viewer& v = app_.viewer;
+    if (running_) return;
+    OpenDialog::setLastRect(QRect(pos(), boxSize));
+    if (app_.openDialog) {
+        app_.openDialog->move(pos());
+        app_.openDialog->show();
+    }
+    hide();
+    if (v.image.frameCount > 1) v.host->prepareAnimationControl(v.image.frameCount, v.image.currentFrame);
+    v.host->enableMenuItem(commandSaveImageAs, true);
+    v.host->enableMenuItem(commandBatchConversion, true);
+    v.batchMode = 0;
+    v.loadedPath.clear();
+}
+
+void BatchBox::convertFiles(const QStringList& paths) {
+    Viewer& v = app_.viewer;
+    if (running_ || !v.batchMode || paths.isEmpty()) return;
+    running_ = true;
+    std::vector<std::string> files;
+    files.reserve(size_t(paths.size()));
+    for (const QString& path : paths) files.push_back(QFile::encodeName(path).toStdString());
+    runBatch(v, files);
+    running_ = false;
+}
+
+void BatchBox::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void BatchBox::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void BatchBox::dropEvent(QDropEvent* event) {
+    const QStringList paths = droppedPaths(event->mimeData());
+    if (paths.isEmpty() || !app_.mainWindow) return;
+    event->acceptProposedAction();
+    MainWindow* main = app_.mainWindow;
+    QTimer::singleShot(0, main, [main, paths] { main->dropPaths(paths); });
+}
+
+void BatchBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void BatchBox::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+}  // namespace vs::ui

@@ -1,0 +1,257 @@
+#include "ui/boxes.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFont>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace vs::ui {
+
+namespace {
+
+ModalHook& modalHook() {
+    static ModalHook hook;
+    return hook;
+}
+
+MessageHook& messageHook() {
+    static MessageHook hook;
+    return hook;
+}
+
+PageOpener& pageOpener() {
+    static PageOpener opener;
+    return opener;
+}
+
+void centreOnScreen(QWidget& box) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect frame = box.frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    box.move(frame.topLeft());
+}
+
+// A push button carrying its template identifier as its object name.
+QPushButton* templateButton(QWidget* parent, int id, const QString& text, QRect place) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::number(id));
+    button->setFlat(true);
+    button->setGeometry(place);
+    button->setAccessibleName(text);
+    return button;
+}
+
+constexpr uint64_t donationOrderBit = 4;  // bit 2 of the counter's low word
+
+}  // namespace
+
+QRect dialogUnits(int x, int y, int width, int height) {
+    return QRect(int(x * pixelsPerUnitX), int(y * pixelsPerUnitY), int(width * pixelsPerUnitX),
+                 int(height * pixelsPerUnitY));
+}
+
+QRect systemFontUnits(int x, int y, int width, int height) {
+    return QRect(int(x * systemPixelsPerUnit), int(y * systemPixelsPerUnit), int(width * systemPixelsPerUnit),
+                 int(height * systemPixelsPerUnit));
+}
+
+void setModalHook(ModalHook hook) { modalHook() = std::move(hook); }
+
+int runModal(QDialog& box) {
+    if (!modalHook()) return box.exec();
+    box.setModal(true);
+    box.show();
+    modalHook()(box);
+    if (box.isVisible()) box.hide();
+    return box.result();
+}
+
+void setMessageHook(MessageHook hook) { messageHook() = std::move(hook); }
+
+MessageAnswer showMessage(QWidget* owner, const MessageRequest& request) {
+    if (messageHook()) return messageHook()(request);
+    QMessageBox box(owner);
+    box.setWindowTitle(request.caption);
+    box.setText(request.text);
+    switch (request.icon) {
+        case MessageIcon::stop: box.setIcon(QMessageBox::Critical); break;
+        case MessageIcon::exclamation: box.setIcon(QMessageBox::Warning); break;
+        case MessageIcon::information: box.setIcon(QMessageBox::Information); break;
+        case MessageIcon::none: break;
+    }
+    switch (request.buttons) {
+        case MessageButtons::ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case MessageButtons::okCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case MessageButtons::yesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    box.setAccessibleName(request.caption);
+    box.raise();
+    box.activateWindow();
+    switch (box.exec()) {
+        case QMessageBox::Cancel: return MessageAnswer::cancel;
+        case QMessageBox::Yes: return MessageAnswer::yes;
+        case QMessageBox::No: return MessageAnswer::no;
+        default: return MessageAnswer::ok;
+    }
+}
+
+void setPageOpener(PageOpener opener) { pageOpener() = std::move(opener); }
+
+void openWebPage(const QUrl& url) {
+    if (pageOpener()) {
+        pageOpener()(url);
+        return;
+    }
+    QDesktopServices::openUrl(url);
+}
+
+AboutBox::AboutBox(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName("AboutBox");
+    setWindowTitle("About Vireoscan v 1.2");
+    setAccessibleName("About Vireoscan");
+    setFixedSize(systemFontUnits(0, 0, 138, 84).size());
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+
+    auto* picture = new QLabel(this);
+    picture->setObjectName("124");
+    picture->setPixmap(QPixmap(":/vireoscan/about.png"));
+    picture->setAlignment(Qt::AlignCenter);
+    picture->setGeometry(systemFontUnits(5, 0, 128, 61));
+    picture->setAccessibleName("Vireoscan picture");
+
+    auto* notice = new QLabel("Free software. Share it freely.", this);
+    notice->setAlignment(Qt::AlignCenter);
+    notice->setGeometry(systemFontUnits(5, 60, 130, 8));
+    notice->setAccessibleName("Notice");
+
+    QPushButton* ok = templateButton(this, 1, "OK", systemFontUnits(55, 70, 32, 10));
+    ok->setDefault(true);
+    ok->setAutoDefault(true);
+    ok->setFocus();
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    centreOnScreen(*this);
+}
+
+void AboutBox::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+StatusBox::StatusBox(QWidget* owner, const QString& text)
+    : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
+    setObjectName("StatusBox");
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    setFixedSize(dialogUnits(0, 0, 212, 17).size());
+    setAccessibleName("Status");
+    text_ = new QLabel(text, this);
+    text_->setObjectName("1103");
+    text_->setAlignment(Qt::AlignCenter);
+    text_->setGeometry(dialogUnits(5, 5, 200, 10));
+    text_->setAccessibleName("Status text");
+    centreOnScreen(*this);
+    show();
+    raise();
+    repaint();
+}
+
+QString StatusBox::text() const { return text_->text(); }
+
+QStringList donationLines() {
+    return {
+        " ",
+        "Although Vireoscan is FREE software and you may use it as",
+        "many times as you like on as many computers as you want,",
+        "please realize that software development is expensive and",
+        "that similar software is being sold for hundreds of dollars per",
+        "license.",
+        " ",
+        "If you find this software useful, use it on a regular basis and",
+        "if you can spare a few dollars or euros, we would greatly",
+        "appreciate your contribution. You can support us by making",
+        "any donation through the secure PayPal credit card service.",
+        " ",
+        "All donations will be used for further development!",
+    };
+}
+
+DonationBox::DonationBox(QWidget* owner, uint64_t counter)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+    setObjectName("DonateBox");
+    setWindowTitle("Vireoscan Donation Program");
+    setAccessibleName("Donation request");
+    setFixedSize(dialogUnits(0, 0, 211, 145).size());
+
+    lines_ = new QListWidget(this);
+    lines_->setObjectName("1004");
+    lines_->setSelectionMode(QAbstractItemView::NoSelection);
+    lines_->setFocusPolicy(Qt::NoFocus);
+    lines_->setGeometry(dialogUnits(5, 5, 200, 115));
+    lines_->setAccessibleName("Donation text");
+    lines_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The template's small font: the lines are as wide as the list.
+    QFont small = lines_->font();
+    small.setPointSizeF(small.pointSizeF() * 0.8);
+    lines_->setFont(small);
+    lines_->addItems(donationLines());
+
+    button1_ = templateButton(this, 1, "Make a Donation", dialogUnits(5, 125, 95, 14));
+    button2_ = templateButton(this, 2, "Maybe Later", dialogUnits(110, 125, 95, 14));
+    for (QPushButton* b : {button1_, button2_}) b->setAutoDefault(true);
+    connect(button1_, &QPushButton::clicked, this, [this] { buttonPressed(1); });
+    connect(button2_, &QPushButton::clicked, this, [this] { buttonPressed(2); });
+
+    swapped_ = (counter & donationOrderBit) == 0;
+    if (swapped_) {
+        button1_->setText("Maybe Later");
+        button2_->setText("Make a Donation");
+    }
+    // The button that reads "Make a Donation" starts with the focus.
+    QPushButton* donate = swapped_ ? button2_ : button1_;
+    for (QPushButton* b : {button1_, button2_}) {
+        b->setAccessibleName(b->text());
+        b->setDefault(b == donate);
+    }
+    donate->setFocus();
+    centreOnScreen(*this);
+}
+
+void DonationBox::buttonPressed(int id) {
+    // Button 1 donates unless the texts are swapped; button 2 (and Escape) only when they are.
+    const bool donate = (id == 1) != swapped_;
+    done(id);
+    if (donate) openWebPage(QUrl(donationUrl));
+}
+
+void DonationBox::reject() { buttonPressed(2); }
+
+void showFatalError(QWidget* owner, const QString& text) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->windowTitle() == fatalCaption) {
+            if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->done(1);
+            else w->close();
+        }
+    }
+    showMessage(owner, {text, fatalCaption, MessageButtons::ok, MessageIcon::stop});
+}
+
+}  // namespace vs::ui

@@ -1,0 +1,216 @@
+#include "ui/image_window.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+#include <vector>
+
+#include "core/zoom.h"
+
+namespace vs::ui {
+
+namespace {
+
+QList<QRgb> greyTable() {
+    QList<QRgb> table;
+    table.reserve(256);
+    for (int i = 0; i < 256; ++i) table.append(qRgb(i, i, i));
+    return table;
+}
+
+constexpr uint8_t outsideImage = 255;  // white, like the window's background
+
+}  // namespace
+
+QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY) {
+    const int cw = std::abs(clientSize.width());
+    const int ch = std::abs(clientSize.height());
+    QImage out(std::max(cw, 1), std::max(ch, 1), QImage::Format_Indexed8);
+    static const QList<QRgb> table = greyTable();
+    out.setColorTable(table);
+    out.fill(outsideImage);
+    if (cw == 0 || ch == 0) return out;
+
+    // The buffer is displayStride pixels wide and rows high; the source rectangle is the
+    // client area divided by the zoom, stretched onto the whole client area.
+    const double zoom = v.zoomFactor;
+    const int64_t width = v.window.displayStride;
+    const int64_t height = v.image.rows;
+    const int64_t sx = int64_t(scrollX / zoom);
+    const int64_t sy = int64_t(scrollY / zoom);
+    const int64_t sw = int64_t(cw / zoom);
+    const int64_t sh = int64_t(ch / zoom);
+    if (sw <= 0 || sh <= 0) return out;
+    const size_t available = v.display.size();
+
+    std::vector<int64_t> columnOf(static_cast<size_t>(cw));
+    for (int x = 0; x < cw; ++x) columnOf[size_t(x)] = sx + int64_t(x) * sw / cw;
+    for (int y = 0; y < ch; ++y) {
+        const int64_t row = sy + int64_t(y) * sh / ch;
+        if (row < 0 || row >= height) continue;
+        const uint8_t* source = v.display.data() + row * width;
+        uchar* line = out.scanLine(y);
+        for (int x = 0; x < cw; ++x) {
+            const int64_t column = columnOf[size_t(x)];
+            if (column < 0 || column >= width) continue;
+            const size_t at = size_t(row * width + column);
+            if (at < available) line[x] = source[column];
+        }
+    }
+    return out;
+}
+
+int scrollRange(int imagePixels, double zoom, int clientPixels) {
+    // Taken as an unsigned 16-bit difference: negative differences and huge ones give 0.
+    const uint16_t range = uint16_t(int(imagePixels * zoom) - clientPixels);
+    return range > largestScrollRange ? 0 : range;
+}
+
+ImageView::ImageView(App& app, QWidget* parent) : QAbstractScrollArea(parent), app_(app) {
+    setObjectName("imageView");
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    horizontalScrollBar()->setSingleStep(scrollLineStep);
+    horizontalScrollBar()->setPageStep(scrollPageStep);
+    verticalScrollBar()->setSingleStep(scrollLineStep);
+    verticalScrollBar()->setPageStep(scrollPageStep);
+    horizontalScrollBar()->setRange(0, 0);
+    verticalScrollBar()->setRange(0, 0);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAccessibleName("Image");
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void ImageView::updateScrollRanges() {
+    const Viewer& v = app_.viewer;
+    const QSize client = viewport()->size();
+    horizontalScrollBar()->setRange(0, scrollRange(v.image.columns, v.zoomFactor, client.width()));
+    verticalScrollBar()->setRange(0, scrollRange(v.image.rows, v.zoomFactor, client.height()));
+    if (v.fitInProgress) viewport()->update();
+    else viewport()->repaint();
+}
+
+void ImageView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    painter.drawImage(0, 0, paintDisplay(app_.viewer, viewport()->size(), horizontalScrollBar()->value(),
+                                         verticalScrollBar()->value()));
+}
+
+void ImageView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRanges();
+}
+
+void ImageView::scrollContentsBy(int, int) { viewport()->update(); }
+
+ImageWindow::ImageWindow(App& app, QMdiArea* area)
+    : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                 Qt::WindowCloseButtonHint),
+      app_(app) {
+    setObjectName("SliceWClass");
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    view_ = new ImageView(app, this);
+    setWidget(view_);
+    setWindowTitle("Dicom Image");
+    setAccessibleName("Dicom Image");
+    area->addSubWindow(this);
+    setGeometry(imageWindowStartX, imageWindowStartY, imageWindowStartSize, imageWindowStartSize);
+    hide();
+}
+
+QSize ImageWindow::clientSize() const { return view_->viewport()->size(); }
+int ImageWindow::scrollX() const { return view_->horizontalScrollBar()->value(); }
+int ImageWindow::scrollY() const { return view_->verticalScrollBar()->value(); }
+
+void ImageWindow::measureFrameExtra() {
+    // The viewport is the widget less the two scroll bars; the widget sits inside the
+    // sub-window's frame and caption.
+    ensurePolished();
+    view_->ensurePolished();
+    const QMargins frame = contentsMargins();
+    const QSize bars(view_->verticalScrollBar()->sizeHint().width(),
+                     view_->horizontalScrollBar()->sizeHint().height());
+    const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
+    frameExtra_ = QSize(frame.left() + frame.right() + bars.width() + 2 * border,
+                        frame.top() + frame.bottom() + bars.height() + caption + border);
+    updateTrackingLimits();
+}
+
+void ImageWindow::showWithoutActivating() {
+    if (isVisible()) return;
+    show();
+    if (frameExtra_.isEmpty()) return;
+    // Now that the frame is real, correct the measured frame size if the style differed.
+    const QSize measured = size() - clientSize();
+    if (measured != frameExtra_ && measured.width() > 0 && measured.height() > 0) {
+        frameExtra_ = measured;
+        updateTrackingLimits();
+    }
+}
+
+void ImageWindow::updateTrackingLimits() {
+    const Viewer& v = app_.viewer;
+    setMinimumSize(frameExtra_);
+    setMaximumSize(int(v.image.columns * v.zoomFactor) + frameExtra_.width(),
+                   int(v.image.rows * v.zoomFactor) + frameExtra_.height());
+}
+
+void ImageWindow::setOuterSize(QSize outer) {
+    updateTrackingLimits();
+    resize(outer);
+}
+
+void ImageWindow::fitImageWindow() {
+    const Viewer& v = app_.viewer;
+    const QSize client = clientSize();
+    const int zw = int(v.image.columns * v.zoomFactor);
+    const int zh = int(v.image.rows * v.zoomFactor);
+    const bool shrink = client.height() > zh || client.width() > zw;
+    const bool grow = (v.image.rows != fittedRows_ && client.height() < zh) ||
+                      (v.image.columns != fittedColumns_ && client.width() < zw);
+    updateTrackingLimits();
+    if (shrink || grow) {
+        setOuterSize(QSize(std::min(zw + frameExtra_.width(), v.screenWidth - fitMarginX),
+                           std::min(zh + frameExtra_.height(), v.screenHeight - fitMarginY)));
+        fittedRows_ = v.image.rows;
+        fittedColumns_ = v.image.columns;
+    }
+    view_->updateScrollRanges();
+}
+
+void ImageWindow::resizeForZoom() {
+    Viewer& v = app_.viewer;
+    updateTrackingLimits();
+    if (v.zoomFactor != v.appliedZoom) {
+        setOuterSize(QSize(std::min(int(v.image.columns * v.zoomFactor) + frameExtra_.width(),
+                                    v.screenWidth - fitMarginX),
+                           std::min(int(v.image.rows * v.zoomFactor) + frameExtra_.height(),
+                                    v.screenHeight - fitMarginY)));
+        v.appliedZoom = v.zoomFactor;
+    }
+    view_->updateScrollRanges();
+    view_->viewport()->update();
+}
+
+void ImageWindow::setZoomFromList(int index) {
+    if (index < 0 || index > 5) return;
+    app_.viewer.zoomFactor = zoomOfIndex(index);
+    resizeForZoom();
+}
+
+void ImageWindow::repaintNow() { view_->viewport()->repaint(); }
+
+void ImageWindow::closeEvent(QCloseEvent* event) {
+    // Closing only hides the window; the next load shows it again.
+    event->ignore();
+    hide();
+    app_.viewer.host->enableMenuItem(commandSaveImageAs, false);
+}
+
+}  // namespace vs::ui

@@ -1,0 +1,491 @@
+#include "ui/open_dialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QStorageInfo>
+#include <QStyle>
+#include <QWheelEvent>
+#include <QWindow>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/image_sort.h"
+#include "core/loader.h"
+#include "core/paths.h"
+#include "ui/info_panel.h"
+#include "ui/main_window.h"
+
+namespace vs::ui {
+
+namespace {
+
+// Process-wide placement: the first dialog goes to the right of the screen, every later one
+// (and the batch box) where the last one was.
+struct Placement {
+    bool firstPlacement = true;
+    QRect openDialogRect;
+};
+Placement& placement() {
+    static Placement p;
+    return p;
+}
+
+QString idName(int id) { return QString::number(id); }
+
+QString withSeparator(QString folder) {
+    if (!folder.endsWith(QLatin1Char(pathSeparator))) folder += QLatin1Char(pathSeparator);
+    return folder;
+}
+
+QString fromLocal(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
+std::string toLocal(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+// The text of a name as the file list shows it, and back.
+std::vector<std::string> sortedNames(const QStringList& names) {
+    std::vector<std::string> list;
+    list.reserve(size_t(names.size()));
+    for (const QString& n : names) list.push_back(toLocal(n));
+    sortTextsCaseInsensitive(list);
+    return list;
+}
+
+}  // namespace
+
+OpenDialog::OpenDialog(App& app, QWidget* owner)
+    : QWidget(owner ? owner : static_cast<QWidget*>(app.mainWindow),
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      app_(app) {
+    Viewer& v = app_.viewer;
+    app_.openDialog = this;
+    setObjectName(QStringLiteral("OpenDialog"));
+    setWindowTitle(QStringLiteral("Open Dicom Image"));
+    setAccessibleName(QStringLiteral("Open Dicom Image"));
+    buildControls();
+
+    // The folder of the last path taken apart, or the working directory.
+    QString start = fromLocal(v.currentDirectory);
+    if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::currentPath();
+    setDirectory(start);
+    place();
+
+    // The name of the last path taken apart is selected when the folder lists it.
+    fileName_->setText(fromLocal(v.currentFileName));
+
+    // The file list has the keyboard focus after every start, and one preview follows.
+    fileList_->setFocus(Qt::OtherFocusReason);
+    requestPreview(0);
+
+    fileName_->setText(v.loadOnOpen ? fromLocal(v.currentFileName) : QString());
+    if (v.loadOnOpen) loadFile(v);
+    v.loadOnOpen = 0;
+    placement().firstPlacement = false;
+    QMetaObject::invokeMethod(this, [this] { installHook(); }, Qt::QueuedConnection);
+}
+
+OpenDialog::~OpenDialog() {
+    if (hookInstalled_) qApp->removeEventFilter(this);
+    const QString folder = fromLocal(app_.viewer.currentDirectory);
+    if (!folder.isEmpty()) QDir::setCurrent(folder);
+    placement().openDialogRect = frameGeometry();
+    if (app_.openDialog == this) app_.openDialog = nullptr;
+}
+
+void OpenDialog::buildControls() {
+    auto label = [this](int id, const char* text, QRect r) {
+        auto* l = new QLabel(QString::fromLatin1(text), this);
+        if (id) l->setObjectName(idName(id));
+        l->setGeometry(r);
+        return l;
+    };
+    auto* nameLabel = label(dialogFileNameLabel, "Filename:", QRect(6, 2, 150, 16));
+    fileName_ = new QLineEdit(this);
+    fileName_->setObjectName(idName(dialogFileName));
+    fileName_->setAccessibleName(QStringLiteral("File name"));
+    fileName_->setGeometry(6, 18, 150, 22);
+    nameLabel->setBuddy(fileName_);
+    connect(fileName_, &QLineEdit::textChanged, this, [this](const QString& t) { fileNameEdited(t); });
+
+    fileList_ = new QListWidget(this);
+    fileList_->setObjectName(idName(dialogFileList));
+    fileList_->setAccessibleName(QStringLiteral("Files"));
+    fileList_->setSelectionMode(QAbstractItemView::SingleSelection);
+    fileList_->setGeometry(6, 44, 150, 118);
+    fileList_->setUniformItemSizes(true);
+    // Every change of the list by the user asks for a preview.
+    // Every change of the list by the user puts the chosen name into the name field, as a
+    // file dialog does, and asks for a preview.
+    auto listEvent = [this] {
+        const int row = selectedRow();
+        if (row >= 0) fileName_->setText(fileList_->item(row)->text());
+        requestPreview(0);
+    };
+    connect(fileList_, &QListWidget::currentRowChanged, this, listEvent);
+    connect(fileList_, &QListWidget::itemClicked, this, listEvent);
+    connect(fileList_, &QListWidget::itemDoubleClicked, this, listEvent);
+
+    auto* folderLabel = label(0, "Folders:", QRect(166, 2, 146, 16));
+    currentFolder_ = new QLabel(this);
+    currentFolder_->setObjectName(idName(dialogCurrentFolder));
+    currentFolder_->hide();
+    folderList_ = new QListWidget(this);
+    folderList_->setObjectName(idName(dialogFolderList));
+    folderList_->setAccessibleName(QStringLiteral("Folders"));
+    folderList_->setGeometry(166, 26, 146, 136);
+    folderLabel->setBuddy(folderList_);
+    connect(folderList_, &QListWidget::currentRowChanged, this, [this] { requestPreview(0); });
+    connect(folderList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        setDirectory(item->data(Qt::UserRole).toString());
+        requestPreview(0);
+    });
+
+    auto* typeLabel = label(dialogFileTypeLabel, "Filetype:", QRect(6, 166, 150, 16));
+    fileType_ = new QComboBox(this);
+    fileType_->setObjectName(idName(dialogFileType));
+    fileType_->setAccessibleName(QStringLiteral("File type"));
+    fileType_->setGeometry(6, 182, 150, 24);
+    for (const FileFilter& f : fileFilters)
+        fileType_->addItem(QString::fromLatin1(f.label), QString::fromLatin1(f.patterns));
+    typeLabel->setBuddy(fileType_);
+    connect(fileType_, &QComboBox::activated, this, [this](int) {
+        fillFiles();
+        requestPreview(1);
+    });
+
+    auto* drivesLabel = label(dialogDrivesLabel, "Drives:", QRect(166, 166, 146, 16));
+    drives_ = new QComboBox(this);
+    drives_->setObjectName(idName(dialogDrives));
+    drives_->setAccessibleName(QStringLiteral("Drives"));
+    drives_->setGeometry(166, 182, 146, 24);
+    drivesLabel->setBuddy(drives_);
+    connect(drives_, &QComboBox::activated, this, [this](int index) {
+        setDirectory(drives_->itemData(index).toString());
+        requestPreview(0);
+    });
+
+}
+
+void OpenDialog::place() {
+    Placement& p = placement();
+    const QPoint topLeft = p.firstPlacement || !p.openDialogRect.isValid()
+                               ? QPoint(app_.viewer.screenWidth - openDialogRightMargin, openDialogFirstTop)
+                               : p.openDialogRect.topLeft();
+    fitOuterSize(this, openDialogSize);
+    move(topLeft);
+}
+
+void OpenDialog::fitOuterSize(QWidget* window, QSize outer) {
+    QMargins m;
+    if (const QWindow* handle = window->windowHandle()) m = handle->frameMargins();
+    const QSize inside = outer - QSize(m.left() + m.right(), m.top() + m.bottom());
+    if (window->minimumSize() != inside || window->maximumSize() != inside) window->setFixedSize(inside);
+}
+
+bool OpenDialog::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+        fitOuterSize(this, openDialogSize);
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+// ---- folders, drives and files ------------------------------------------------------------
+
+QString OpenDialog::directory() const { return withSeparator(currentFolder_->text()); }
+
+void OpenDialog::setDirectory(const QString& path) {
+    QString folder = QDir::cleanPath(QDir(path).absolutePath());
+    if (!QFileInfo(folder).isDir()) return;
+    folder_ = folder;
+    currentFolder_->setText(QDir::toNativeSeparators(folder_));
+    fillDrives();
+    fillFolders();
+    fillFiles();
+}
+
+void OpenDialog::fillDrives() {
+    const QSignalBlocker quiet(drives_);
+    drives_->clear();
+    QStringList roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid() || !volume.isReady()) continue;
+        const QString root = volume.rootPath();
+        if (QFileInfo(root).isDir() && !roots.contains(root)) roots << root;
+    }
+    std::sort(roots.begin(), roots.end());
+    int best = -1;
+    qsizetype bestLength = -1;
+    for (const QString& root : roots) {
+        drives_->addItem(style()->standardIcon(QStyle::SP_DriveHDIcon), QDir::toNativeSeparators(root), root);
+        const QString prefix = withSeparator(root);
+        if ((withSeparator(folder_).startsWith(prefix)) && root.size() > bestLength) {
+            best = drives_->count() - 1;
+            bestLength = root.size();
+        }
+    }
+    drives_->setCurrentIndex(best);
+}
+
+void OpenDialog::fillFolders() {
+    const QSignalBlocker quiet(folderList_);
+    folderList_->clear();
+    // The way down from the root to the current folder, then its sub-folders.
+    QStringList chain;
+    for (QDir d(folder_);; ) {
+        chain.prepend(d.absolutePath());
+        if (d.isRoot() || !d.cdUp()) break;
+    }
+    int depth = 0;
+    for (const QString& path : chain) {
+        const QString name = depth == 0 ? QDir::toNativeSeparators(path) : QFileInfo(path).fileName();
+        auto* item = new QListWidgetItem(style()->standardIcon(QStyle::SP_DirOpenIcon),
+                                         QString(depth, QLatin1Char(' ')) + name, folderList_);
+        item->setData(Qt::UserRole, path);
+        item->setData(Qt::AccessibleTextRole, name);
+        ++depth;
+    }
+    folderList_->setCurrentRow(folderList_->count() - 1);
+    QStringList subfolders = QDir(folder_).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    QStringList ordered;
+    for (const std::string& n : sortedNames(subfolders)) ordered << fromLocal(n);
+    for (const QString& name : ordered) {
+        auto* item = new QListWidgetItem(style()->standardIcon(QStyle::SP_DirIcon),
+                                         QString(depth, QLatin1Char(' ')) + name, folderList_);
+        item->setData(Qt::UserRole, QDir(folder_).filePath(name));
+        item->setData(Qt::AccessibleTextRole, name);
+    }
+}
+
+bool OpenDialog::matchesFilter(const QString& name, const QString& patterns) {
+    for (const QString& pattern : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (pattern == QLatin1String("*.*")) return true;
+        if (pattern == QLatin1String("*.")) {
+            if (!name.contains(QLatin1Char('.'))) return true;
+            continue;
+        }
+        const QRegularExpression glob(QRegularExpression::wildcardToRegularExpression(pattern),
+                                      QRegularExpression::CaseInsensitiveOption);
+        if (glob.match(name).hasMatch()) return true;
+    }
+    return false;
+}
+
+void OpenDialog::fillFiles() {
+    const QString patterns = fileType_->currentData().toString();
+    QStringList names;
+    for (const QString& name : QDir(folder_).entryList(QDir::Files))
+        if (matchesFilter(name, patterns)) names << name;
+    QStringList ordered;
+    for (const std::string& n : sortedNames(names)) ordered << fromLocal(n);
+    replaceEntries(ordered, QString());
+    // A list seen empty and refilled is put into the panel's order at the next chance.
+    fileListWasEmpty_ = true;
+    requestSortAfterRefill();
+}
+
+void OpenDialog::replaceEntries(const QStringList& names, const QString& selectName) {
+    {
+        const QSignalBlocker quiet(fileList_);
+        fileList_->clear();
+        fileList_->addItems(names);
+    }
+    if (!selectName.isEmpty()) selectRowSilently(findExact(selectName));
+}
+
+void OpenDialog::requestSortAfterRefill() {
+    if (sortQueued_) return;
+    sortQueued_ = true;
+    // Two hops, so the sort comes after whatever the event that refilled the list queued
+    // (its preview above all), as a repaint would.
+    QMetaObject::invokeMethod(this, [this] {
+        QMetaObject::invokeMethod(this, [this] {
+            sortQueued_ = false;
+            if (!fileListWasEmpty_) return;
+            fileListWasEmpty_ = false;
+            if (app_.infoPanel) app_.infoPanel->sortImages(true);
+        }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+// ---- selection --------------------------------------------------------------------------
+
+int OpenDialog::findExact(const QString& name) const {
+    if (name.isEmpty()) return -1;
+    for (int i = 0; i < fileList_->count(); ++i)
+        if (fileList_->item(i)->text().compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+int OpenDialog::selectedRow() const {
+    const QList<QListWidgetItem*> selected = fileList_->selectedItems();
+    return selected.isEmpty() ? -1 : fileList_->row(selected.first());
+}
+
+bool OpenDialog::hasSelection() const { return selectedRow() >= 0; }
+
+void OpenDialog::selectRowSilently(int row) {
+    if (row < 0) return;
+    const QSignalBlocker quiet(fileList_);
+    fileList_->setCurrentRow(row);
+}
+
+void OpenDialog::fileNameEdited(const QString& text) {
+    if (text.isEmpty()) return;
+    QString name = text;
+    if (name.endsWith(QLatin1Char('.'))) name.chop(1);
+    selectRowSilently(findExact(name));
+}
+
+void OpenDialog::selectInOpenDialog(const QString& name) {
+    fileName_->setText(name);
+    const int row = findExact(name);
+    if (row >= 0) QMetaObject::invokeMethod(this, [this, row] { selectRowSilently(row); }, Qt::QueuedConnection);
+}
+
+// ---- preview ----------------------------------------------------------------------------
+
+void OpenDialog::requestPreview(int fromFileType) {
+    if (previewPending_) return;
+    previewPending_ = true;
+    QMetaObject::invokeMethod(this, [this, fromFileType] { previewRequest(fromFileType); },
+                              Qt::QueuedConnection);
+}
+
+void OpenDialog::previewRequest(int fromFileType) {
+    Viewer& v = app_.viewer;
+    InfoPanel* panel = app_.infoPanel;
+    setPath(v.currentDirectory, toLocal(directory()));
+
+    const int typed = findExact(fileName_->text());
+    if (typed >= 0) QMetaObject::invokeMethod(this, [this, typed] { selectRowSilently(typed); }, Qt::QueuedConnection);
+
+    if (!hasSelection()) {
+        if (v.host) v.host->hideImageWindow();
+        if (fromFileType == 1) v.currentFileName.clear();
+        showLoadStatus(v, statusNoFileSelected);
+        v.loadedPath.clear();
+    }
+    const int s = selectedRow();
+    const int n = fileList_->count();
+    if (s == -1 && panel) panel->setLineText(panelFileSizeLine, QString());
+
+    if (n == 0) {
+        if (panel) {
+            panel->setPreviousPicture(false);
+            panel->setNextPicture(false);
+        }
+        v.loadedPath.clear();
+        showLoadStatus(v, statusNoFileSelected);
+    } else if (s >= 0) {
+        const QString name = fileList_->item(s)->text();
+        setPath(v.currentFileName, toLocal(name));
+        {
+            const QSignalBlocker quiet(fileName_);
+            fileName_->setText(name);
+        }
+        if (v.currentDirectory + v.currentFileName == v.loadedPath) {
+            previewPending_ = false;  // already shown: nothing to do
+            return;
+        }
+        if (panel) {
+            panel->setPreviousPicture(s != 0);
+            panel->setNextPicture(s != n - 1);
+        }
+    } else if (panel) {
+        panel->setPreviousPicture(false);
+        panel->setNextPicture(true);
+    }
+    loadFile(v);
+    previewPending_ = false;
+}
+
+// ---- the application-wide filter --------------------------------------------------------
+
+void OpenDialog::installHook() {
+    if (hookInstalled_) return;
+    qApp->installEventFilter(this);
+    hookInstalled_ = true;
+}
+
+bool OpenDialog::filterWheel(QObject* watched, QEvent* event) {
+    const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    if (delta == 0) return false;
+    // A notch of the wheel anywhere in the program is one up or down arrow press for the
+    // window with the keyboard focus.
+    QObject* target = QApplication::focusWidget();
+    if (!target) {
+        if (auto* w = qobject_cast<QWidget*>(watched)) target = w->window()->focusWidget() ? w->window()->focusWidget() : w;
+        else if (auto* window = qobject_cast<QWindow*>(watched)) target = window->focusObject();
+    }
+    if (!target) return true;
+    QKeyEvent press(QEvent::KeyPress, delta < 0 ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    return true;
+}
+
+void OpenDialog::followDrag(QPoint viewportPos) {
+    if (fileList_->count() == 0) return;
+    // Over the entries, not over the scroll bar.
+    if (viewportPos.x() < fileList_->visualItemRect(fileList_->item(0)).right()) requestPreview(0);
+}
+
+bool OpenDialog::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Wheel:
+        return filterWheel(watched, event);
+    case QEvent::MouseMove:
+        if (watched == fileList_->viewport()) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->buttons() & Qt::LeftButton) followDrag(mouse->position().toPoint());
+        }
+        break;
+    case QEvent::Timer:
+        // The list scrolls itself by timer while a drag is held beyond its edge.
+        if ((watched == fileList_ || watched == fileList_->viewport()) &&
+            (QGuiApplication::mouseButtons() & Qt::LeftButton))
+            followDrag(fileList_->viewport()->mapFromGlobal(QCursor::pos()));
+        break;
+    case QEvent::MouseButtonPress:
+        // After a load aborted with Escape, a click in the list lets the same file load again.
+        if (watched == fileList_->viewport() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+            app_.viewer.loadProgressState == loadAborted) {
+            app_.viewer.loadedPath.clear();
+            app_.viewer.loadProgressState = loadIdle;
+        }
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- the dialog never ends by itself ------------------------------------------------------
+
+void OpenDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+void OpenDialog::keyPressEvent(QKeyEvent* event) { event->accept(); }
+
+QRect OpenDialog::lastRect() { return placement().openDialogRect; }
+
+void OpenDialog::setLastRect(const QRect& rect) { placement().openDialogRect = rect; }
+
+void OpenDialog::resetPlacement() { placement() = Placement(); }
+
+}  // namespace vs::ui

@@ -1,0 +1,132 @@
+// The Open dialog: the program's file browser, a small tool panel that shows every file at
+// once as the selection in its file list moves (arrow keys, the wheel, a drag, the panel's
+// previous/next buttons).
+#pragma once
+
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "ui/app.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+namespace vs::ui {
+
+inline constexpr QSize openDialogSize{324, 240};
+inline constexpr int openDialogRightMargin = 340;  // first placement: screen width minus this
+inline constexpr int openDialogFirstTop = 277;
+
+// Control identities, also the widgets' object names.
+enum OpenDialogControl : int {
+    dialogCurrentFolder = 1088,  // hidden: the full current folder
+    dialogFileTypeLabel = 1089,
+    dialogFileNameLabel = 1090,
+    dialogDrivesLabel = 1091,
+    dialogFileList = 1120,
+    dialogFolderList = 1121,
+    dialogFileType = 1136,
+    dialogDrives = 1137,
+    dialogFileName = 1152,
+};
+
+struct FileFilter {
+    const char* label;
+    const char* patterns;  // separated by ';'
+};
+inline constexpr FileFilter fileFilters[] = {
+    {"All Files (*.*)", "*.*;*."},
+    {"All Images(*.acr *.dcm *.dcma *.dicom *.dc3 *.ima *.ani *.nema)",
+     "*.acr;*.dcm;*.dcma;*.dicom;*.dc3;*.ima;*.ani;*.nema"},
+    {"Dicom Images (*.dcm *.dcma *.dicom *.dc3 *.dic)", "*.dcm;*.dcma;*.dicom;*.dic;*.dc3"},
+    {"ACR-NEMA files (*.acr *.nema)", "*.acr;*.nema"},
+    {"IMA Files(*.ima)", "*.ima"},
+    {"No extension (*)", "*."},
+};
+
+class OpenDialog : public QWidget {
+    Q_OBJECT
+public:
+    // Builds and places the dialog in the folder of currentDirectory, with the file list
+    // focused and one preview queued; loads currentDirectory + currentFileName first when
+    // loadOnOpen is set. The caller shows it.
+    explicit OpenDialog(App& app, QWidget* owner = nullptr);
+    // Leaves the working directory at currentDirectory and remembers where the dialog was.
+    ~OpenDialog() override;
+
+    // Puts a name in the file name box and selects it in the list when it is there, without
+    // loading it.
+    void selectInOpenDialog(const QString& name);
+    void selectFile(const QString& name) { selectInOpenDialog(name); }
+    bool hasSelection() const;
+    int selectedRow() const;  // -1 for none
+
+    // The current folder with its trailing separator.
+    QString directory() const;
+    // Opens another folder: the lists are refilled (and the panel re-sorts the file list).
+    void setDirectory(const QString& path);
+    // Refills the file list with names in that order and selects selectName again, all
+    // without loading anything.
+    void replaceEntries(const QStringList& names, const QString& selectName);
+
+    QListWidget* fileList() const { return fileList_; }
+    QListWidget* folderList() const { return folderList_; }
+    QLineEdit* fileNameBox() const { return fileName_; }
+    QComboBox* fileTypeList() const { return fileType_; }
+    QComboBox* driveList() const { return drives_; }
+
+    // Whether a file name matches a pattern list such as "*.dcm;*.ima": case-insensitive;
+    // "*.*" takes every name, "*." the names without a dot.
+    static bool matchesFilter(const QString& name, const QString& patterns);
+
+    // Where the dialog (or the batch box standing in for it) last was; later dialogs open there.
+    static QRect lastRect();
+    static void setLastRect(const QRect& rect);
+    // Forgets the placement, as at program start.
+    static void resetPlacement();
+
+    // Gives a tool window the outer size outer (frame and caption included) once the window
+    // system has told the frame; until then the inside takes the whole size.
+    static void fitOuterSize(QWidget* window, QSize outer);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void place();
+    void fillDrives();
+    void fillFolders();
+    void fillFiles();
+    void requestPreview(int fromFileType);
+    void previewRequest(int fromFileType);
+    void requestSortAfterRefill();
+    void installHook();
+    void fileNameEdited(const QString& text);
+    void selectRowSilently(int row);
+    int findExact(const QString& name) const;
+    bool filterWheel(QObject* watched, QEvent* event);
+    void followDrag(QPoint viewportPos);
+
+    App& app_;
+    QString folder_;  // absolute, without trailing separator except for the root
+    QLabel* currentFolder_ = nullptr;
+    QLineEdit* fileName_ = nullptr;
+    QListWidget* fileList_ = nullptr;
+    QListWidget* folderList_ = nullptr;
+    QComboBox* fileType_ = nullptr;
+    QComboBox* drives_ = nullptr;
+    bool previewPending_ = false;
+    bool fileListWasEmpty_ = true;
+    bool sortQueued_ = false;
+    bool hookInstalled_ = false;
+};
+
+}  // namespace vs::ui

@@ -1,0 +1,199 @@
+#include "ui/qt_host.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+
+#include "ui/animation_control.h"
+#include "ui/boxes.h"
+#include "ui/image_window.h"
+#include "ui/info_panel.h"
+#include "ui/main_window.h"
+#include "ui/open_dialog.h"
+
+namespace vs::ui {
+
+namespace {
+
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::Close:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::NonClientAreaMouseMove:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool LoadInputFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+        escapeSeen = true;
+    if (isUserInput(event->type())) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QString fromCore(std::string_view text) {
+    return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
+}
+
+QtHost::QtHost(App& app) : app_(app) {}
+
+QtHost::~QtHost() {
+    if (statusBox_) delete statusBox_.data();
+    if (overrideCursor_) QGuiApplication::restoreOverrideCursor();
+}
+
+void QtHost::setPanelText(ControlId line, std::string_view text) {
+    if (app_.infoPanel) app_.infoPanel->setLineText(int(line), fromCore(text));
+}
+
+void QtHost::repaintPanel() {
+    if (app_.infoPanel) app_.infoPanel->repaintNow();
+}
+
+void QtHost::repaintControl(ControlId control) {
+    if (!app_.infoPanel) return;
+    if (QWidget* w = app_.infoPanel->findChild<QWidget*>(QString::number(int(control)))) w->repaint();
+}
+
+void QtHost::setResetContrastPicture(bool fullRange) {
+    if (app_.infoPanel) app_.infoPanel->setResetContrastPicture(fullRange);
+}
+
+void QtHost::showImageWindow() {
+    if (app_.imageWindow) app_.imageWindow->showWithoutActivating();
+}
+
+void QtHost::hideImageWindow() {
+    if (app_.imageWindow) app_.imageWindow->hide();
+}
+
+bool QtHost::imageWindowVisible() const { return app_.imageWindow && app_.imageWindow->isVisible(); }
+
+void QtHost::setImageWindowTitle(std::string_view title) {
+    if (!app_.imageWindow) return;
+    app_.imageWindow->setWindowTitle(fromCore(title));
+    app_.imageWindow->setAccessibleName(fromCore(title));
+}
+
+void QtHost::repaintImageWindow() {
+    if (app_.imageWindow && app_.imageWindow->isVisible()) app_.imageWindow->repaintNow();
+}
+
+void QtHost::fitImageWindow() {
+    if (app_.imageWindow) app_.imageWindow->fitImageWindow();
+}
+
+void QtHost::selectZoomIndex(int index) {
+    if (app_.infoPanel) app_.infoPanel->selectZoomIndex(index);
+}
+
+void QtHost::stopAnimationTimer() {
+    if (app_.animControl) app_.animControl->stopPlaying();
+    app_.viewer.animationPlaying = 0;
+}
+
+void QtHost::hideAnimationControl() {
+    if (app_.animControl) app_.animControl->hide();
+}
+
+void QtHost::prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame) {
+    if (app_.animControl) app_.animControl->prepare(frameCount, currentFrame);
+}
+
+void QtHost::enableMenuItem(CommandId command, bool enabled) {
+    if (!app_.mainWindow) return;
+    if (QAction* action = app_.mainWindow->commandAction(command)) action->setEnabled(enabled);
+}
+
+void QtHost::checkMenuItem(CommandId command, bool checked) {
+    if (!app_.mainWindow) return;
+    if (QAction* action = app_.mainWindow->commandAction(command)) action->setChecked(checked);
+}
+
+void QtHost::checkAutomaticWindowingMenu(bool checked) {
+    if (app_.mainWindow) app_.mainWindow->automaticWindowingMenu()->menuAction()->setChecked(checked);
+}
+
+void QtHost::setCursor(Cursor cursor) {
+    // During a load no mouse move is handled, so the cursor is set for the whole program.
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    switch (cursor) {
+        case Cursor::arrow: shape = Qt::ArrowCursor; break;
+        case Cursor::wait: shape = Qt::WaitCursor; break;
+        case Cursor::sizeNorthSouth: shape = Qt::SizeVerCursor; break;
+        case Cursor::cross: shape = Qt::CrossCursor; break;
+        case Cursor::sizeAll: shape = Qt::SizeAllCursor; break;
+    }
+    if (cursor == Cursor::arrow) {
+        if (overrideCursor_) QGuiApplication::restoreOverrideCursor();
+        overrideCursor_ = false;
+        return;
+    }
+    if (overrideCursor_) QGuiApplication::changeOverrideCursor(shape);
+    else QGuiApplication::setOverrideCursor(shape);
+    overrideCursor_ = true;
+}
+
+bool QtHost::escapePressed() {
+    // Let the window system deliver what is queued, with user input swallowed (Escape noted)
+    // and neither timers nor sockets served, so nothing but painting acts during a load.
+    LoadInputFilter filter;
+    qApp->installEventFilter(&filter);
+    QCoreApplication::processEvents(QEventLoop::ExcludeSocketNotifiers | QEventLoop::X11ExcludeTimers);
+    qApp->removeEventFilter(&filter);
+    return filter.escapeSeen;
+}
+
+void QtHost::selectInOpenDialog(std::string_view fileName) {
+    if (app_.openDialog) app_.openDialog->selectInOpenDialog(fromCore(fileName));
+}
+
+bool QtHost::openDialogHasSelection() const { return app_.openDialog && app_.openDialog->hasSelection(); }
+
+MessageAnswer QtHost::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
+                                 MessageIcon icon) {
+    return showMessage(app_.mainWindow, {fromCore(text), fromCore(caption), buttons, icon});
+}
+
+void QtHost::showStatusBox(std::string_view text) {
+    // At most one status box: a new one replaces the old.
+    if (statusBox_) delete statusBox_.data();
+    statusBox_ = new StatusBox(app_.mainWindow, fromCore(text));
+}
+
+void QtHost::closeStatusBox() {
+    if (statusBox_) delete statusBox_.data();
+    statusBox_ = nullptr;
+}
+
+}  // namespace vs::ui

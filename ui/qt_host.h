@@ -1,0 +1,74 @@
+// The core's window-system effects, realised with the program's widgets.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include "core/host.h"
+#include "ui/app.h"
+
+namespace vs::ui {
+
+class StatusBox;
+
+// While a load polls for Escape it lets the window system run (so progress texts paint and a
+// key press is seen) but keeps every other input from acting: this filter records Escape and
+// swallows user input.
+class LoadInputFilter : public QObject {
+    Q_OBJECT
+public:
+    bool escapeSeen = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+class QtHost : public Host {
+public:
+    explicit QtHost(App& app);
+    ~QtHost() override;
+
+    void setPanelText(ControlId line, std::string_view text) override;
+    void repaintPanel() override;
+    void repaintControl(ControlId control) override;
+    void setResetContrastPicture(bool fullRange) override;
+
+    void showImageWindow() override;
+    void hideImageWindow() override;
+    bool imageWindowVisible() const override;
+    void setImageWindowTitle(std::string_view title) override;
+    void repaintImageWindow() override;
+    void fitImageWindow() override;
+    void selectZoomIndex(int index) override;
+
+    void stopAnimationTimer() override;
+    void hideAnimationControl() override;
+    void prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame) override;
+
+    void enableMenuItem(CommandId command, bool enabled) override;
+    void checkMenuItem(CommandId command, bool checked) override;
+    void checkAutomaticWindowingMenu(bool checked) override;
+
+    void setCursor(Cursor cursor) override;
+    bool escapePressed() override;
+
+    void selectInOpenDialog(std::string_view fileName) override;
+    bool openDialogHasSelection() const override;
+
+    MessageAnswer messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
+                             MessageIcon icon) override;
+    void showStatusBox(std::string_view text) override;
+    void closeStatusBox() override;
+
+    StatusBox* statusBox() const { return statusBox_; }
+
+private:
+    App& app_;
+    QPointer<StatusBox> statusBox_;
+    bool overrideCursor_ = false;
+};
+
+// Text of the core (bytes of the file or of a path) as a Qt string.
+QString fromCore(std::string_view text);
+
+}  // namespace vs::ui

@@ -1,0 +1,115 @@
+#include "ui/save_image_as.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "core/render.h"
+#include "core/writers.h"
+#include "ui/animation_control.h"
+#include "ui/boxes.h"
+#include "ui/button_pictures.h"
+#include "ui/main_window.h"
+#include "ui/open_dialog.h"
+
+namespace vs::ui {
+
+namespace {
+
+SaveDialogHook& saveDialogHook() {
+    static SaveDialogHook hook;
+    return hook;
+}
+
+constexpr const char* defaultSuffix = "bmp";
+
+QString askForFileName(App& app) {
+    if (saveDialogHook()) return saveDialogHook()();
+    QFileDialog dialog(app.openDialog ? static_cast<QWidget*>(app.openDialog) : nullptr, "Save Image As");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({"Windows Bitmap (*.bmp)", "TIFF (*.tif)"});
+    dialog.setDefaultSuffix(defaultSuffix);
+    // The overwrite question is ours, asked after the dialog has closed.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
+
+MessageAnswer tell(App& app, const QString& text, MessageButtons buttons, MessageIcon icon) {
+    return showMessage(app.mainWindow, {text, programCaption, buttons, icon});
+}
+
+void repaintImage(App& app) {
+    if (app.viewer.host->imageWindowVisible()) app.viewer.host->repaintImageWindow();
+}
+
+// Writes the file; the caller re-renders afterwards.
+void writeChosenFile(App& app, const QString& path) {
+    Viewer& v = app.viewer;
+    const QByteArray nativePath = QFile::encodeName(path);
+    if (std::FILE* existing = std::fopen(nativePath.constData(), "rb")) {
+        std::fclose(existing);
+        const QString question =
+            QString("Warning: File '%1' already exists!\nDo you want to overwrite this file?").arg(path);
+        if (tell(app, question, MessageButtons::yesNoCancel, MessageIcon::exclamation) != MessageAnswer::yes) {
+            repaintImage(app);
+            return;
+        }
+    }
+    const std::optional<uint16_t> format = saveFormatOf(path);
+    if (!format) {
+        tell(app, "Error: No valid extension specified!", MessageButtons::ok, MessageIcon::stop);
+        repaintImage(app);
+        return;
+    }
+    v.outputFormat = *format;
+    std::FILE* out = std::fopen(nativePath.constData(), "wb");
+    if (!out) {
+        tell(app,
+             QString("Error: Can't create file '%1'!\nMake sure the disk is not write protected.").arg(path),
+             MessageButtons::ok, MessageIcon::stop);
+    } else {
+        if (writeImageFile(v, out) == 0)
+            tell(app,
+                 QString("Error: Can't write to file '%1'!\nMake sure the disk contains enough free space.")
+                     .arg(path),
+                 MessageButtons::ok, MessageIcon::stop);
+        std::fclose(out);
+    }
+    // The writer leaves the display buffer packed for its own use.
+    if (v.host->imageWindowVisible()) renderFrame(v);
+    repaintImage(app);
+}
+
+}  // namespace
+
+std::optional<uint16_t> saveFormatOf(const QString& path) {
+    const QString suffix = QFileInfo(path).fileName().section('.', -1).toLower();
+    if (!QFileInfo(path).fileName().contains('.')) return std::nullopt;
+    if (suffix == "tif" || suffix == "tiff") return formatTiff8;
+    if (suffix == "bmp") return formatBmp;
+    return std::nullopt;
+}
+
+void setSaveDialogHook(SaveDialogHook hook) { saveDialogHook() = std::move(hook); }
+
+void saveImageAs(App& app) {
+    Viewer& v = app.viewer;
+    v.host->stopAnimationTimer();
+    if (app.animControl) app.animControl->stopPlaying();
+    v.host->enableMenuItem(commandSaveImageAs, false);
+    v.host->enableMenuItem(commandBatchConversion, false);
+
+    QString path = askForFileName(app);
+    if (!path.isEmpty() && v.host->imageWindowVisible()) {
+        // A name typed without an extension gets the dialog's default one.
+        if (!QFileInfo(path).fileName().contains('.')) path += QString(".") + defaultSuffix;
+        writeChosenFile(app, path);
+    }
+
+    v.host->enableMenuItem(commandBatchConversion, true);
+    v.host->enableMenuItem(commandSaveImageAs, v.host->imageWindowVisible());
+}
+
+}  // namespace vs::ui

@@ -1,0 +1,43 @@
+// One running viewer per user. A second start hands its path to the first through a local
+// socket that only the same user can reach, and ends.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace vs::ui {
+
+// At most this many bytes of a path travel (a path is cut at 2047 characters anyway).
+inline constexpr int handOffPathLimit = 2047;
+
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    explicit SingleInstance(QObject* parent = nullptr);
+
+    // The per-user channel: a socket in the user's private runtime folder when there is one,
+    // else a name that carries the user id (the socket file is made readable by its owner only).
+    static QString defaultChannel();
+
+    // Second start: gives path (possibly empty) to a running instance. False when nobody
+    // answers on the channel, i.e. this is the first instance.
+    static bool handOff(const QString& channel, const QByteArray& path);
+
+    // First start: takes the channel, removing a stale socket that nobody answers on.
+    bool listen(const QString& channel);
+    void close();
+
+signals:
+    // A second start's path; empty when it named none. Each connection gives at most one.
+    void pathReceived(const QByteArray& path);
+
+private:
+    void acceptConnection();
+
+    QLocalServer* server_;
+};
+
+}  // namespace vs::ui

@@ -1,0 +1,67 @@
+// The program's start: the command line to a path, the hand-off to a running instance, and
+// everything the first instance builds before the user takes over.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ui/app.h"
+
+namespace vs {
+class PictureDecoder;
+}
+
+namespace vs::ui {
+
+class SingleInstance;
+
+// The path in the text after the program's name: cut to 2047 characters, leading blanks
+// skipped; a quoted path ends at the closing quote (or the end), an unquoted one is the whole
+// rest, blanks and further words included.
+std::string commandLineToPath(std::string_view text);
+
+// The text after the program's name: the arguments joined by single blanks.
+std::string argumentText(int argc, const char* const* argv);
+
+// The donation box shows at one start in four: when the counter's low two bits are 01.
+bool donationDueAtStart(uint64_t counter);
+
+struct StartOptions {
+    std::string commandText;
+    // The counter reading that chooses the donation box and its button order; by default
+    // the clock's.
+    std::optional<uint64_t> counter;
+    // The single-instance channel; empty: the per-user default.
+    QString channel;
+    // Makes the program's state; tests make it fail to follow the out-of-memory path.
+    std::function<std::unique_ptr<App>()> makeApp;
+};
+
+class Program {
+public:
+    // Starts the viewer. Returns nothing when this start only handed its path to a running
+    // instance, or when there was not enough memory; the process then ends with code 0.
+    static std::unique_ptr<Program> start(const StartOptions& options);
+    ~Program();
+
+    App& app() { return *app_; }
+    SingleInstance& channel() { return *channel_; }
+
+private:
+    Program() = default;
+
+    std::unique_ptr<App> app_;
+    std::unique_ptr<PictureDecoder> decoder_;
+    std::unique_ptr<QtHost> host_;
+    std::unique_ptr<SingleInstance> channel_;
+};
+
+// The whole program: start, the event loop, the end. Returns the exit code (always 0).
+int runProgram(int argc, char** argv);
+
+}  // namespace vs::ui
