@@ -36,7 +36,7 @@ enum CommandId : int {
 
 enum class Cursor { arrow, wait, sizeNorthSouth, cross, sizeAll };
 
-enum class MessageButtons { ok, okCancel, yesNoCancel };
+enum class MessageButtons { ok, okCancel, yesNo, yesNoCancel };
 enum class MessageIcon { none, stop, exclamation, information };
 enum class MessageAnswer { ok, cancel, yes, no };
 
@@ -124,7 +124,8 @@ public:
     bool openDialogHasSelection() const override { return true; }
     MessageAnswer messageBox(std::string_view, std::string_view, MessageButtons buttons,
                              MessageIcon) override {
-        return buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes : MessageAnswer::ok;
+        return buttons == MessageButtons::yesNo || buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes
+                                                                                      : MessageAnswer::ok;
     }
     void showStatusBox(std::string_view) override {}
     void closeStatusBox() override {}

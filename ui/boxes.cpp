@@ -92,6 +92,7 @@ MessageAnswer showMessage(QWidget* owner, const MessageRequest& request) {
         case MessageButtons::okCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             break;
+        case MessageButtons::yesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
         case MessageButtons::yesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;

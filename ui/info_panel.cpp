@@ -289,6 +289,9 @@ void InfoPanel::closeEvent(QCloseEvent* event) {
 void InfoPanel::sortImages(bool autoSortRequest) {
     const bool checked = sortImages_->isChecked();
     if (checked == sortByNumber_ && !autoSortRequest) return;
+    // A refilled list is already in name order: rebuilding it would only race a key press
+    // that moved the selection meanwhile.
+    if (autoSortRequest && !checked && !sortByNumber_) return;
     sortByNumber_ = checked;
     OpenDialog* dialog = app_.openDialog;
     if (!dialog) return;

@@ -52,7 +52,7 @@ void writeChosenFile(App& app, const QString& path) {
         std::fclose(existing);
         const QString question =
             QString("Warning: File '%1' already exists!\nDo you want to overwrite this file?").arg(path);
-        if (tell(app, question, MessageButtons::yesNoCancel, MessageIcon::exclamation) != MessageAnswer::yes) {
+        if (tell(app, question, MessageButtons::yesNo, MessageIcon::exclamation) != MessageAnswer::yes) {
             repaintImage(app);
             return;
         }

@@ -102,7 +102,8 @@ MessageAnswer RecordingHost::messageBox(std::string_view text, std::string_view 
         answers.erase(answers.begin());
         return answer;
     }
-    return buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes : MessageAnswer::ok;
+    return buttons == MessageButtons::yesNo || buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes
+                                                                                      : MessageAnswer::ok;
 }
 
 TempDir::TempDir() {

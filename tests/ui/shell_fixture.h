@@ -46,7 +46,8 @@ inline void installAnswerHooks() {
             seen().answers.erase(seen().answers.begin());
             return answer;
         }
-        return request.buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes : MessageAnswer::ok;
+        const bool asks = request.buttons == MessageButtons::yesNo || request.buttons == MessageButtons::yesNoCancel;
+        return asks ? MessageAnswer::yes : MessageAnswer::ok;
     });
     setPageOpener([](const QUrl& url) { seen().pages << url; });
 }

@@ -435,8 +435,11 @@ private slots:
         setSaveDialogHook([&] { return bmp; });
         app().mainWindow->runCommand(commandSaveImageAs);
         QVERIFY(seen().messages.back().text.startsWith("Warning: File '"));
+        QVERIFY(seen().messages.back().buttons == MessageButtons::yesNo);
         QCOMPARE(QFileInfo(bmp).size(), qint64(10));
-        Q_UNUSED(size);
+        // Yes overwrites it.
+        app().mainWindow->runCommand(commandSaveImageAs);
+        QCOMPARE(QFileInfo(bmp).size(), size);
         // A cancel leaves both file commands available.
         setSaveDialogHook([] { return QString(); });
         app().mainWindow->runCommand(commandSaveImageAs);
