@@ -1,5 +1,5 @@
 // The batch run over real files: output names, questions answered through a recording host,
-// counts and report texts, and the window each file is written with.
+// counts and report texts, the window each file is written with; and the converter's options.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -27,50 +27,33 @@ Bytes readFile(const fs::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-ImageSpec framesImage(uint32_t frames) {
+Bytes tiffPixels(const fs::path& path) {
+    const Bytes tiff = readFile(path);
+    return tiff.size() < 140 ? Bytes{} : Bytes(tiff.begin() + 140, tiff.end());
+}
+
+Bytes framesImage(uint32_t frames) {
     ImageSpec recipe;
     recipe.rows = 4;
     recipe.columns = 5;
     recipe.frames = frames;
-    return recipe;
+    return makeImage(recipe);
 }
 
-std::string message(const std::string& text) { return "message Vireoscan v 1.2: " + text; }
-
 TEST(Batch, OutputNames) {
-    EXPECT_EQ(batchOutputPath("/img/", "a", 1, 0, formatTiff16), "/img/a.TIF");
     EXPECT_EQ(batchOutputPath("/img/", "scan.dcm", 1, 0, formatTiff8), "/img/scan.dcm.TIF");
-    EXPECT_EQ(batchOutputPath("/d/", "x", 9, 0, formatBmp), "/d/x.0.BMP");
     EXPECT_EQ(batchOutputPath("/d/", "x", 9, 8, formatRaw), "/d/x.8.RAW");
-    EXPECT_EQ(batchOutputPath("/d/", "x", 10, 0, formatTiff8), "/d/x.00.TIF");
-    EXPECT_EQ(batchOutputPath("/d/", "x", 10, 9, formatTiff8), "/d/x.09.TIF");
-    EXPECT_EQ(batchOutputPath("/data/", "run", 12, 11, formatBmp), "/data/run.11.BMP");
-    EXPECT_EQ(batchOutputPath("/d/", "x", 100, 7, formatRaw), "/d/x.007.RAW");
-    EXPECT_EQ(batchOutputPath("/d/", "x", 999, 998, formatRaw), "/d/x.998.RAW");
-    EXPECT_EQ(batchOutputPath("/d/", "x", 1000, 5, formatBmp), "/d/x.0005.BMP");
-    EXPECT_EQ(batchOutputPath("/d/", "x", 65535, 42, formatTiff16), "/d/x.00042.TIF");
-    const std::string longName(3000, 'n');
-    EXPECT_EQ(batchOutputPath("/d/", longName, 1, 0, formatTiff8).size(), pathCapacity - 1);
+    EXPECT_EQ(batchOutputPath("/d/", "x", 10, 9, formatBmp), "/d/x.09.BMP");
+    EXPECT_EQ(batchOutputPath("/d/", "x", 100, 7, formatTiff16), "/d/x.007.TIF");
+    EXPECT_EQ(batchOutputPath("/d/", std::string(3000, 'n'), 1, 0, formatTiff8).size(), pathCapacity - 1);
 }
 
 TEST(Batch, CountsReportsAndQuestions) {
     testing::TempDir dir;
-    const std::string a = dir.write("a", makeImage(framesImage(1)));
-    const std::string ten = dir.write("ten.dcm", makeImage(framesImage(10)));
+    const std::string ten = dir.write("ten.dcm", framesImage(10));
     const std::string text = dir.write("notes.txt", Bytes(1000, 'x'));
-    const std::string nine = dir.write("nine", makeImage(framesImage(9)));
-
-    {
-        testing::TestViewer t;
-        t.v().outputFormat = formatTiff16;
-        const BatchResult r = runBatch(t.v(), {a});
-        EXPECT_EQ(r.converted, 1u);
-        EXPECT_EQ(r.failed, 0u);
-        EXPECT_TRUE(fs::exists(dir.path() / "a.TIF"));
-        EXPECT_EQ(t.host.effects.front(), "status box Processing files...");
-        EXPECT_EQ(t.host.effects.back(), message("Successfully processed 1 image(s) out of 1 file(s)."));
-        EXPECT_EQ(t.v().batchMode, 0);
-    }
+    const std::string nine = dir.write("nine", framesImage(9));
+    const std::string a = dir.write("a", framesImage(1));
 
     // A file that does not load counts once; OK goes on with the next.
     {
@@ -79,13 +62,14 @@ TEST(Batch, CountsReportsAndQuestions) {
         const BatchResult r = runBatch(t.v(), {ten, text, nine});
         EXPECT_EQ(r.converted, 19u);
         EXPECT_EQ(r.failed, 1u);
+        EXPECT_EQ(t.host.effects.front(), "status box Processing files...");
         EXPECT_EQ(t.host.messages,
                   (std::vector<std::string>{"Error: File format of '" + text + "' is unsupported!",
                                             "Successfully converted 19 image(s) out of 3 file(s).\n"
                                             "Conversion of 1 image(s) was unsuccessful."}));
-        for (int f = 0; f < 10; ++f) EXPECT_TRUE(fs::exists(dir.path() / ("ten.dcm.0" + std::to_string(f) + ".BMP")));
-        for (int f = 0; f < 9; ++f) EXPECT_TRUE(fs::exists(dir.path() / ("nine." + std::to_string(f) + ".BMP")));
-        EXPECT_EQ(t.v().image.currentFrame, 8u);  // the last file loaded, at its last frame
+        EXPECT_TRUE(fs::exists(dir.path() / "ten.dcm.09.BMP"));
+        EXPECT_TRUE(fs::exists(dir.path() / "nine.8.BMP"));
+        EXPECT_EQ(t.v().batchMode, 0);
     }
 
     // No to every overwrite question: nothing converted, each frame unsuccessful, files kept.
@@ -100,12 +84,10 @@ TEST(Batch, CountsReportsAndQuestions) {
         EXPECT_EQ(r.failed, 9u);
         EXPECT_EQ(t.host.messages.front(),
                   "Warning: File '" + first.string() + "' already exists!\nDo you want to overwrite the file?");
-        EXPECT_EQ(t.host.messages.back(),
-                  "Successfully converted 0 image(s) out of 1 file(s).\nConversion of 9 image(s) was unsuccessful.");
         EXPECT_EQ(fs::file_size(first), 10u);
     }
 
-    // Yes overwrites; Cancel at the first question ends the run and still names every file.
+    // Yes overwrites; Cancel at the next question ends the run and still names every file.
     {
         testing::TestViewer t;
         t.v().outputFormat = formatBmp;
@@ -113,8 +95,6 @@ TEST(Batch, CountsReportsAndQuestions) {
         const BatchResult r = runBatch(t.v(), {nine, ten, a});
         EXPECT_TRUE(r.cancelled);
         EXPECT_EQ(r.converted, 1u);
-        EXPECT_EQ(r.failed, 0u);
-        EXPECT_EQ(t.host.messages.size(), 3u);
         EXPECT_EQ(t.host.messages.back(), "Successfully processed 1 image(s) out of 3 file(s).");
         EXPECT_GT(fs::file_size(dir.path() / "nine.0.BMP"), 10u);
         EXPECT_FALSE(fs::exists(dir.path() / "a.BMP"));
@@ -130,7 +110,8 @@ TEST(Batch, CountsReportsAndQuestions) {
         const BatchResult r = runBatch(t.v(), {ten}, options);
         EXPECT_EQ(r.failed, 2u);
         EXPECT_TRUE(r.cancelled);
-        EXPECT_EQ(t.host.messages.front(), "Error: Can't create file '" + (dir.path() / "missing" / "ten.dcm.00.RAW").string() +
+        EXPECT_EQ(t.host.messages.front(), "Error: Can't create file '" +
+                                               (dir.path() / "missing" / "ten.dcm.00.RAW").string() +
                                                "'!\nMake sure the disk is not write protected.");
     }
 }
@@ -148,9 +129,8 @@ TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
     ct.rescaleIntercept = 0;
     ct.samples = {-1, 0, 45, 90};
     const std::string second = dir.write("ct2", makeImage(ct));
-    ImageSpec other = ct;
-    other.rescaleIntercept = 5000;
-    const std::string viewed = dir.write("viewed", makeImage(other));
+    ct.rescaleIntercept = 5000;
+    const std::string viewed = dir.write("viewed", makeImage(ct));
 
     testing::TestViewer t;
     ASSERT_EQ(t.load(viewed), 1);  // an image shown before the run, with its own rescale
@@ -158,63 +138,40 @@ TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
     t.v().outputFormat = formatTiff8;
     BatchOptions options;
     options.outputDirectory = (dir.path() / "out").string();
-    const BatchResult r = runBatch(t.v(), {first, second}, options);
-    EXPECT_EQ(r.converted, 2u);
-    const Bytes expected = {0, 0, 127, 255};
-    for (const char* name : {"ct1.TIF", "ct2.TIF"}) {
-        const Bytes tiff = readFile(dir.path() / "out" / name);
-        ASSERT_EQ(tiff.size(), 144u) << name;
-        EXPECT_EQ(Bytes(tiff.begin() + 140, tiff.end()), expected) << name;
-    }
+    EXPECT_EQ(runBatch(t.v(), {first, second}, options).converted, 2u);
+    EXPECT_EQ(tiffPixels(dir.path() / "out" / "ct1.TIF"), (Bytes{0, 0, 127, 255}));
+    EXPECT_EQ(tiffPixels(dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 127, 255}));
 
     // Automatic windowing off: the window the user left is used, whatever the file says.
     t.v().window.autoWindowing = 0;
     t.v().window.windowLow = 0;
-    t.v().window.windowHigh = 90;
-    t.host.answers.assign(1, MessageAnswer::yes);
-    runBatch(t.v(), {second}, options);
-    const Bytes tiff = readFile(dir.path() / "out" / "ct2.TIF");
-    ASSERT_EQ(tiff.size(), 144u);
-    EXPECT_EQ(Bytes(tiff.begin() + 140, tiff.end()), (Bytes{0, 0, 127, 255}));
     t.v().window.windowHigh = 45;
     t.host.answers.assign(1, MessageAnswer::yes);
     runBatch(t.v(), {second}, options);
-    const Bytes narrower = readFile(dir.path() / "out" / "ct2.TIF");
-    ASSERT_EQ(narrower.size(), 144u);
-    EXPECT_EQ(Bytes(narrower.begin() + 140, narrower.end()), (Bytes{0, 0, 255, 255}));
+    EXPECT_EQ(tiffPixels(dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 255, 255}));
 }
 
 TEST(Batch, RelativePathsAreTakenFromWhereTheRunStarts) {
     testing::TempDir dir;
     fs::create_directories(dir.path() / "x");
     fs::create_directories(dir.path() / "y");
-    const Bytes image = makeImage(framesImage(1));
-    dir.write("x/one", image);
-    dir.write("y/two", image);
-    // (Earlier loads may have left the working directory in a folder that is gone.)
+    dir.write("x/one", framesImage(1));
+    dir.write("y/two", framesImage(1));
     fs::current_path(dir.path());
     testing::TestViewer t;
     const BatchResult r = runBatch(t.v(), {"x/one", "y/two"});
     fs::current_path(fs::temp_directory_path());
     EXPECT_EQ(r.converted, 2u);
-    EXPECT_EQ(r.failed, 0u);
     EXPECT_TRUE(fs::exists(dir.path() / "x" / "one.TIF"));
     EXPECT_TRUE(fs::exists(dir.path() / "y" / "two.TIF"));
 }
 
-}  // namespace
-}  // namespace vs
-
-namespace vs {
-namespace {
-
-// Runs the converter with arguments, standard input from /dev/null; returns its exit status
-// and fills out with what it printed on both streams.
+// Runs the converter, standard input from /dev/null; returns its exit status and fills out
+// with what it printed on both streams.
 int convert(const std::string& arguments, std::string& out) {
     const std::string command = std::string(VIREOSCAN_CONVERT) + " " + arguments + " </dev/null 2>&1";
     out.clear();
     std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return -1;
     char buffer[4096];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
@@ -223,48 +180,27 @@ int convert(const std::string& arguments, std::string& out) {
 }
 
 TEST(Converter, OptionsOutputsAndExitStatus) {
+    // Windows, presets, negatives, names and overwriting are compared with pydicom's reading
+    // of real files by the corpus checks; here the report, refusals and usage errors.
     testing::TempDir dir;
-    ImageSpec recipe;
-    recipe.rows = 1;
-    recipe.columns = 4;
-    recipe.samples = {-100, 0, 100, 200};
-    const std::string image = dir.write("img", makeImage(recipe));
+    const std::string image = dir.write("img", framesImage(1));
     const std::string junk = dir.write("junk", Bytes(500, 'j'));
     const std::string outDir = (dir.path() / "out").string();
     std::string printed;
 
     EXPECT_EQ(convert("-f raw -o " + outDir + " " + image, printed), 0);
     EXPECT_EQ(printed, "Successfully processed 1 image(s) out of 1 file(s).\n");
-    EXPECT_EQ(readFile(dir.path() / "out" / "img.RAW"), (Bytes{0x9C, 0xFF, 0, 0, 100, 0, 200, 0}));
-
-    // A fixed window, negative, BMP.
     EXPECT_EQ(convert("--window=0:200 -n --format=bmp --output-dir " + outDir + " " + image, printed), 0);
-    const Bytes bmp = readFile(dir.path() / "out" / "img.BMP");
-    ASSERT_EQ(bmp.size(), 1082u);
-    EXPECT_EQ(Bytes(bmp.begin() + 1078, bmp.end()), (Bytes{255, 255, 128, 0}));
-    EXPECT_EQ(convert("-w -100:100 -f tiff8 -o " + outDir + " " + image, printed), 0);
-    const Bytes tiff = readFile(dir.path() / "out" / "img.TIF");
-    ASSERT_EQ(tiff.size(), 144u);
-    EXPECT_EQ(Bytes(tiff.begin() + 140, tiff.end()), (Bytes{0, 127, 255, 255}));
-
-    // Existing outputs without a terminal, or with --no-overwrite, are kept and unsuccessful;
-    // -y overwrites.
-    for (const char* policy : {"", "--no-overwrite"}) {
-        EXPECT_EQ(convert(std::string(policy) + " -f raw -p stretch -o " + outDir + " " + image, printed), 1) << policy;
-        EXPECT_NE(printed.find("Conversion of 1 image(s) was unsuccessful."), std::string::npos) << printed;
-    }
-    EXPECT_EQ(convert("-y -f raw -o " + outDir + " " + image, printed), 0);
+    EXPECT_TRUE(fs::exists(dir.path() / "out" / "img.BMP"));
 
     // A file that is refused produces nothing and makes the run unsuccessful.
     EXPECT_EQ(convert("-q -o " + outDir + " " + junk + " " + image + " -y", printed), 1);
     EXPECT_NE(printed.find("Error: File format of '" + junk + "' is unsupported!"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path() / "out" / "junk.TIF"));
 
-    // Usage errors.
-    for (const char* wrong : {"-f png", "-p lungs", "-w 5", "-w 9:1", "--bogus", "-y --no-overwrite", "-p bone -w 1:2",
-                              ""}) {
-        EXPECT_EQ(convert(std::string(wrong) + (std::string(wrong).empty() ? "" : " " + image), printed), 2) << wrong;
-    }
+    for (const char* wrong : {"-f png", "-p lungs", "-w 5", "-w 9:1", "--bogus", "-y --no-overwrite", "-p bone -w 1:2"})
+        EXPECT_EQ(convert(std::string(wrong) + " " + image, printed), 2) << wrong;
+    EXPECT_EQ(convert("", printed), 2);
     EXPECT_EQ(convert("--help", printed), 0);
     EXPECT_NE(printed.find("--output-dir"), std::string::npos);
 }

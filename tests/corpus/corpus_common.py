@@ -3,7 +3,6 @@ and what pydicom says about each file, put the way the converter's lines put it.
 
 import os
 import re
-import struct
 import subprocess
 import sys
 import warnings
@@ -24,19 +23,16 @@ HEADER_WINDOW = 240000
 TEXT_WINDOW = 9000
 
 IMPLICIT_LITTLE = "1.2.840.10008.1.2"
-EXPLICIT_LITTLE = "1.2.840.10008.1.2.1"
 EXPLICIT_BIG = "1.2.840.10008.1.2.2"
 DEFLATED = "1.2.840.10008.1.2.1.99"
-RLE = "1.2.840.10008.1.2.5"
 
 
-def test_files():
-    """Every regular file pydicom ships as test data, as (name relative to the data folder, path)."""
-    files = []
-    for path in pydicom.data.get_testdata_files():
-        if os.path.isfile(path):
-            files.append((os.path.relpath(path, TEST_FILES_DIR), path))
-    files.sort()
+def test_files(directory=None):
+    """(name, path) of the .dcm files under directory, or of every file pydicom ships as test data."""
+    if directory:
+        return sorted((os.path.relpath(os.path.join(d, f), directory), os.path.join(d, f))
+                      for d, _, fs in os.walk(directory) for f in fs if f.endswith(".dcm"))
+    files = sorted((os.path.relpath(p, TEST_FILES_DIR), p) for p in pydicom.data.get_testdata_files() if os.path.isfile(p))
     if len(files) < 50:
         sys.exit("too few pydicom test files found in %s" % TEST_FILES_DIR)
     return files
@@ -47,8 +43,7 @@ def run(args, **kw):
     proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL,
                           timeout=kw.pop("timeout", 120), **kw)
     if proc.returncode < 0:
-        raise AssertionError("%s died by signal %d\nstderr: %s" % (args[:3], -proc.returncode,
-                                                                   proc.stderr.decode(errors="replace")))
+        raise AssertionError("%s died by signal %d" % (args[:3], -proc.returncode))
     return proc
 
 
@@ -62,8 +57,6 @@ def parse_info(text):
             blocks.append((line, {}))
             continue
         label, _, value = line[2:].partition(": ")
-        if not blocks:
-            raise AssertionError("information line before any path: %r" % line)
         blocks[-1][1][label.rstrip(":")] = value
     return blocks
 
@@ -77,43 +70,27 @@ class Facts:
     """What pydicom reads from one file, and the decision the reader should come to."""
 
     def __init__(self, path):
-        self.path = path
         self.size = os.path.getsize(path)
         self.ds = None
-        self.error = None
         self.refuse_reason = None
         self.compression = None  # "", "Jpeg", "Rle"
         try:
             self.ds = pydicom.dcmread(path, force=True)
-        except Exception as e:  # not DICOM at all, as far as pydicom goes
-            self.error = repr(e)
+        except Exception:  # not DICOM at all, as far as pydicom goes
+            pass
         self.syntax = self._syntax()
         self._decide()
 
     def _syntax(self):
-        if self.ds is None:
-            return None
-        meta = getattr(self.ds, "file_meta", None)
-        uid = meta.get("TransferSyntaxUID") if meta is not None else None
+        uid = self.ds.file_meta.get("TransferSyntaxUID") if getattr(self.ds, "file_meta", None) else None
         return str(uid) if uid else None
-
-    def item(self, tag):
-        """The element as read from the file (value bytes and file position), or None."""
-        if self.ds is None:
-            return None
-        try:
-            return self.ds.get_item(tag)
-        except Exception:
-            return None
 
     def number(self, keyword, default=None):
         try:
             value = self.ds.get(keyword)
         except Exception:
             return default
-        if value is None or value == "":
-            return default
-        return int(value)
+        return default if value is None or value == "" else int(value)
 
     @property
     def big_endian(self):
@@ -131,7 +108,7 @@ class Facts:
             # The whole data set is deflated: no element can be found by its byte pattern.
             self.refuse_reason = "deflated data set"
             return
-        pixel = self.item(0x7FE00010)
+        pixel = self.ds.get_item(0x7FE00010)
         if pixel.value_tell is None or pixel.value_tell > HEADER_WINDOW:
             self.refuse_reason = "pixel data beyond the header window"
             return
@@ -184,30 +161,23 @@ class Facts:
             return
 
     def _count_fragments(self, jpeg):
-        data = self.ds.PixelData
-        fp = DicomBytesIO(data)
+        fp = DicomBytesIO(self.ds.PixelData)
         fp.is_little_endian = True
         get_frame_offsets(fp)  # past the basic offset table
-        fragments = list(generate_pixel_data_fragment(fp))
-        if jpeg:
-            return sum(1 for f in fragments if f[:2] == b"\xff\xd8")
-        return len(fragments)
+        return sum(1 for f in generate_pixel_data_fragment(fp) if not jpeg or f[:2] == b"\xff\xd8")
 
     @property
     def accepted(self):
         return self.refuse_reason is None
 
     def image_line(self):
+        frames = " %d Frames" % self.frames if self.frames > 1 else "1 Frame"
         suffix = ", " + self.compression if self.compression else ""
-        if self.frames > 1:
-            return "%d x %d Pixels,  %d Bit,  %d Frames%s" % (self.columns, self.rows, self.bits, self.frames, suffix)
-        return "%d x %d Pixels,  %d Bit, 1 Frame%s" % (self.columns, self.rows, self.bits, suffix)
-
-    # Stored values -------------------------------------------------------------------------
+        return "%d x %d Pixels,  %d Bit, %s%s" % (self.columns, self.rows, self.bits, frames, suffix)
 
     def stored_frames(self):
-        """The stored sample words of every frame as an int array (frames, rows, columns),
-        signed where pixel representation says so and the depth is above 12 bits."""
+        """Stored samples as an int array (frames, rows, columns), signed where pixel
+        representation says so and the depth is above 12 bits."""
         ds = self.ds
         signed = self.number("PixelRepresentation", 0) == 1 and self.bits > 12
         n = self.rows * self.columns
@@ -220,14 +190,10 @@ class Facts:
             elif self.bits == 12:
                 # Two samples in three bytes: sample 0 in the low 12 bits of bytes 0-1,
                 # sample 1 in the high 12 bits of bytes 1-2.
-                count = n * self.frames
-                raw = bytes(raw[:(count * 3 + 1) // 2]) + b"\0\0"
-                b = np.frombuffer(raw, dtype=np.uint8).astype(np.int32)
-                i = np.arange(count)
-                byte = i * 12 // 8
-                word = b[byte] | b[byte + 1] << 8
-                values = np.where(i % 2 == 1, word >> 4, word & 0xFFF)
-                return values.reshape(self.frames, self.rows, self.columns)
+                i = np.arange(n * self.frames)
+                b = np.frombuffer(bytes(raw[:(i.size * 3 + 1) // 2]) + b"\0\0", dtype=np.uint8).astype(np.int32)
+                word = b[i * 12 // 8] | b[i * 12 // 8 + 1] << 8
+                return np.where(i % 2 == 1, word >> 4, word & 0xFFF).reshape(self.frames, self.rows, self.columns)
             else:
                 raise NotImplementedError("bits allocated %d" % self.bits)
             need = n * self.frames * np.dtype(dtype).itemsize
@@ -241,13 +207,6 @@ class Facts:
                     values = np.where(values >= 0x8000, values - 0x10000, values)
             values = values.astype(np.int32)
         return values.reshape(self.frames, self.rows, self.columns)
-
-
-def stretch(frame, invert):
-    """The 8-bit display rule over the frame's own range (contrast stretch)."""
-    frame = frame.astype(np.int64)
-    lo, hi = int(frame.min()), int(frame.max())
-    return window(frame, lo, hi, invert)
 
 
 def window(frame, lo, hi, invert):

@@ -2,22 +2,23 @@
 
 For every greyscale file the converter accepts (pydicom's test files, or the .dcm files
 under DIR when it is given):
-- RAW (-p stored) equals the stored sample words, frame by frame (uncompressed and RLE
-  above 8 bits; two's complement for negatives);
-- TIFF 8 and BMP with -p stretch equal the 8-bit mapping rule applied to each frame: window
-  [min, max] of the frame's stored values, out = 0 below, 255 above, else
-  (255*v - 255*lo) // span, XOR 255 for MONOCHROME1. 8-bit RLE and JPEG frames have the
-  nominal range 0..255 as their stretch window, so their 8-bit output is the decoded
-  samples themselves; JPEG frames are decoded by Pillow from the same fragment;
+- RAW (-p stretch) equals the stored sample words, frame by frame (two's complement for
+  negatives); for 8-bit RLE and JPEG the 8-bit display values widened;
+- TIFF 8 and BMP with -p stretch equal the 8-bit mapping rule applied to each frame over the
+  frame's [min, max], XOR 255 for MONOCHROME1; 8-bit RLE and JPEG frames have the nominal
+  range 0..255 as their stretch window; JPEG frames are decoded by Pillow;
 - TIFF 16 holds the same words as RAW behind its 140-byte header;
-- every TIFF and BMP is opened by Pillow and tiffinfo, and its header fields are checked;
-- on one multi-frame file: the output names, -w, -n and --no-overwrite.
+- every TIFF and BMP is opened by Pillow (and tiffinfo), and its header fields are checked;
+- on one multi-frame file: the output names, -w, -n, --no-overwrite and the answer No
+  without a terminal;
+- a few files cut short or damaged: --info and a conversion end with status 0 or 1.
 
 usage: test_convert_vs_pydicom.py CONVERTER [DIR]
 """
 
 import io
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -26,139 +27,96 @@ import tempfile
 
 import numpy as np
 from PIL import Image
+from pydicom.encaps import generate_pixel_data_frame
 
-from corpus_common import Facts, run, stretch, test_files, window
+from corpus_common import Facts, run, test_files, window
 
-# file -> why its outputs legitimately differ from pydicom's values.
-EXPECTED_DIFFERENCES = {
-    # None at present.
-}
+DAMAGED_SOURCES = ["CT_small.dcm", "MR_small_RLE.dcm", "MR_small_bigendian.dcm", "JPGExtended.dcm",
+                   "rle_cine.dcm", "jpeg_cine.dcm", "xray_acrnema12.dcm"]
 
 
 def output_names(base, frames, ext):
     if frames == 1:
         return [base + "." + ext]
-    digits = len(str(frames))
-    return ["%s.%0*d.%s" % (base, digits, f, ext) for f in range(frames)]
+    return ["%s.%0*d.%s" % (base, len(str(frames)), f, ext) for f in range(frames)]
 
 
 def convert(converter, path, out, *options):
+    os.makedirs(out, exist_ok=True)
     proc = run([converter] + list(options) + ["-o", out, "-y", "-q", path])
     if proc.returncode != 0:
-        raise AssertionError("exit %d for %s %s: %s" % (proc.returncode, " ".join(options), path,
-                                                       proc.stderr.decode(errors="replace")))
+        raise AssertionError("exit %d for %s %s" % (proc.returncode, " ".join(options), path))
 
 
 def read_tiff(path, rows, columns, bits):
     data = open(path, "rb").read()
     if data[:4] != b"II*\0" or struct.unpack_from("<I", data, 4)[0] != 8:
         raise AssertionError("%s: not a little-endian TIFF with its directory at 8" % path)
-    count = struct.unpack_from("<H", data, 8)[0]
     tags = {}
-    for i in range(count):
+    for i in range(struct.unpack_from("<H", data, 8)[0]):
         tag, kind, n, value = struct.unpack_from("<HHII", data, 10 + 12 * i)
         tags[tag] = value & 0xFFFF if kind == 3 else value
-    want = {256: columns, 257: rows, 258: bits, 259: 1, 262: 1, 273: 140, 277: 1, 278: rows,
-            279: rows * columns * bits // 8}
-    for tag, value in want.items():
-        if tags.get(tag) != value:
-            raise AssertionError("%s: TIFF tag %d is %r, expected %r" % (path, tag, tags.get(tag), value))
-    if len(data) != 140 + rows * columns * bits // 8:
-        raise AssertionError("%s: %d bytes" % (path, len(data)))
-    image = Image.open(path)
-    if image.size != (columns, rows):
-        raise AssertionError("%s: Pillow sees %s" % (path, image.size))
+    size = rows * columns * bits // 8
+    want = {256: columns, 257: rows, 258: bits, 259: 1, 262: 1, 273: 140, 277: 1, 278: rows, 279: size}
+    if any(tags.get(tag) != value for tag, value in want.items()) or len(data) != 140 + size:
+        raise AssertionError("%s: TIFF tags %s, %d bytes" % (path, tags, len(data)))
     info = subprocess.run(["tiffinfo", path], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     if info.returncode != 0 or b"Image Width: %d Image Length: %d" % (columns, rows) not in info.stdout:
         raise AssertionError("%s: tiffinfo says %s %s" % (path, info.stdout, info.stderr))
-    if bits == 8:
-        pixels = np.asarray(image, dtype=np.uint8)
-        strip = np.frombuffer(data[140:], dtype=np.uint8).reshape(rows, columns)
-        if not np.array_equal(pixels, strip):
-            raise AssertionError("%s: Pillow's pixels differ from the strip" % path)
-        return strip
-    return np.frombuffer(data[140:], dtype="<u2").reshape(rows, columns)
+    if bits == 16:
+        return np.frombuffer(data[140:], dtype="<u2").reshape(rows, columns)
+    strip = np.frombuffer(data[140:], dtype=np.uint8).reshape(rows, columns)
+    if not np.array_equal(np.asarray(Image.open(path), dtype=np.uint8), strip):
+        raise AssertionError("%s: Pillow's pixels differ from the strip" % path)
+    return strip
 
 
 def read_bmp(path, rows, columns):
     data = open(path, "rb").read()
     row_length = (columns + 3) & ~3
-    sig, size, _, offset, header, width, height, planes, bpp, comp, image_size = struct.unpack_from(
-        "<2sIIIIiiHHII", data, 0)
-    want = (b"BM", 1078 + row_length * rows, 1078, 40, columns, -rows, 1, 8, 0, row_length * rows)
-    got = (sig, size, offset, header, width, height, planes, bpp, comp, image_size)
-    if got != want:
+    got = struct.unpack_from("<2sIIIIiiHHII", data, 0)
+    want = (b"BM", 1078 + row_length * rows, 0, 1078, 40, columns, -rows, 1, 8, 0, row_length * rows)
+    if got != want or len(data) != want[1]:
         raise AssertionError("%s: BMP header %s, expected %s" % (path, got, want))
-    palette = np.frombuffer(data[54:1078], dtype=np.uint8).reshape(256, 4)
-    if not np.array_equal(palette[:, :3], np.repeat(np.arange(256, dtype=np.uint8)[:, None], 3, 1)) or palette[:, 3].any():
+    palette = np.frombuffer(data[54:1078], dtype=np.uint8).reshape(256, 4).astype(int)
+    if not np.array_equal(palette, np.outer(np.arange(256), [1, 1, 1, 0])):
         raise AssertionError("%s: palette is not the 256 greys" % path)
-    if len(data) != size:
-        raise AssertionError("%s: %d bytes, header says %d" % (path, len(data), size))
     body = np.frombuffer(data[1078:], dtype=np.uint8).reshape(rows, row_length)
     if body[:, columns:].any():
         raise AssertionError("%s: row padding is not zero" % path)
-    image = np.asarray(Image.open(path).convert("L"))
-    if image.shape != (rows, columns) or not np.array_equal(image, body[:, :columns]):
+    if not np.array_equal(np.asarray(Image.open(path).convert("L")), body[:, :columns]):
         raise AssertionError("%s: Pillow reads another picture" % path)
     return body[:, :columns]
 
 
-def jpeg_frames(facts):
-    from pydicom.encaps import generate_pixel_data_frame
-    frames = []
-    for fragment in generate_pixel_data_frame(facts.ds.PixelData, facts.frames):
-        frames.append(np.asarray(Image.open(io.BytesIO(fragment)).convert("L"), dtype=np.int32))
-    return np.stack(frames)
-
-
-def expected_8bit(facts, stored):
-    """The 8-bit output of each frame with the contrast-stretch preset."""
-    invert = facts.monochrome1
-    if facts.compression and facts.bits == 8:
-        return [window(frame, 0, 255, invert) for frame in stored]
-    return [stretch(frame, invert) for frame in stored]
-
-
-def check_file(converter, name, path, facts, tmp):
-    base = os.path.basename(path)
+def check_file(converter, path, facts, tmp):
+    base, rows, columns = os.path.basename(path), facts.rows, facts.columns
     if facts.compression == "Jpeg":
-        stored = jpeg_frames(facts)
+        stored = np.stack([np.asarray(Image.open(io.BytesIO(f)).convert("L"), dtype=np.int32)
+                           for f in generate_pixel_data_frame(facts.ds.PixelData, facts.frames)])
     else:
         stored = facts.stored_frames()
-    rows, columns = facts.rows, facts.columns
+    if facts.compression and facts.bits == 8:
+        eight = [window(frame, 0, 255, facts.monochrome1) for frame in stored]
+    else:
+        eight = [window(frame, int(frame.min()), int(frame.max()), facts.monochrome1) for frame in stored]
 
-    out = os.path.join(tmp, "raw")
-    os.makedirs(out)
-    convert(converter, path, out, "-f", "raw", "-p", "stretch")
-    for f, file in enumerate(output_names(base, facts.frames, "RAW")):
-        words = np.frombuffer(open(os.path.join(out, file), "rb").read(), dtype="<u2")
-        if words.size != rows * columns:
-            raise AssertionError("%s: %d words" % (file, words.size))
-        if facts.compression and facts.bits == 8:
-            want = expected_8bit(facts, stored)[f].astype(np.int64)  # display values, widened
-        else:
-            want = stored[f].astype(np.int64) & 0xFFFF
-        if not np.array_equal(words.reshape(rows, columns), want):
-            bad = np.argwhere(words.reshape(rows, columns) != want)[0]
-            raise AssertionError("%s: RAW word at %s is %d, expected %d" % (
-                file, tuple(bad), words.reshape(rows, columns)[tuple(bad)], want[tuple(bad)]))
-
-    out16 = os.path.join(tmp, "tiff16")
-    os.makedirs(out16)
-    convert(converter, path, out16, "-f", "tiff16", "-p", "stretch")
-    for raw_file, tif in zip(output_names(base, facts.frames, "RAW"), output_names(base, facts.frames, "TIF")):
-        words = read_tiff(os.path.join(out16, tif), rows, columns, 16)
-        if words.tobytes() != open(os.path.join(out, raw_file), "rb").read():
+    raw_dir, tiff16_dir = os.path.join(tmp, "raw"), os.path.join(tmp, "tiff16")
+    convert(converter, path, raw_dir, "-f", "raw", "-p", "stretch")
+    convert(converter, path, tiff16_dir, "-f", "tiff16", "-p", "stretch")
+    for f, (raw, tif) in enumerate(zip(output_names(base, facts.frames, "RAW"), output_names(base, facts.frames, "TIF"))):
+        words = np.frombuffer(open(os.path.join(raw_dir, raw), "rb").read(), dtype="<u2")
+        want = eight[f] if facts.compression and facts.bits == 8 else stored[f].astype(np.int64) & 0xFFFF
+        if words.size != rows * columns or not np.array_equal(words.reshape(rows, columns), want):
+            raise AssertionError("%s: RAW words differ from the stored samples" % raw)
+        if not np.array_equal(read_tiff(os.path.join(tiff16_dir, tif), rows, columns, 16), words.reshape(rows, columns)):
             raise AssertionError("%s: TIFF 16 strip differs from the RAW output" % tif)
 
-    eight = expected_8bit(facts, stored)
     for fmt, ext, reader in (("tiff8", "TIF", lambda p: read_tiff(p, rows, columns, 8)),
                              ("bmp", "BMP", lambda p: read_bmp(p, rows, columns))):
-        out8 = os.path.join(tmp, fmt)
-        os.makedirs(out8)
-        convert(converter, path, out8, "-f", fmt, "-p", "stretch")
+        convert(converter, path, os.path.join(tmp, fmt), "-f", fmt, "-p", "stretch")
         for f, file in enumerate(output_names(base, facts.frames, ext)):
-            got = reader(os.path.join(out8, file))
+            got = reader(os.path.join(tmp, fmt, file))
             if not np.array_equal(got, eight[f]):
                 bad = tuple(np.argwhere(got != eight[f])[0])
                 raise AssertionError("%s: pixel %s is %d, expected %d" % (file, bad, got[bad], eight[f][bad]))
@@ -166,63 +124,65 @@ def check_file(converter, name, path, facts, tmp):
 
 def check_options(converter, path, facts, tmp):
     """Names, a fixed window, Negative Image and refusing to overwrite, on one file."""
-    base = os.path.basename(path)
     stored = facts.stored_frames()
-    lo = int(np.percentile(stored, 25))
-    hi = int(np.percentile(stored, 75))
-    out = os.path.join(tmp, "options")
-    os.makedirs(out)
-    convert(converter, path, out, "-f", "tiff8", "-w", "%d:%d" % (lo, hi), "-n")
-    names = sorted(os.listdir(out))
-    if names != sorted(output_names(base, facts.frames, "TIF")):
-        raise AssertionError("output names %s" % names)
-    for f, file in enumerate(output_names(base, facts.frames, "TIF")):
-        got = read_tiff(os.path.join(out, file), facts.rows, facts.columns, 8)
-        want = window(stored[f], lo, hi, not facts.monochrome1)
-        if not np.array_equal(got, want):
+    lo, hi = int(np.percentile(stored, 25)), int(np.percentile(stored, 75))
+    names = output_names(os.path.basename(path), facts.frames, "TIF")
+    convert(converter, path, tmp, "-f", "tiff8", "-w", "%d:%d" % (lo, hi), "-n")
+    if sorted(os.listdir(tmp)) != sorted(names):
+        raise AssertionError("output names %s" % sorted(os.listdir(tmp)))
+    for f, file in enumerate(names):
+        if not np.array_equal(read_tiff(os.path.join(tmp, file), facts.rows, facts.columns, 8),
+                              window(stored[f], lo, hi, not facts.monochrome1)):
             raise AssertionError("%s: -w %d:%d -n output differs" % (file, lo, hi))
-    first = os.path.join(out, names[0])
-    with open(first, "wb") as f:
-        f.write(b"keep")
-    proc = run([converter, "-f", "tiff8", "-o", out, "--no-overwrite", "-q", path])
-    if proc.returncode != 1 or open(first, "rb").read() != b"keep":
-        raise AssertionError("--no-overwrite: exit %d, existing file %s" % (
-            proc.returncode, "kept" if open(first, "rb").read() == b"keep" else "replaced"))
-    proc = run([converter, "-f", "tiff8", "-o", out, "-q", path])  # not a terminal: answers No
-    if proc.returncode != 1 or open(first, "rb").read() != b"keep":
-        raise AssertionError("overwrite question without a terminal must answer No")
+    first = os.path.join(tmp, names[0])
+    open(first, "wb").write(b"keep")
+    for policy in (["--no-overwrite"], []):  # without a terminal the question is answered No
+        proc = run([converter, "-f", "tiff8", "-o", tmp, "-q", path] + policy)
+        if proc.returncode != 1 or open(first, "rb").read() != b"keep":
+            raise AssertionError("%s: exit %d, or the existing file was replaced" % (policy, proc.returncode))
+
+
+def check_damaged(converter, path, tmp):
+    """Cut and damaged copies: --info and a conversion end with 0 or 1, never by a signal."""
+    data = open(path, "rb").read()
+    rng = random.Random(os.path.basename(path))
+    pix = max(data.rfind(b"\xe0\x7f\x10\x00"), data.rfind(b"\x7f\xe0\x00\x10"), 132)
+    copies = [data[:cut] for cut in (131, 300, pix + 8, pix + 20, (pix + len(data)) // 2, len(data) - 1)]
+    for k in range(6):
+        damaged = bytearray(data)
+        if k % 2:
+            struct.pack_into("<I", damaged, rng.randrange(pix + 200) & ~1, rng.choice([0xFFFFFFFF, 0x7FFFFFFF, 2]))
+        else:
+            for _ in range(24):
+                damaged[rng.randrange(len(data))] = rng.randrange(256)
+        copies.append(bytes(damaged))
+    case = os.path.join(tmp, "case.dcm")
+    for n, copy in enumerate(copies):
+        open(case, "wb").write(copy)
+        for args in (["--info", case], ["-f", "tiff8", "-o", tmp, "-y", "-q", case]):
+            if run([converter] + args, timeout=60).returncode not in (0, 1):
+                raise AssertionError("damaged copy %d: exit status not 0 or 1 for %s" % (n, args[0]))
 
 
 def main(converter, directory=None):
-    if directory:
-        files = sorted((os.path.relpath(os.path.join(d, f), directory), os.path.join(d, f))
-                       for d, _, fs in os.walk(directory) for f in fs if f.endswith(".dcm"))
-    else:
-        files = test_files()
     failures = []
     checked = 0
     multi = None
-    for name, path in files:
+    for name, path in test_files(directory):
         facts = Facts(path)
-        if not facts.accepted:
-            continue
         tmp = tempfile.mkdtemp(prefix="vs-corpus-")
         try:
-            check_file(converter, name, path, facts, tmp)
-            outcome = None
+            if facts.accepted:
+                checked += 1
+                check_file(converter, path, facts, tmp)
+                if facts.bits == 16 and facts.compression != "Jpeg" and facts.frames > (multi[1].frames if multi else 0):
+                    multi = (path, facts)
+            if os.path.basename(name) in DAMAGED_SOURCES:
+                check_damaged(converter, path, tmp)
         except (AssertionError, NotImplementedError, ValueError) as e:
-            outcome = str(e)
+            failures.append("%s: %s" % (name, e))
         finally:
             shutil.rmtree(tmp, ignore_errors=True)
-        checked += 1
-        if name in EXPECTED_DIFFERENCES:
-            if outcome is None:
-                failures.append("%s: listed as a known difference but now agrees" % name)
-        elif outcome is not None:
-            failures.append("%s: %s" % (name, outcome))
-        if facts.bits == 16 and facts.compression in ("", "Rle") and name not in EXPECTED_DIFFERENCES and (
-                multi is None or facts.frames > multi[1].frames):
-            multi = (path, facts)
     if multi:
         tmp = tempfile.mkdtemp(prefix="vs-corpus-")
         try:

@@ -14,11 +14,13 @@ struct Loaded {
     Viewer& v() { return t.v(); }
 };
 
-// The loaded image, or null when the loader refused it.
-inline std::unique_ptr<Loaded> load(const ImageSpec& recipe) {
+// The loaded file, or null when the loader refused it.
+inline std::unique_ptr<Loaded> load(const std::vector<uint8_t>& bytes) {
     auto l = std::make_unique<Loaded>();
-    if (l->t.load(l->dir, "image.dcm", makeImage(recipe)) != 1) return nullptr;
+    if (l->t.load(l->dir, "image.dcm", bytes) != 1) return nullptr;
     return l;
 }
+
+inline std::unique_ptr<Loaded> load(const ImageSpec& recipe) { return load(makeImage(recipe)); }
 
 }  // namespace vs::testing

@@ -17,80 +17,10 @@ std::vector<std::string> RecordingHost::effectsStartingWith(const std::string& p
     return found;
 }
 
-void RecordingHost::setPanelText(ControlId line, std::string_view text) {
-    lines[line] = std::string(text);
-    effects.push_back("panel " + std::to_string(line) + " " + std::string(text));
-}
-
-void RecordingHost::setResetContrastPicture(bool fullRange) {
-    resetPictureFullRange = fullRange;
-    effects.push_back(fullRange ? "reset picture full" : "reset picture windowed");
-}
-
-void RecordingHost::showImageWindow() {
-    imageVisible = true;
-    effects.push_back("show image");
-}
-
-void RecordingHost::hideImageWindow() {
-    imageVisible = false;
-    effects.push_back("hide image");
-}
-
-void RecordingHost::setImageWindowTitle(std::string_view title) {
-    imageTitle = std::string(title);
-    effects.push_back("title " + imageTitle);
-}
-
-void RecordingHost::repaintImageWindow() {
-    effects.push_back("repaint image");
-    if (onRepaintImage) onRepaintImage();
-}
-
-void RecordingHost::selectZoomIndex(int index) {
-    zoomIndex = index;
-    effects.push_back("zoom " + std::to_string(index));
-}
-
-void RecordingHost::hideAnimationControl() {
-    animationShown = false;
-    effects.push_back("hide animation");
-}
-
-void RecordingHost::prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame) {
-    animationShown = true;
-    effects.push_back("animation " + std::to_string(frameCount) + " " + std::to_string(currentFrame));
-}
-
-void RecordingHost::enableMenuItem(CommandId command, bool enabled) {
-    menuEnabled[command] = enabled;
-    effects.push_back("menu " + std::to_string(command) + (enabled ? " on" : " off"));
-}
-
-void RecordingHost::checkMenuItem(CommandId command, bool checked) {
-    menuChecked[command] = checked;
-    effects.push_back("check " + std::to_string(command) + (checked ? " on" : " off"));
-}
-
-void RecordingHost::checkAutomaticWindowingMenu(bool checked) {
-    automaticWindowingChecked = checked;
-    effects.push_back(checked ? "auto windowing on" : "auto windowing off");
-}
-
 void RecordingHost::setCursor(Cursor c) {
     cursor = c;
     static const char* const names[] = {"arrow", "wait", "sizens", "cross", "sizeall"};
     effects.push_back(std::string("cursor ") + names[int(c)]);
-}
-
-bool RecordingHost::escapePressed() {
-    ++escapePolls;
-    return escapeFromPoll > 0 && escapePolls >= escapeFromPoll;
-}
-
-void RecordingHost::selectInOpenDialog(std::string_view fileName) {
-    selectedInOpenDialog = std::string(fileName);
-    effects.push_back("open dialog select " + selectedInOpenDialog);
 }
 
 MessageAnswer RecordingHost::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,

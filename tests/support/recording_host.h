@@ -36,29 +36,56 @@ public:
     std::vector<std::string> messages;
     std::function<void()> onRepaintImage;
 
+    void record(bool, std::string effect) { effects.push_back(std::move(effect)); }
     // Effects whose text starts with prefix.
     std::vector<std::string> effectsStartingWith(const std::string& prefix) const;
 
-    void setPanelText(ControlId line, std::string_view text) override;
+    void setPanelText(ControlId line, std::string_view text) override {
+        lines[line] = std::string(text);
+        effects.push_back("panel " + std::to_string(line) + " " + std::string(text));
+    }
     void repaintPanel() override { effects.push_back("repaint panel"); }
     void repaintControl(ControlId control) override { effects.push_back("repaint " + std::to_string(control)); }
-    void setResetContrastPicture(bool fullRange) override;
-    void showImageWindow() override;
-    void hideImageWindow() override;
+    void setResetContrastPicture(bool fullRange) override {
+        resetPictureFullRange = fullRange;
+        effects.push_back(fullRange ? "reset picture full" : "reset picture windowed");
+    }
+    void showImageWindow() override { record(imageVisible = true, "show image"); }
+    void hideImageWindow() override { record(imageVisible = false, "hide image"); }
     bool imageWindowVisible() const override { return imageVisible; }
-    void setImageWindowTitle(std::string_view title) override;
-    void repaintImageWindow() override;
+    void setImageWindowTitle(std::string_view title) override {
+        imageTitle = std::string(title);
+        effects.push_back("title " + imageTitle);
+    }
+    void repaintImageWindow() override {
+        effects.push_back("repaint image");
+        if (onRepaintImage) onRepaintImage();
+    }
     void fitImageWindow() override { effects.push_back("fit"); }
-    void selectZoomIndex(int index) override;
+    void selectZoomIndex(int index) override {
+        zoomIndex = index;
+        effects.push_back("zoom " + std::to_string(index));
+    }
     void stopAnimationTimer() override { effects.push_back("stop animation timer"); }
-    void hideAnimationControl() override;
-    void prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame) override;
-    void enableMenuItem(CommandId command, bool enabled) override;
-    void checkMenuItem(CommandId command, bool checked) override;
-    void checkAutomaticWindowingMenu(bool checked) override;
+    void hideAnimationControl() override { record(animationShown = false, "hide animation"); }
+    void prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame) override {
+        record(animationShown = true, "animation " + std::to_string(frameCount) + " " + std::to_string(currentFrame));
+    }
+    void enableMenuItem(CommandId command, bool enabled) override {
+        record(menuEnabled[command] = enabled, "menu " + std::to_string(command) + (enabled ? " on" : " off"));
+    }
+    void checkMenuItem(CommandId command, bool checked) override {
+        record(menuChecked[command] = checked, "check " + std::to_string(command) + (checked ? " on" : " off"));
+    }
+    void checkAutomaticWindowingMenu(bool checked) override {
+        record(automaticWindowingChecked = checked, checked ? "auto windowing on" : "auto windowing off");
+    }
     void setCursor(Cursor c) override;
-    bool escapePressed() override;
-    void selectInOpenDialog(std::string_view fileName) override;
+    bool escapePressed() override { return ++escapePolls >= escapeFromPoll && escapeFromPoll > 0; }
+    void selectInOpenDialog(std::string_view fileName) override {
+        selectedInOpenDialog = std::string(fileName);
+        effects.push_back("open dialog select " + selectedInOpenDialog);
+    }
     bool openDialogHasSelection() const override { return hasSelection; }
     MessageAnswer messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
                              MessageIcon icon) override;

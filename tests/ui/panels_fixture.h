@@ -4,12 +4,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QApplication>
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,10 +33,8 @@ struct PanelsWorld {
         settle();
     }
 
-    QString path(const QString& name) const { return dir.filePath(name); }
-
     void writeBytes(const QString& name, const std::vector<uint8_t>& bytes) const {
-        QFile f(path(name));
+        QFile f(dir.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
     }
@@ -58,7 +52,7 @@ struct PanelsWorld {
     void start(const QString& file = {}) {
         static int starts = 0;
         vs::ui::StartOptions options;
-        if (!file.isEmpty()) options.commandText = "\"" + QFile::encodeName(path(file)).toStdString() + "\"";
+        if (!file.isEmpty()) options.commandText = "\"" + QFile::encodeName(dir.filePath(file)).toStdString() + "\"";
         options.counter = 0;  // no donation box
         options.channel = QStringLiteral("vs-panels-%1-%2").arg(QCoreApplication::applicationPid()).arg(++starts);
         program = vs::ui::Program::start(options);

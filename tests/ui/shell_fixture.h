@@ -4,12 +4,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "tests/support/dicom_builder.h"
 #include "ui/boxes.h"
@@ -52,9 +48,7 @@ inline void installAnswerHooks() {
     setPageOpener([](const QUrl& url) { seen().pages << url; });
 }
 
-inline void resetSeen() {
-    seen() = Seen{};
-}
+inline void resetSeen() { seen() = Seen{}; }
 
 // A greyscale image file: rows x columns, the given frames, instance number.
 inline void writeImage(const QString& path, uint16_t rows, uint16_t columns, uint32_t frames = 1,
@@ -63,7 +57,6 @@ inline void writeImage(const QString& path, uint16_t rows, uint16_t columns, uin
     image.rows = rows;
     image.columns = columns;
     image.frames = frames;
-    image.bitsAllocated = 16;
     image.instanceNumber = instance;
     image.patientName = patient;
     image.modality = "CT";

@@ -18,24 +18,21 @@ class OpenDialogTest : public QObject {
 private:
     std::unique_ptr<PanelsWorld> w;
 
-    void threeImages() {
+    void threeImagesFrom(const QString& first) {
         w->image("a.dcm", "Alpha^One");
         w->image("b.dcm", "Bravo^Two");
         w->image("c.dcm", "Charlie^Three");
+        w->start(first);
     }
     void wheel(QWidget* target, int delta) {
         const QPointF at(5, 5);
-        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(target, &event);
         PanelsWorld::settle();
     }
-    void leftDragTo(int row) {
-        QWidget* viewport = w->list()->viewport();
-        const QPoint at = w->list()->visualItemRect(w->list()->item(row)).center();
-        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
-        QCoreApplication::sendEvent(viewport, &move);
+    void clickRow(int row) {
+        QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {}, w->list()->visualItemRect(w->list()->item(row)).center());
         PanelsWorld::settle();
     }
 
@@ -44,46 +41,15 @@ private slots:
     void cleanup() { w.reset(); }
 
     void startShowsTheNamedFileSelectedInItsFolder() {
-        threeImages();
-        w->start("b.dcm");
+        threeImagesFrom("b.dcm");
+        OpenDialog* d = w->dialog();
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
         QCOMPARE(w->selected(), QStringLiteral("b.dcm"));
-        QVERIFY(w->patientLine().contains("Bravo"));
         QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm"}));
-        QCOMPARE(w->dialog()->windowTitle(), QStringLiteral("Open Dicom Image"));
-        QCOMPARE(w->dialog()->directory(), QDir(w->dir.path()).absolutePath() + "/");
-        QVERIFY(w->dialog()->focusWidget() == w->list());
-        // The middle file has files on both sides.
-        QCOMPARE(w->picture(panelPreviousImage), int(picturePrevious));
-        QCOMPARE(w->picture(panelNextImage), int(pictureNext));
-        // The file size line tells the size in whole KiB.
-        QVERIFY(w->panel()->lineText(panelFileSizeLine).startsWith("Filesize: "));
-    }
-
-    void controlsCarryTheirIdsLabelsAndNames() {
-        threeImages();
-        w->start("a.dcm");
-        OpenDialog* d = w->dialog();
-        const struct { int id; const char* name; } controls[] = {
-            {dialogFileList, "Files"},  {dialogFolderList, "Folders"}, {dialogFileType, "File type"},
-            {dialogDrives, "Drives"},   {dialogFileName, "File name"},
-        };
-        for (const auto& c : controls) {
-            QWidget* control = d->findChild<QWidget*>(QString::number(c.id));
-            QVERIFY2(control, c.name);
-            QCOMPARE(control->accessibleName(), QString::fromLatin1(c.name));
-            QVERIFY(control->isVisibleTo(d));
-        }
-        QVERIFY(!d->findChild<QWidget*>("1088")->isVisibleTo(d));
-        QCOMPARE(d->findChild<QLabel*>("1089")->text(), QStringLiteral("Filetype:"));
-        QCOMPARE(d->findChild<QLabel*>("1090")->text(), QStringLiteral("Filename:"));
-        QCOMPARE(d->findChild<QLabel*>("1091")->text(), QStringLiteral("Drives:"));
-        QCOMPARE(d->fileTypeList()->count(), 6);
-        QCOMPARE(d->fileTypeList()->currentText(), QStringLiteral("All Files (*.*)"));
-        QVERIFY(d->driveList()->count() >= 1);
-        QVERIFY(w->dialog()->directory().startsWith(d->driveList()->currentData().toString()));
-        // No OK or Cancel: Escape and Enter leave it on screen.
-        QVERIFY(d->findChildren<QPushButton*>().isEmpty());
+        QCOMPARE(d->directory(), QDir(w->dir.path()).absolutePath() + "/");
+        QVERIFY(d->focusWidget() == w->list());
+        QCOMPARE(d->frameGeometry(), QRect(QPoint(w->viewer().screenWidth - 340, 277), QSize(324, 240)));
+        // No OK or Cancel: Escape and a close request leave it on screen.
         QTest::keyClick(d, Qt::Key_Escape);
         d->close();
         PanelsWorld::settle();
@@ -92,152 +58,100 @@ private slots:
     }
 
     void arrowKeysBrowseAndGreyTheEndButtons() {
-        threeImages();
-        w->start("a.dcm");
+        threeImagesFrom("a.dcm");
         QCOMPARE(w->picture(panelPreviousImage), int(picturePreviousGrey));
         QCOMPARE(w->picture(panelNextImage), int(pictureNext));
-
         w->key(w->list(), Qt::Key_Down);
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
         QVERIFY(w->patientLine().contains("Bravo"));
         QCOMPARE(w->dialog()->fileNameBox()->text(), QStringLiteral("b.dcm"));
-
-        w->key(w->list(), Qt::Key_Down);
-        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
         QCOMPARE(w->picture(panelPreviousImage), int(picturePrevious));
-        QCOMPARE(w->picture(panelNextImage), int(pictureNextGrey));
-
-        // Down on the last file moves nothing.
         w->key(w->list(), Qt::Key_Down);
+        w->key(w->list(), Qt::Key_Down);  // on the last file: nothing moves
         QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
-
+        QCOMPARE(w->picture(panelNextImage), int(pictureNextGrey));
         w->key(w->list(), Qt::Key_Up);
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
     }
 
-    void oneFileGreysBothButtons() {
-        w->image("only.dcm", "Solo^One");
-        w->start("only.dcm");
-        QCOMPARE(w->shown(), QStringLiteral("only.dcm"));
-        w->key(w->list(), Qt::Key_Down);
-        QCOMPARE(w->picture(panelPreviousImage), int(picturePreviousGrey));
-        QCOMPARE(w->picture(panelNextImage), int(pictureNextGrey));
-    }
-
-    void wheelNotchesAreArrowKeys() {
-        threeImages();
-        w->start("a.dcm");
+    void wheelNotchesAndDragsBrowse() {
+        threeImagesFrom("a.dcm");
         w->list()->setFocus();
         wheel(w->list()->viewport(), -120);  // towards the user: next file
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
-        wheel(w->list()->viewport(), -120);
-        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
         wheel(w->list()->viewport(), 120);
+        QCOMPARE(w->shown(), QStringLiteral("a.dcm"));
+        wheel(w->panel(), -120);  // a notch elsewhere reaches the focused list
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
-        // A notch anywhere else reaches the focused list as one key press.
-        wheel(w->panel(), -120);
-        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
-        // A wheel event without movement is left alone.
         wheel(w->list()->viewport(), 0);
-        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
-    }
-
-    void previewFollowsADragThroughTheList() {
-        threeImages();
-        w->start("a.dcm");
-        leftDragTo(2);
-        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
-        leftDragTo(1);
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
+
+        // The preview follows a drag with the left button held through the list.
+        QWidget* viewport = w->list()->viewport();
+        const QPoint at = w->list()->visualItemRect(w->list()->item(2)).center();
+        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &move);
+        PanelsWorld::settle();
+        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
     }
 
-    void theFileShownIsNotLoadedAgain() {
-        threeImages();
-        w->start("a.dcm");
-        // The file changes on disk; choosing it again must not read it again.
+    void theFileShownIsLoadedAgainOnlyAfterAnAbort() {
+        threeImagesFrom("a.dcm");
         w->image("a.dcm", "Changed^Meanwhile");
-        QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {},
-                          w->list()->visualItemRect(w->list()->item(0)).center());
-        PanelsWorld::settle();
+        clickRow(0);
         QVERIFY(w->patientLine().contains("Alpha"));
-    }
-
-    void clickAfterAnAbortedLoadRearmsTheSameFile() {
-        threeImages();
-        w->start("a.dcm");
-        w->image("a.dcm", "Loaded^Again");
         w->viewer().loadProgressState = vs::loadAborted;
-        QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {},
-                          w->list()->visualItemRect(w->list()->item(0)).center());
-        PanelsWorld::settle();
+        clickRow(0);
         QCOMPARE(w->viewer().loadProgressState, uint32_t(vs::loadIdle));
-        QVERIFY(w->patientLine().contains("Loaded"));
+        QVERIFY(w->patientLine().contains("Changed"));
     }
 
     void typingANameSelectsItWithoutLoading() {
-        threeImages();
-        w->start("a.dcm");
+        threeImagesFrom("a.dcm");
         QLineEdit* name = w->dialog()->fileNameBox();
         name->clear();
         QTest::keyClicks(name, "C.DCM.");  // any case, one trailing dot dropped
         PanelsWorld::settle();
         QCOMPARE(w->selected(), QStringLiteral("c.dcm"));
         QCOMPARE(w->shown(), QStringLiteral("a.dcm"));
-        // The next list event loads it.
-        w->key(w->list(), Qt::Key_Up);
+        w->key(w->list(), Qt::Key_Up);  // the next list event loads
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
     }
 
     void fileTypesFilterTheList() {
-        threeImages();
         w->image("UPPER.DCM", "Upper^Case");
         w->image("noext", "No^Extension");
         w->image("scan.ima", "Ima^File");
         w->image("notes.txt", "Text^File");
-        w->start("a.dcm");
+        w->image("x.dcm.bak", "Backup^File");
+        threeImagesFrom("a.dcm");
         QComboBox* types = w->dialog()->fileTypeList();
         auto choose = [&](int index) {
             types->setCurrentIndex(index);
             emit types->activated(index);
             PanelsWorld::settle();
         };
-        QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm", "noext", "notes.txt", "scan.ima", "UPPER.DCM"}));
+        QCOMPARE(w->entries().size(), 8);
         choose(2);  // Dicom Images
         QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm", "UPPER.DCM"}));
-        choose(4);  // IMA Files
+        choose(4);  // IMA Files: no file selected, the name is emptied and nothing is shown
         QCOMPARE(w->entries(), (QStringList{"scan.ima"}));
-        // With no file selected the name is emptied and nothing is shown.
         QCOMPARE(w->patientLine(), QStringLiteral("<no file selected>"));
-        QVERIFY(w->viewer().currentFileName.empty());
         QVERIFY(!w->app().host->imageWindowVisible());
         choose(5);  // No extension
         QCOMPARE(w->entries(), (QStringList{"noext"}));
-    }
-
-    void filterPatterns() {
-        const struct { const char* name; const char* patterns; bool match; } cases[] = {
-            {"x.dcm", "*.*;*.", true},       {"noext", "*.*;*.", true},
-            {"noext", "*.", true},           {"x.dcm", "*.", false},
-            {"X.DcM", "*.dcm", true},        {"x.dcm.bak", "*.dcm", false},
-            {"x.dicom", "*.dcm;*.dicom", true}, {"x.nema", "*.acr;*.nema", true},
-            {"x.ima", "*.acr;*.nema", false},
-        };
-        for (const auto& c : cases)
-            QVERIFY2(OpenDialog::matchesFilter(c.name, c.patterns) == c.match,
-                     qPrintable(QString("%1 %2").arg(c.name, c.patterns)));
+        QVERIFY(OpenDialog::matchesFilter("noext", "*.*;*."));
+        QVERIFY(OpenDialog::matchesFilter("x.nema", "*.acr;*.nema"));
     }
 
     void anotherFolderIsListedAndSortedAgain() {
-        threeImages();
         QVERIFY(QDir(w->dir.path()).mkdir("series"));
         w->image("series/s1.dcm", "S^One", "30");
         w->image("series/s2.dcm", "S^Two", "20");
         w->image("series/s3.dcm", "S^Three", "10");
-        w->start("a.dcm");
+        threeImagesFrom("a.dcm");
         QTest::mouseClick(w->panel()->sortImagesBox(), Qt::LeftButton);
         PanelsWorld::settle();
-        QVERIFY(w->panel()->sortByNumber());
-
         QListWidget* folders = w->dialog()->folderList();
         QListWidgetItem* series = folders->findItems("series", Qt::MatchEndsWith).value(0);
         QVERIFY(series);
@@ -251,23 +165,19 @@ private slots:
     }
 
     void restartsComeBackFromTheEventLoopAtTheLastPlace() {
-        threeImages();
-        w->start("a.dcm");
-        MainWindow* main = w->app().mainWindow;
+        threeImagesFrom("a.dcm");
         w->dialog()->move(w->dialog()->pos() + QPoint(-40, 30));
         const QPoint moved = w->dialog()->frameGeometry().topLeft();
         for (int i = 0; i < 40; ++i) {
             Viewer& v = w->viewer();
             v.currentFileName = i % 2 ? "b.dcm" : "c.dcm";
             v.loadOnOpen = 1;
-            main->restartOpenDialog();
-            // Nothing is re-created from inside the destruction.
-            QVERIFY(!w->dialog());
+            w->app().mainWindow->restartOpenDialog();
+            QVERIFY(!w->dialog());  // nothing is re-created from inside the destruction
             PanelsWorld::settle();
             QVERIFY(w->dialog());
             QCOMPARE(w->shown(), QString::fromStdString(v.currentFileName));
             QCOMPARE(w->selected(), QString::fromStdString(v.currentFileName));
-            QCOMPARE(w->dialog()->fileNameBox()->text(), QString::fromStdString(v.currentFileName));
             QCOMPARE(v.loadOnOpen, uint16_t(0));
         }
         QCOMPARE(w->dialog()->frameGeometry().topLeft(), moved);
@@ -276,14 +186,6 @@ private slots:
         w->list()->setFocus();
         wheel(w->list()->viewport(), 120);
         QCOMPARE(w->shown(), QStringLiteral("a.dcm"));
-    }
-
-    void firstPlacementAtTheRightOfTheScreen() {
-        threeImages();
-        w->start("a.dcm");
-        const Viewer& v = w->viewer();
-        QCOMPARE(w->dialog()->frameGeometry().topLeft(), QPoint(v.screenWidth - 340, 277));
-        QCOMPARE(w->dialog()->frameGeometry().size(), QSize(324, 240));
     }
 };
 
