@@ -1,0 +1,105 @@
+// writeImageFile in each format for a 512 x 512 CT slice and a 4096 x 4096 image, to
+// /dev/null (the writer's own cost) and to a new file each time (what a batch run pays),
+// beside the reference loop writing the same bytes the same way.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "core/contrast.h"
+#include "core/writers.h"
+
+namespace vs::bench {
+namespace {
+
+LoadedViewer& viewerFor(int size) {
+    static std::map<int, std::unique_ptr<LoadedViewer>> viewers;
+    auto& slot = viewers[size];
+    if (!slot) {
+        slot = std::make_unique<LoadedViewer>(size == 512 ? ctImage(512) : radiograph(size),
+                                              "write_" + std::to_string(size) + ".dcm");
+        Viewer& v = slot->v();
+        v.window.windowPreset = presetContrastStretch;
+        scanDataRange(v);
+        applyWindowPreset(v);
+    }
+    return *slot;
+}
+
+uint64_t outputBytes(const ImageState& image, uint16_t format) {
+    const uint64_t pixels = image.pixelsPerFrame;
+    switch (format) {
+        case formatTiff8: return tiffHeaderBytes + pixels;
+        case formatTiff16: return tiffHeaderBytes + 2 * pixels;
+        case formatBmp: return bmpPixelOffset + uint64_t(bmpRowLength(image.columns)) * image.rows;
+        default: return 2 * pixels;
+    }
+}
+
+std::string outputPath(const LoadedViewer& lv) { return lv.file->folder() + "bench_output.out"; }
+
+void write(benchmark::State& state, bool toDisk) {
+    LoadedViewer& lv = viewerFor(int(state.range(1)));
+    Viewer& v = lv.v();
+    v.outputFormat = uint16_t(state.range(0));
+    std::FILE* sink = toDisk ? nullptr : std::fopen("/dev/null", "wb");
+    for (auto _ : state) {
+        std::FILE* out = toDisk ? std::fopen(outputPath(lv).c_str(), "wb") : sink;
+        if (!writeImageFile(v, out)) state.SkipWithError("write failed");
+        if (toDisk) std::fclose(out);
+    }
+    if (sink) std::fclose(sink);
+    std::remove(outputPath(lv).c_str());
+    countSamples(state, v.image.pixelsPerFrame, outputBytes(v.image, v.outputFormat));
+}
+
+// The same input read through the table into one block and written with one fwrite.
+void reference(benchmark::State& state, bool toDisk) {
+    LoadedViewer& lv = viewerFor(int(state.range(1)));
+    Viewer& v = lv.v();
+    const uint16_t format = uint16_t(state.range(0));
+    const size_t bytes = outputBytes(v.image, format);
+    std::vector<uint8_t> block(bytes);
+    const size_t inBytes = 2 * size_t(v.image.pixelsPerFrame);
+    std::FILE* sink = toDisk ? nullptr : std::fopen("/dev/null", "wb");
+    for (auto _ : state) {
+        if (format == formatTiff8 || format == formatBmp) {
+            referencePass(v.image.pixelData, inBytes, 2, block.data(), v.image.pixelsPerFrame, v.image.columns,
+                          format == formatBmp ? bmpRowLength(v.image.columns) : v.image.columns, referenceTable());
+        } else {
+            std::copy(v.image.pixelData, v.image.pixelData + inBytes, block.data());
+        }
+        std::FILE* out = toDisk ? std::fopen(outputPath(lv).c_str(), "wb") : sink;
+        std::fwrite(block.data(), 1, bytes, out);
+        if (toDisk) std::fclose(out);
+        else std::fflush(out);
+    }
+    if (sink) std::fclose(sink);
+    std::remove(outputPath(lv).c_str());
+    countSamples(state, v.image.pixelsPerFrame, bytes);
+}
+
+void BM_WriteImageFileToNull(benchmark::State& state) { write(state, false); }
+void BM_ReferenceWriteToNull(benchmark::State& state) { reference(state, false); }
+void BM_WriteImageFileToNewFile(benchmark::State& state) { write(state, true); }
+void BM_ReferenceWriteToNewFile(benchmark::State& state) { reference(state, true); }
+
+// Arguments: format (0 TIFF8, 1 TIFF16, 2 BMP, 3 RAW), image size.
+void formats(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"format", "size"})->Unit(benchmark::kMicrosecond);
+    for (int size : {512, 4096})
+        for (int format = formatTiff8; format <= formatRaw; ++format) b->Args({format, size});
+}
+
+BENCHMARK(BM_WriteImageFileToNull)->Apply(formats);
+BENCHMARK(BM_ReferenceWriteToNull)->Apply(formats);
+BENCHMARK(BM_WriteImageFileToNewFile)->Apply(formats);
+BENCHMARK(BM_ReferenceWriteToNewFile)->Apply(formats);
+
+}  // namespace
+}  // namespace vs::bench
+
+BENCHMARK_MAIN();

@@ -1,0 +1,120 @@
+// Arbitrary bytes as a file: loaded as the converter loads it, then as the viewer does (with
+// the panel text and the first picture), then every frame's range scan, preset, rendering and
+// all four writers. Checks that a refused file always says why and that every written file
+// is as long as its header says.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "core/contrast.h"
+#include "core/image_info.h"
+#include "core/jpeg_frame.h"
+#include "core/loader.h"
+#include "core/render.h"
+#include "fuzz/fuzz_support.h"
+#include "platform/jpeg_decoder.h"
+
+namespace {
+
+using namespace vs;
+using namespace vs::fuzzing;
+
+// Work per input is bounded so that the run stays fast: frames are done while the samples
+// they hold add up to at most this many.
+constexpr uint64_t sampleBudget = uint64_t(1) << 18;
+
+struct Session {
+    PatientLineHost host;
+    TurboJpegDecoder decoder;
+    MemoryFile file;
+    Viewer viewer;
+
+    Session() {
+        viewer.host = &host;
+        viewer.pictureDecoder = &decoder;
+        viewer.currentDirectory = file.folder();
+        viewer.currentFileName = file.name();
+    }
+};
+
+// A fresh start for each input, except for the blocks the viewer keeps between files.
+void resetViewer(Session& s) {
+    Viewer& v = s.viewer;
+    v.image = ImageState{};
+    v.window = WindowState{};
+    std::fill(v.frameOffsets.begin(), v.frameOffsets.end(), 0u);
+    v.currentPicture.reset();
+    v.loadedPath.clear();
+    v.currentDirectory = s.file.folder();
+    v.currentFileName = s.file.name();
+    v.appState = appStarting;
+    v.animationPlaying = v.middleDragging = v.leftDragging = 0;
+    s.host.hideImageWindow();
+    s.host.patientLine.clear();
+    shrinkDisplay(v);
+}
+
+// Loads the file; a refused file must leave a status text on the Patient line.
+uint16_t load(Session& s, bool batch) {
+    Viewer& v = s.viewer;
+    v.batchMode = batch ? 1 : 0;
+    v.loadedPath.clear();
+    s.host.patientLine.clear();
+    const uint16_t result = loadFile(v);
+    if (result == loadFailed && s.host.patientLine.empty()) fail("a refused file shows no status text");
+    if (result == loadAlreadyLoaded) fail("a fresh load counted as already loaded");
+    return result;
+}
+
+void convertFrames(Session& s) {
+    Viewer& v = s.viewer;
+    v.batchMode = 1;
+    const uint32_t frames = v.image.frameCount;
+    uint64_t spent = 0;
+    for (uint32_t f = 0; f < frames; ++f) {
+        spent += v.image.pixelsPerFrame;
+        if (spent > sampleBudget) break;
+        v.image.currentFrame = f;
+        if (v.image.compression == compressionJpeg) decodeJpegFrame(v);
+        scanDataRange(v);
+        if (v.window.dataMin > v.window.dataMax && v.image.compression != compressionJpeg)
+            fail("range scan left an empty range");
+        applyWindowPreset(v);
+        renderFrame(v);
+        // Every format for the first frame, one each for the others.
+        if (f == 0) {
+            for (uint16_t format = formatTiff8; format <= formatRaw; ++format) writeAndCheck(v, format);
+        } else {
+            writeAndCheck(v, uint16_t(f % 4));
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static auto* session = new Session;
+    Session& s = *session;
+    resetViewer(s);
+    s.file.assign(data, size);
+
+    if (load(s, true) != loadDone) return 0;
+    if (uint64_t(s.viewer.image.pixelsPerFrame) > sampleBudget) return 0;
+
+    // As the viewer shows it: panel lines, range, preset, fitted first picture.
+    resetViewer(s);
+    if (load(s, false) != loadDone) fail("the viewer refused a file the converter loaded");
+    // Every preset's window (drawn once, at the end, to keep the run fast).
+    s.host.hideImageWindow();
+    for (uint16_t preset = presetContrastStretch; preset <= presetCtBrain; ++preset) {
+        s.viewer.window.windowPreset = preset;
+        applyWindowPreset(s.viewer);
+    }
+    s.host.showImageWindow();
+    s.viewer.window.negativeMask = 255;
+    renderFrame(s.viewer);
+    fillImageInfo(s.viewer);
+    convertFrames(s);
+    return 0;
+}
