@@ -1,5 +1,6 @@
 #include "core/header.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,6 +34,27 @@ constexpr uint32_t seenImageElements = seenRows | seenColumns | seenBitsAllocate
 
 enum Photometric : int { monochrome1 = 0, monochrome2 = 1, photometricNotGiven = 2, photometricOther = 4 };
 
+// The low halves of all tag patterns, one bit each: offsets whose first two bytes are none of
+// them are passed over with one look-up.
+constexpr std::array<uint64_t, 1024> tagLowHalves() {
+    std::array<uint64_t, 1024> bits{};
+    for (const uint32_t low : {0x0002u, 0x0028u, 0x7FE0u, 0x0200u, 0x2800u, 0xE07Fu})
+        bits[low >> 6] |= uint64_t(1) << (low & 63);
+    return bits;
+}
+constexpr std::array<uint64_t, 1024> tagLowHalfBits = tagLowHalves();
+
+constexpr bool mayBeTag(uint32_t w) {
+    const uint32_t low = w & 0xFFFF;
+    return (tagLowHalfBits[low >> 6] >> (low & 63)) & 1;
+}
+static_assert(mayBeTag(leTransferSyntax) && mayBeTag(beTransferSyntax) && mayBeTag(leSamplesPerPixel) &&
+              mayBeTag(beSamplesPerPixel) && mayBeTag(lePhotometric) && mayBeTag(bePhotometric) &&
+              mayBeTag(leNumberOfFrames) && mayBeTag(beNumberOfFrames) && mayBeTag(leRows) &&
+              mayBeTag(beRows) && mayBeTag(leColumns) && mayBeTag(beColumns) && mayBeTag(leBitsAllocated) &&
+              mayBeTag(beBitsAllocated) && mayBeTag(lePixelRepresentation) &&
+              mayBeTag(bePixelRepresentation) && mayBeTag(lePixelData) && mayBeTag(bePixelData));
+
 // What the scan found for one byte order.
 struct CandidateSet {
     bool bigEndian = false;
@@ -58,13 +80,9 @@ public:
     // Walks the first bytes of the file, two at a time, until 80,000 offsets in a row held
     // nothing accepted.
     void walk() {
-        uint32_t idle = 0;
-        for (uint32_t p = 0; p < headerScanBytes; p += 2) {
-            const bool accepted = visit(p, in_.le32(p));
-            if (accepted) idle = 0;
-            if (idle > headerScanGiveUp) break;
-            ++idle;
-        }
+        // The file buffer's spare room makes the whole scan range readable in place.
+        if (in_.length() >= uint64_t(headerScanBytes) + 8) walkOver<true>();
+        else walkOver<false>();
     }
 
     CandidateSet* chosen() {
@@ -74,6 +92,20 @@ public:
     }
 
 private:
+    template <bool inPlace>
+    void walkOver() {
+        const uint8_t* bytes = in_.data();
+        uint32_t idle = 0;
+        for (uint32_t p = 0; p < headerScanBytes; p += 2) {
+            uint32_t w;
+            if constexpr (inPlace) std::memcpy(&w, bytes + p, 4);  // little-endian machine
+            else w = in_.le32(p);
+            if (mayBeTag(w) && visit(p, w)) idle = 0;
+            if (idle > headerScanGiveUp) break;
+            ++idle;
+        }
+    }
+
     int16_t signed16(const CandidateSet& set, uint32_t at) const {
         return int16_t(set.bigEndian ? in_.be16(at) : in_.le16(at));
     }

@@ -1,5 +1,5 @@
 // The picture decoder behind JPEG frames: the core hands it a frame's bytes in place and
-// gets back 24-bit rows. platform/ provides the real one.
+// gets back 24-bit rows, or 8-bit rows for a greyscale stream. platform/ provides the real one.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +11,11 @@ namespace vs {
 struct Picture {
     int width = 0;
     int height = 0;
-    // Rows of width pixels, 3 bytes each (blue, green, red), top row first, no padding.
-    std::vector<uint8_t> bgr;
+    // 3 (blue, green, red) or, for a greyscale stream, 1 (the grey level, which the 3-byte
+    // form would repeat in all three).
+    int bytesPerPixel = 3;
+    // Rows of width pixels, bytesPerPixel bytes each, top row first, no padding.
+    std::vector<uint8_t> pixels;
 };
 
 class PictureDecoder {

@@ -71,10 +71,33 @@ inline uint8_t displayByte(const WindowState& w, int32_t value) {
     return uint8_t(mapThroughWindow(w, value) ^ w.outputXorMask);
 }
 
+// Fills count table entries whose values rise one by one from firstValue: those below the
+// window in one fill, those above it in another, and only the ones in between one by one.
+void fillWindowRun(const WindowState& w, uint8_t* entries, uint32_t count, int32_t firstValue) {
+    const auto clampToRun = [count](int64_t i) { return uint32_t(std::clamp<int64_t>(i, 0, count)); };
+    // Values below windowLow map to 0; of the rest, those above windowHigh map to 255.
+    const uint32_t belowEnd = clampToRun(int64_t(w.windowLow) - firstValue);
+    const uint32_t aboveStart = std::max(belowEnd, clampToRun(int64_t(w.windowHigh) - firstValue + 1));
+    std::memset(entries, uint8_t(0 ^ w.outputXorMask), belowEnd);
+    for (uint32_t i = belowEnd; i < aboveStart; ++i) entries[i] = displayByte(w, int32_t(int64_t(firstValue) + i));
+    std::memset(entries + aboveStart, uint8_t(255 ^ w.outputXorMask), count - aboveStart);
+}
+
 // Window table over every masked stored word 0..mask. Only words inside the window divide.
+// Unsigned words are their values; with a sign bit, the words from it on are the negative
+// values -signBit..-1, so the table is two rising runs.
 std::vector<uint8_t> windowTable(const ImageState& image, const WindowState& w, uint32_t mask) {
     std::vector<uint8_t> table(size_t(mask) + 1);
-    for (uint32_t word = 0; word <= mask; ++word) table[word] = displayByte(w, signedValue(image, word));
+    const uint32_t signBit = image.signBit & mask;
+    if (signBit == 0) {
+        fillWindowRun(w, table.data(), mask + 1, 0);
+    } else if (uint64_t(mask) + 1 != 2 * uint64_t(signBit)) {
+        // A sign bit below the mask's top bit: no two simple runs; every word one by one.
+        for (uint32_t word = 0; word <= mask; ++word) table[word] = displayByte(w, signedValue(image, word));
+    } else {
+        fillWindowRun(w, table.data(), signBit, 0);
+        fillWindowRun(w, table.data() + signBit, mask + 1 - signBit, signedValue(image, signBit));
+    }
     return table;
 }
 
@@ -91,27 +114,35 @@ uint32_t firstSampleOfFrame(const Viewer& v) {
     return f < v.frameOffsets.size() ? v.frameOffsets[f] : 0;
 }
 
-void mapRows8(const ImageState& image, const uint8_t* samples, const uint8_t* table, uint8_t* dest,
-              size_t stride) {
-    for (uint32_t y = 0; y < image.rows; ++y) {
-        const uint8_t* in = samples + size_t(y) * image.columns;
-        uint8_t* out = dest + y * stride;
-        for (uint32_t x = 0; x < image.columns; ++x) out[x] = table[in[x]];
+void mapRows8(const ImageState& image, const uint8_t* samples, const uint8_t* __restrict table,
+              uint8_t* __restrict dest, size_t stride) {
+    const uint32_t rows = image.rows;
+    const size_t columns = image.columns;
+    for (uint32_t y = 0; y < rows; ++y) {
+        const uint8_t* __restrict in = samples + size_t(y) * columns;
+        uint8_t* __restrict out = dest + size_t(y) * stride;
+        for (size_t x = 0; x < columns; ++x) out[x] = table[in[x]];
     }
 }
 
-void mapRows16(const ImageState& image, const uint8_t* samples, const uint8_t* table, uint8_t* dest,
-               size_t stride) {
+inline uint16_t load16(const uint8_t* at) {
+    uint16_t word;
+    std::memcpy(&word, at, 2);  // little-endian machine
+    return word;
+}
+
+void mapRows16(const ImageState& image, const uint8_t* samples, const uint8_t* __restrict table,
+               uint8_t* __restrict dest, size_t stride) {
     const bool swap = image.bigEndian != 0;
-    for (uint32_t y = 0; y < image.rows; ++y) {
-        const uint8_t* in = samples + 2 * size_t(y) * image.columns;
-        uint8_t* out = dest + y * stride;
+    const uint32_t rows = image.rows;
+    const size_t columns = image.columns;
+    for (uint32_t y = 0; y < rows; ++y) {
+        const uint8_t* __restrict in = samples + 2 * size_t(y) * columns;
+        uint8_t* __restrict out = dest + size_t(y) * stride;
         if (swap) {
-            for (uint32_t x = 0; x < image.columns; ++x)
-                out[x] = table[uint32_t(in[2 * x]) << 8 | in[2 * x + 1]];
+            for (size_t x = 0; x < columns; ++x) out[x] = table[__builtin_bswap16(load16(in + 2 * x))];
         } else {
-            for (uint32_t x = 0; x < image.columns; ++x)
-                out[x] = table[uint32_t(in[2 * x]) | uint32_t(in[2 * x + 1]) << 8];
+            for (size_t x = 0; x < columns; ++x) out[x] = table[load16(in + 2 * x)];
         }
     }
 }
@@ -119,23 +150,45 @@ void mapRows16(const ImageState& image, const uint8_t* samples, const uint8_t* t
 // The 16-bit RLE path: the decoded little-endian words (at words) are windowed into the 8-bit
 // layout at dest and widen dataMin/dataMax. When words and dest are the same block, byte i is
 // written at or before byte 2i, so no word is overwritten before it is read (columns >= 2).
+// (The two pointers may alias, so neither is marked restrict.)
 void compactRle16(Viewer& v, const uint8_t* words, uint8_t* dest) {
     const ImageState& image = v.image;
     WindowState& w = v.window;
     const bool useTable = image.pixelMask <= largestTableMask;
     std::vector<uint8_t> table;
     if (useTable) table = windowTable(image, w, image.pixelMask);
+    const uint32_t rows = image.rows;
+    const size_t columns = image.columns;
+    const size_t stride = w.displayStride;
+    const uint32_t mask = image.pixelMask;
+    const uint32_t signBit = image.signBit;
+    const int32_t wrap = int32_t(mask + 1);
     int32_t low = w.dataMin;
     int32_t high = w.dataMax;
-    for (uint32_t y = 0; y < image.rows; ++y) {
-        const uint8_t* in = words + 2 * size_t(y) * image.columns;
-        uint8_t* out = dest + size_t(y) * w.displayStride;
-        for (uint32_t x = 0; x < image.columns; ++x) {
-            const uint32_t word = (uint32_t(in[2 * x]) | uint32_t(in[2 * x + 1]) << 8) & image.pixelMask;
-            const int32_t value = signedValue(image, word);
-            low = std::min(low, value);
-            high = std::max(high, value);
-            out[x] = useTable ? table[word] : displayByte(w, value);
+    if (useTable) {
+        const uint8_t* look = table.data();
+        for (uint32_t y = 0; y < rows; ++y) {
+            const uint8_t* in = words + 2 * size_t(y) * columns;
+            uint8_t* out = dest + size_t(y) * stride;
+            for (size_t x = 0; x < columns; ++x) {
+                const uint32_t word = load16(in + 2 * x) & mask;
+                const int32_t value = (word & signBit) ? int32_t(word) - wrap : int32_t(word);
+                low = std::min(low, value);
+                high = std::max(high, value);
+                out[x] = look[word];
+            }
+        }
+    } else {
+        for (uint32_t y = 0; y < rows; ++y) {
+            const uint8_t* in = words + 2 * size_t(y) * columns;
+            uint8_t* out = dest + size_t(y) * stride;
+            for (size_t x = 0; x < columns; ++x) {
+                const uint32_t word = load16(in + 2 * x) & mask;
+                const int32_t value = signedValue(image, word);
+                low = std::min(low, value);
+                high = std::max(high, value);
+                out[x] = displayByte(w, value);
+            }
         }
     }
     w.dataMin = low;
@@ -240,8 +293,10 @@ void storedWordsOfFrame(const Viewer& v, uint8_t* dest) {
 void renderPictureFrame(Viewer& v) {
     const Picture* picture = v.currentPicture.get();
     if (picture == nullptr || picture->width <= 0 || picture->height <= 0 ||
-        picture->bgr.size() < size_t(picture->width) * size_t(picture->height) * 3)
+        (picture->bytesPerPixel != 1 && picture->bytesPerPixel != 3))
         return;
+    const size_t pixelBytes = size_t(picture->bytesPerPixel);
+    if (picture->pixels.size() < size_t(picture->width) * size_t(picture->height) * pixelBytes) return;
     WindowState& w = v.window;
     const uint32_t stride = w.displayStride;
     // Rows below the image's own never reach the screen or a file.
@@ -251,15 +306,15 @@ void renderPictureFrame(Viewer& v) {
     uint8_t table[256];
     for (int value = 0; value < 256; ++value) table[value] = displayByte(w, value);
 
-    // The first byte (blue) of each 24-bit pixel is the sample; the columns right of the
-    // picture, up to the stride, are black and count as zero samples.
+    // The first byte of each pixel (blue, or the grey level) is the sample; the columns right
+    // of the picture, up to the stride, are black and count as zero samples.
     const uint32_t width = std::min<uint32_t>(uint32_t(picture->width), stride);
     uint8_t seen[256] = {};
     for (uint32_t r = 0; r < rows; ++r) {
-        const uint8_t* in = picture->bgr.data() + size_t(r) * picture->width * 3;
+        const uint8_t* in = picture->pixels.data() + size_t(r) * picture->width * pixelBytes;
         uint8_t* out = v.display.data() + size_t(r) * stride;
         for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t sample = in[3 * x];
+            const uint8_t sample = in[pixelBytes * x];
             seen[sample] = 1;
             out[x] = table[sample];
         }

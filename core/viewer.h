@@ -15,7 +15,10 @@
 namespace vs {
 
 inline constexpr size_t pathCapacity = 2048;  // paths are cut to pathCapacity - 1 characters
+// The display buffer's nominal size: bytes below it that no rendering wrote read as zero.
 inline constexpr size_t displayBufferBytes = 34000300;
+// What the display buffer starts with; renderings grow it (ensureDisplayCapacity) as needed.
+inline constexpr size_t displayStartBytes = size_t(1) << 20;
 
 enum LoadProgress : uint32_t { loadIdle = 0, loadReading = 1, loadAborted = 2 };
 enum AppState : uint32_t { appLoaded = 0, appStarting = 1, appClosing = 99 };
@@ -35,9 +38,9 @@ struct Viewer {
     WindowState window;
     FileBuffer file;
     std::vector<uint32_t> frameOffsets = std::vector<uint32_t>(frameTableEntries, 0);
-    // 8-bit pixels, rows of window.displayStride bytes. Grows (never shrinks) when a frame
-    // needs more than its start size.
-    std::vector<uint8_t> display = std::vector<uint8_t>(displayBufferBytes, 0);
+    // 8-bit pixels, rows of window.displayStride bytes. Starts at displayStartBytes and grows
+    // (never shrinks, new bytes zero) before every write that needs more.
+    std::vector<uint8_t> display = std::vector<uint8_t>(displayStartBytes, 0);
     // The picture decoded from the current JPEG frame, if any.
     std::unique_ptr<Picture> currentPicture;
 

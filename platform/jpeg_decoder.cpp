@@ -30,8 +30,12 @@ bool TurboJpegDecoder::decode(const uint8_t* bytes, size_t size, Picture& out) {
         return false;
     out.width = width;
     out.height = height;
-    out.bgr.assign(size_t(width) * size_t(height) * 3, 0);
-    if (tjDecompress2(handle, bytes, length, out.bgr.data(), width, width * 3, height, TJPF_BGR, 0) != 0) {
+    // A greyscale stream is decoded as it is: a third of the bytes, and the same levels.
+    const bool grey = colourspace == TJCS_GRAY;
+    out.bytesPerPixel = grey ? 1 : 3;
+    out.pixels.assign(size_t(width) * size_t(height) * size_t(out.bytesPerPixel), 0);
+    if (tjDecompress2(handle, bytes, length, out.pixels.data(), width, width * out.bytesPerPixel, height,
+                      grey ? TJPF_GRAY : TJPF_BGR, 0) != 0) {
         // A warning (a stream cut short, say) still yields the rows that were decoded.
         if (tjGetErrorCode(handle) != TJERR_WARNING) {
             out = Picture{};

@@ -57,7 +57,9 @@ QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY)
             const int64_t column = columnOf[size_t(x)];
             if (column < 0 || column >= width) continue;
             const size_t at = size_t(row * width + column);
+            // Bytes no rendering has reached yet read as zero, up to the nominal size.
             if (at < available) line[x] = source[column];
+            else if (at < displayBufferBytes) line[x] = 0;
         }
     }
     return out;
