@@ -29,8 +29,8 @@ using vs::testing::Syntax;
 
 using Encoding = ImageSpec::Encoding;
 
-void write(const fs::path& path, const ImageSpec& spec) {
-    const auto bytes = vs::testing::makeImage(spec);
+void write(const fs::path& path, const ImageSpec& recipe) {
+    const auto bytes = vs::testing::makeImage(recipe);
     std::FILE* f = std::fopen(path.string().c_str(), "wb");
     if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
         throw std::runtime_error("cannot write " + path.string());

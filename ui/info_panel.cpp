@@ -74,15 +74,15 @@ InfoPanel::~InfoPanel() {
 
 void InfoPanel::buildControls() {
     for (int i = 0; i < 5; ++i) {
-        const LineSpec& spec = lineSpecs[i];
-        auto* label = new QLabel(QString::fromLatin1(spec.label), this);
+        const LineSpec& entry = lineSpecs[i];
+        auto* label = new QLabel(QString::fromLatin1(entry.label), this);
         // Each label stands level with its line.
-        const QRect lineRect = dialogUnits(40, spec.top, 165, 13);
-        label->setGeometry(dialogUnits(5, spec.top, 30, 13).left(), lineRect.top(), dialogUnits(0, 0, 30, 0).width(),
+        const QRect lineRect = dialogUnits(40, entry.top, 165, 13);
+        label->setGeometry(dialogUnits(5, entry.top, 30, 13).left(), lineRect.top(), dialogUnits(0, 0, 30, 0).width(),
                            lineRect.height());
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(idName(spec.id));
-        edit->setAccessibleName(QString::fromLatin1(spec.accessibleName));
+        edit->setObjectName(idName(entry.id));
+        edit->setAccessibleName(QString::fromLatin1(entry.accessibleName));
         edit->setReadOnly(true);
         edit->setGeometry(lineRect);
         // Read-only, yet white like an editable line.

@@ -26,25 +26,25 @@ Info infoOf(const std::vector<uint8_t>& bytes) {
 }
 
 ImageSpec ctSpec(Syntax syntax) {
-    ImageSpec spec;
-    spec.syntax = syntax;
-    spec.rows = spec.columns = 8;
-    spec.patientName = "Doe^John";
-    spec.birthDate = "19700101";
-    spec.patientId = "ID42";
-    spec.studyDate = "20240315";
-    spec.studyTime = "101530.123456";
-    spec.studyDescription = "CHEST";
-    spec.protocolName = "Thorax routine";
-    spec.instanceNumber = "17";
-    spec.pixelSpacing = "0.5\\0.5";
-    spec.sliceThickness = "5";
-    spec.sliceLocation = "-120.5";
-    spec.rescaleIntercept = -1024;
-    spec.rescaleSlope = 1;
-    spec.windowCenter = "40\\400";
-    spec.windowWidth = "400\\1500";
-    return spec;
+    ImageSpec recipe;
+    recipe.syntax = syntax;
+    recipe.rows = recipe.columns = 8;
+    recipe.patientName = "Doe^John";
+    recipe.birthDate = "19700101";
+    recipe.patientId = "ID42";
+    recipe.studyDate = "20240315";
+    recipe.studyTime = "101530.123456";
+    recipe.studyDescription = "CHEST";
+    recipe.protocolName = "Thorax routine";
+    recipe.instanceNumber = "17";
+    recipe.pixelSpacing = "0.5\\0.5";
+    recipe.sliceThickness = "5";
+    recipe.sliceLocation = "-120.5";
+    recipe.rescaleIntercept = -1024;
+    recipe.rescaleSlope = 1;
+    recipe.windowCenter = "40\\400";
+    recipe.windowWidth = "400\\1500";
+    return recipe;
 }
 
 TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
@@ -64,12 +64,12 @@ TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
 TEST(ImageInfo, PixsizeFormats) {
     auto pixsize = [](const std::string& spacing, const std::string& thickness, const std::string& between,
                       const std::string& location) {
-        ImageSpec spec;
-        spec.pixelSpacing = spacing;
-        spec.sliceThickness = thickness;
-        spec.spacingBetweenSlices = between;
-        spec.sliceLocation = location;
-        return infoOf(makeImage(spec)).lines.at(controlPixsizeLine);
+        ImageSpec recipe;
+        recipe.pixelSpacing = spacing;
+        recipe.sliceThickness = thickness;
+        recipe.spacingBetweenSlices = between;
+        recipe.sliceLocation = location;
+        return infoOf(makeImage(recipe)).lines.at(controlPixsizeLine);
     };
     EXPECT_EQ(pixsize("0.7", "", "", "12"), "0.7000 mm");
     EXPECT_EQ(pixsize("0.5\\0.25", "", "", ""), "0.5000\\0.2500 mm");
@@ -81,19 +81,19 @@ TEST(ImageInfo, PixsizeFormats) {
 }
 
 TEST(ImageInfo, RescaleAndWindowEdgeCases) {
-    ImageSpec spec;
-    spec.rescaleSlope = 2;  // alone it is ignored
-    spec.windowCenter = "  -600 ";
-    Info info = infoOf(makeImage(spec));
+    ImageSpec recipe;
+    recipe.rescaleSlope = 2;  // alone it is ignored
+    recipe.windowCenter = "  -600 ";
+    Info info = infoOf(makeImage(recipe));
     EXPECT_DOUBLE_EQ(info.image.rescaleSlope, 1.0);
     EXPECT_DOUBLE_EQ(info.image.rescaleIntercept, 0.0);
     EXPECT_EQ(info.image.rescaleFlags, 3u);
     EXPECT_EQ(info.image.fileWindowFlags, 1);
     EXPECT_FLOAT_EQ(info.image.fileWindowCenter, -600.0f);
 
-    spec.windowCenter = "";
-    spec.rescaleIntercept = 10;
-    info = infoOf(makeImage(spec));
+    recipe.windowCenter = "";
+    recipe.rescaleIntercept = 10;
+    info = infoOf(makeImage(recipe));
     EXPECT_EQ(info.image.fileWindowFlags, 0);
     EXPECT_DOUBLE_EQ(info.image.rescaleSlope, 2.0);
     EXPECT_DOUBLE_EQ(info.image.rescaleIntercept, 10.0);
@@ -101,14 +101,14 @@ TEST(ImageInfo, RescaleAndWindowEdgeCases) {
 
 TEST(ImageInfo, MissingAndFarAwayElements) {
     // No name: the line starts with the birth date.
-    ImageSpec spec;
-    spec.birthDate = "19800202";
-    spec.patientId = "X1";
-    spec.frames = 3;
-    spec.bitsAllocated = 16;
-    spec.rows = spec.columns = 16;
-    spec.encoding = ImageSpec::Encoding::rle;
-    Info info = infoOf(makeImage(spec));
+    ImageSpec recipe;
+    recipe.birthDate = "19800202";
+    recipe.patientId = "X1";
+    recipe.frames = 3;
+    recipe.bitsAllocated = 16;
+    recipe.rows = recipe.columns = 16;
+    recipe.encoding = ImageSpec::Encoding::rle;
+    Info info = infoOf(makeImage(recipe));
     EXPECT_EQ(info.lines.at(controlPatientLine), "19800202 X1");
     EXPECT_EQ(info.lines.at(controlImageLine), "16 x 16 Pixels,  16 Bit,  3 Frames, Rle");
 

@@ -17,11 +17,11 @@ using testing::Syntax;
 
 std::vector<uint8_t> numbered(const std::string& instance, Syntax syntax = Syntax::explicitLittle,
                               bool withMeta = true) {
-    ImageSpec spec;
-    spec.syntax = syntax;
-    spec.withMeta = withMeta;
-    spec.instanceNumber = instance;
-    return testing::makeImage(spec);
+    ImageSpec recipe;
+    recipe.syntax = syntax;
+    recipe.withMeta = withMeta;
+    recipe.instanceNumber = instance;
+    return testing::makeImage(recipe);
 }
 
 std::string keyOf(const std::vector<uint8_t>& bytes, const std::string& name = "f") {

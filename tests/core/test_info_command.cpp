@@ -28,13 +28,13 @@ std::pair<int, std::string> shell(const std::string& command) {
 
 TEST(InfoCommand, PrintsThePanelLinesOfEachFile) {
     testing::TempDir dir;
-    testing::ImageSpec spec;
-    spec.rows = 64;
-    spec.columns = 32;
-    spec.patientName = "Roe^Richard";
-    spec.studyDate = "20230101";
-    spec.pixelSpacing = "0.25\\0.25";
-    dir.write("good.dcm", testing::makeImage(spec));
+    testing::ImageSpec recipe;
+    recipe.rows = 64;
+    recipe.columns = 32;
+    recipe.patientName = "Roe^Richard";
+    recipe.studyDate = "20230101";
+    recipe.pixelSpacing = "0.25\\0.25";
+    dir.write("good.dcm", testing::makeImage(recipe));
     dir.write("bad.dcm", std::vector<uint8_t>(1000, 7));
     const std::string folder = dir.path().string();
     const std::string convert = std::string(VIREOSCAN_CONVERT);
@@ -59,7 +59,7 @@ TEST(InfoCommand, PrintsThePanelLinesOfEachFile) {
     // Relative paths are read from the start folder, also after an absolute one, and
     // absolute paths load from a start folder that no longer exists.
     std::filesystem::create_directories(dir.path() / "a");
-    dir.write("a/one.dcm", testing::makeImage(spec));
+    dir.write("a/one.dcm", testing::makeImage(recipe));
     EXPECT_EQ(shell("cd / && " + convert + " --info a/one.dcm").first, 1);
     EXPECT_EQ(shell("cd " + folder + " && " + convert + " --info " + folder + "/good.dcm a/one.dcm").first, 0);
     EXPECT_EQ(shell("mkdir " + folder + "/gone && cd " + folder + "/gone && rmdir ../gone && " + convert +

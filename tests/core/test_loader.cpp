@@ -15,20 +15,20 @@ using testing::ImageSpec;
 using testing::makeImage;
 
 std::vector<uint8_t> smallImage() {
-    ImageSpec spec;
-    spec.bitsAllocated = 8;
-    spec.rows = spec.columns = 32;
-    spec.patientName = "Doe^Jane";
-    return makeImage(spec);
+    ImageSpec recipe;
+    recipe.bitsAllocated = 8;
+    recipe.rows = recipe.columns = 32;
+    recipe.patientName = "Doe^Jane";
+    return makeImage(recipe);
 }
 
 // An 8-bit image of about 5 MB: more than 70 chunks of 64 KiB.
 std::vector<uint8_t> largeImage() {
-    ImageSpec spec;
-    spec.bitsAllocated = 8;
-    spec.rows = spec.columns = 2300;
-    spec.samples.assign(size_t(2300) * 2300, 5);
-    return makeImage(spec);
+    ImageSpec recipe;
+    recipe.bitsAllocated = 8;
+    recipe.rows = recipe.columns = 2300;
+    recipe.samples.assign(size_t(2300) * 2300, 5);
+    return makeImage(recipe);
 }
 
 size_t count(const std::vector<std::string>& effects, const std::string& e) {

@@ -141,20 +141,20 @@ void DicomBuilder::writeTo(const std::string& path) const {
     if (!file) throw std::runtime_error("cannot write " + path);
 }
 
-std::vector<int32_t> gradientSamples(const ImageSpec& spec) {
-    const bool jpeg = spec.encoding == ImageSpec::Encoding::jpegBaseline;
+std::vector<int32_t> gradientSamples(const ImageSpec& recipe) {
+    const bool jpeg = recipe.encoding == ImageSpec::Encoding::jpegBaseline;
     int64_t low = 0;
-    int64_t high = spec.bitsAllocated >= 31 ? INT32_MAX : (int64_t{1} << spec.bitsAllocated) - 1;
-    if (spec.pixelRepresentation == 1 && spec.bitsAllocated > 12 && !jpeg) {
-        low = -(int64_t{1} << (spec.bitsAllocated - 1));
-        high = (int64_t{1} << (spec.bitsAllocated - 1)) - 1;
+    int64_t high = recipe.bitsAllocated >= 31 ? INT32_MAX : (int64_t{1} << recipe.bitsAllocated) - 1;
+    if (recipe.pixelRepresentation == 1 && recipe.bitsAllocated > 12 && !jpeg) {
+        low = -(int64_t{1} << (recipe.bitsAllocated - 1));
+        high = (int64_t{1} << (recipe.bitsAllocated - 1)) - 1;
     }
     if (jpeg) high = std::min<int64_t>(high, 255);
-    const int64_t steps = std::max<int64_t>(int64_t{spec.rows} + spec.columns - 2, 1);
+    const int64_t steps = std::max<int64_t>(int64_t{recipe.rows} + recipe.columns - 2, 1);
     std::vector<int32_t> samples;
-    for (uint32_t f = 0; f < spec.frames; ++f)
-        for (uint32_t y = 0; y < spec.rows; ++y)
-            for (uint32_t x = 0; x < spec.columns; ++x)
+    for (uint32_t f = 0; f < recipe.frames; ++f)
+        for (uint32_t y = 0; y < recipe.rows; ++y)
+            for (uint32_t x = 0; x < recipe.columns; ++x)
                 samples.push_back(int32_t(low + (high - low) * ((x + y + f) % (steps + 1)) / steps));
     return samples;
 }
@@ -243,16 +243,16 @@ std::vector<uint8_t> encodeJpegGrey(const std::vector<uint8_t>& pixels, uint16_t
     return out;
 }
 
-std::vector<uint8_t> makeImage(const ImageSpec& spec) {
+std::vector<uint8_t> makeImage(const ImageSpec& recipe) {
     using Encoding = ImageSpec::Encoding;
-    const size_t perFrame = size_t{spec.rows} * spec.columns;
-    const uint32_t frames = std::max<uint32_t>(spec.frames, 1);
-    std::vector<int32_t> samples = spec.samples.empty() ? gradientSamples(spec) : spec.samples;
+    const size_t perFrame = size_t{recipe.rows} * recipe.columns;
+    const uint32_t frames = std::max<uint32_t>(recipe.frames, 1);
+    std::vector<int32_t> samples = recipe.samples.empty() ? gradientSamples(recipe) : recipe.samples;
     if (samples.size() < perFrame * frames) throw std::invalid_argument("makeImage: too few samples");
 
-    DicomBuilder b(spec.syntax, spec.withMeta);
-    if (spec.encoding == Encoding::rle) b.transferSyntax(uidRle);
-    if (spec.encoding == Encoding::jpegBaseline) b.transferSyntax(uidJpegBaseline);
+    DicomBuilder b(recipe.syntax, recipe.withMeta);
+    if (recipe.encoding == Encoding::rle) b.transferSyntax(uidRle);
+    if (recipe.encoding == Encoding::jpegBaseline) b.transferSyntax(uidJpegBaseline);
     auto optionalText = [&b](uint16_t group, uint16_t element, const char* vr, const std::string& value) {
         if (!value.empty()) b.text(group, element, vr, value);
     };
@@ -264,39 +264,39 @@ std::vector<uint8_t> makeImage(const ImageSpec& spec) {
     b.text(0x0008, 0x0008, "CS", "ORIGINAL\\PRIMARY\\AXIAL");
     b.text(0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.7");
     b.text(0x0008, 0x0018, "UI", "1.2.826.0.1.3680043.9.7433.1.1");
-    optionalText(0x0008, 0x0020, "DA", spec.studyDate);
-    optionalText(0x0008, 0x0030, "TM", spec.studyTime);
-    optionalText(0x0008, 0x0060, "CS", spec.modality);
-    optionalText(0x0008, 0x1030, "LO", spec.studyDescription);
-    optionalText(0x0010, 0x0010, "PN", spec.patientName);
-    optionalText(0x0010, 0x0020, "LO", spec.patientId);
-    optionalText(0x0010, 0x0030, "DA", spec.birthDate);
-    optionalText(0x0018, 0x0050, "DS", spec.sliceThickness);
-    optionalText(0x0018, 0x0088, "DS", spec.spacingBetweenSlices);
-    optionalText(0x0018, 0x1030, "LO", spec.protocolName);
-    optionalText(0x0020, 0x0013, "IS", spec.instanceNumber);
-    optionalText(0x0020, 0x1041, "DS", spec.sliceLocation);
+    optionalText(0x0008, 0x0020, "DA", recipe.studyDate);
+    optionalText(0x0008, 0x0030, "TM", recipe.studyTime);
+    optionalText(0x0008, 0x0060, "CS", recipe.modality);
+    optionalText(0x0008, 0x1030, "LO", recipe.studyDescription);
+    optionalText(0x0010, 0x0010, "PN", recipe.patientName);
+    optionalText(0x0010, 0x0020, "LO", recipe.patientId);
+    optionalText(0x0010, 0x0030, "DA", recipe.birthDate);
+    optionalText(0x0018, 0x0050, "DS", recipe.sliceThickness);
+    optionalText(0x0018, 0x0088, "DS", recipe.spacingBetweenSlices);
+    optionalText(0x0018, 0x1030, "LO", recipe.protocolName);
+    optionalText(0x0020, 0x0013, "IS", recipe.instanceNumber);
+    optionalText(0x0020, 0x1041, "DS", recipe.sliceLocation);
     b.us(0x0028, 0x0002, 1);
-    b.text(0x0028, 0x0004, "CS", spec.photometric);
-    if (frames > 1 && spec.writeNumberOfFrames) b.text(0x0028, 0x0008, "IS", std::to_string(frames));
-    b.us(0x0028, 0x0010, spec.rows);
-    b.us(0x0028, 0x0011, spec.columns);
-    optionalText(0x0028, 0x0030, "DS", spec.pixelSpacing);
-    b.us(0x0028, 0x0100, spec.bitsAllocated);
-    const uint16_t bitsStored = spec.bitsStored ? spec.bitsStored : spec.bitsAllocated;
+    b.text(0x0028, 0x0004, "CS", recipe.photometric);
+    if (frames > 1 && recipe.writeNumberOfFrames) b.text(0x0028, 0x0008, "IS", std::to_string(frames));
+    b.us(0x0028, 0x0010, recipe.rows);
+    b.us(0x0028, 0x0011, recipe.columns);
+    optionalText(0x0028, 0x0030, "DS", recipe.pixelSpacing);
+    b.us(0x0028, 0x0100, recipe.bitsAllocated);
+    const uint16_t bitsStored = recipe.bitsStored ? recipe.bitsStored : recipe.bitsAllocated;
     b.us(0x0028, 0x0101, bitsStored);
     b.us(0x0028, 0x0102, uint16_t(bitsStored - 1));
-    if (spec.pixelRepresentation >= 0) b.us(0x0028, 0x0103, uint16_t(spec.pixelRepresentation));
-    optionalText(0x0028, 0x1050, "DS", spec.windowCenter);
-    optionalText(0x0028, 0x1051, "DS", spec.windowWidth);
-    if (spec.rescaleIntercept) b.text(0x0028, 0x1052, "DS", ds(*spec.rescaleIntercept));
-    if (spec.rescaleSlope) b.text(0x0028, 0x1053, "DS", ds(*spec.rescaleSlope));
+    if (recipe.pixelRepresentation >= 0) b.us(0x0028, 0x0103, uint16_t(recipe.pixelRepresentation));
+    optionalText(0x0028, 0x1050, "DS", recipe.windowCenter);
+    optionalText(0x0028, 0x1051, "DS", recipe.windowWidth);
+    if (recipe.rescaleIntercept) b.text(0x0028, 0x1052, "DS", ds(*recipe.rescaleIntercept));
+    if (recipe.rescaleSlope) b.text(0x0028, 0x1053, "DS", ds(*recipe.rescaleSlope));
 
-    if (spec.encoding == Encoding::native) {
+    if (recipe.encoding == Encoding::native) {
         samples.resize(perFrame * frames);
-        auto value = packSamples(samples, spec.bitsAllocated);
+        auto value = packSamples(samples, recipe.bitsAllocated);
         if (value.size() % 2) value.push_back(0);
-        b.pixelData(std::move(value), spec.bitsAllocated <= 8 ? "OB" : "OW");
+        b.pixelData(std::move(value), recipe.bitsAllocated <= 8 ? "OB" : "OW");
         return b.build();
     }
     std::vector<std::vector<uint8_t>> fragments;
@@ -305,17 +305,17 @@ std::vector<uint8_t> makeImage(const ImageSpec& spec) {
     for (uint32_t f = 0; f < frames; ++f) {
         const auto first = samples.begin() + std::ptrdiff_t(f * perFrame);
         std::vector<int32_t> frame(first, first + std::ptrdiff_t(perFrame));
-        if (spec.encoding == Encoding::rle) {
-            fragments.push_back(encodeRleFrame(frame, spec.rows, spec.columns, spec.bitsAllocated));
+        if (recipe.encoding == Encoding::rle) {
+            fragments.push_back(encodeRleFrame(frame, recipe.rows, recipe.columns, recipe.bitsAllocated));
         } else {
-            if (spec.bitsAllocated != 8) throw std::invalid_argument("makeImage: baseline JPEG is 8-bit");
+            if (recipe.bitsAllocated != 8) throw std::invalid_argument("makeImage: baseline JPEG is 8-bit");
             std::vector<uint8_t> pixels(perFrame);
             for (size_t i = 0; i < perFrame; ++i) pixels[i] = uint8_t(std::clamp(frame[i], 0, 255));
-            fragments.push_back(encodeJpegGrey(pixels, spec.rows, spec.columns));
+            fragments.push_back(encodeJpegGrey(pixels, recipe.rows, recipe.columns));
         }
         if (fragments.back().size() % 2) fragments.back().push_back(0);
         // The basic offset table holds each frame's item offset from the first fragment item.
-        append(offsets, offset, 4, spec.syntax == Syntax::explicitBig);
+        append(offsets, offset, 4, recipe.syntax == Syntax::explicitBig);
         offset += uint32_t(fragments.back().size()) + 8;
     }
     b.encapsulated(std::move(fragments), true, frames > 1 ? offsets : std::vector<uint8_t>{});

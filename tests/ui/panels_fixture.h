@@ -40,12 +40,12 @@ struct PanelsWorld {
     }
     void image(const QString& name, const std::string& patient, const std::string& instance = {},
                Syntax syntax = Syntax::explicitLittle) const {
-        ImageSpec spec;
-        spec.syntax = syntax;
-        spec.rows = spec.columns = 16;
-        spec.patientName = patient;
-        spec.instanceNumber = instance;
-        writeBytes(name, makeImage(spec));
+        ImageSpec recipe;
+        recipe.syntax = syntax;
+        recipe.rows = recipe.columns = 16;
+        recipe.patientName = patient;
+        recipe.instanceNumber = instance;
+        writeBytes(name, makeImage(recipe));
     }
 
     // Starts the program as "vireoscan FILE" (or with no file).

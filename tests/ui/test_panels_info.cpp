@@ -84,10 +84,10 @@ private slots:
 
     void buttonsAndKeysStepFilesAndFrames() {
         w->image("a.dcm", "Alpha^One");
-        vs::testing::ImageSpec spec;
-        spec.rows = spec.columns = 8;
-        spec.frames = 3;
-        w->writeBytes("b.dcm", vs::testing::makeImage(spec));
+        vs::testing::ImageSpec recipe;
+        recipe.rows = recipe.columns = 8;
+        recipe.frames = 3;
+        w->writeBytes("b.dcm", vs::testing::makeImage(recipe));
         w->start("a.dcm");
         click(w->panel()->button(panelNextImage));
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
