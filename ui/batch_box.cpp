@@ -17,6 +17,7 @@
 #include "core/loader.h"
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
+#include "ui/dropped_paths.h"
 #include "ui/image_window.h"
 #include "ui/main_window.h"
 #include "ui/open_dialog.h"
@@ -34,14 +35,6 @@ QLabel* note(QWidget* parent, const QString& text, QRect place) {
     label->setGeometry(place);
     label->setWordWrap(true);
     return label;
-}
-
-QStringList droppedPaths(const QMimeData* data) {
-    QStringList paths;
-    if (!data || !data->hasUrls()) return paths;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    return paths;
 }
 
 }  // namespace

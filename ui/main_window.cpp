@@ -18,6 +18,7 @@
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
 #include "ui/boxes.h"
+#include "ui/dropped_paths.h"
 #include "ui/image_window.h"
 #include "ui/open_dialog.h"
 #include "ui/save_image_as.h"
@@ -225,28 +226,16 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (!handleKey(event->key())) QMainWindow::keyPressEvent(event);
 }
 
-namespace {
-
-QStringList localPaths(const QMimeData* data) {
-    QStringList paths;
-    if (!data || !data->hasUrls()) return paths;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    return paths;
-}
-
-}  // namespace
-
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!localPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!droppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (!localPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (!droppedPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-    const QStringList paths = localPaths(event->mimeData());
+    const QStringList paths = droppedPaths(event->mimeData());
     if (paths.isEmpty()) return;
     event->acceptProposedAction();
     // Handled once the drop has finished, so the source is not kept waiting by a load or a run.
