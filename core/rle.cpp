@@ -37,12 +37,17 @@ public:
         pos_ += n;
     }
 
-    // The bytes of the next n that lie inside the buffer, and how many of them there are.
-    const uint8_t* peek(uint32_t n, uint32_t& inside) const {
-        inside = pos_ < size_ ? uint32_t(std::min<uint64_t>(n, size_ - pos_)) : 0;
-        return data_ + (pos_ < size_ ? pos_ : 0);
+    // The next n bytes (a literal run, at most 128), read in place when they lie inside the
+    // buffer, else copied into scratch with zeros for the missing ones.
+    const uint8_t* literal(uint32_t n, uint8_t (&scratch)[128]) {
+        if (pos_ < size_ && n <= size_ - pos_) {
+            const uint8_t* bytes = data_ + pos_;
+            pos_ += n;
+            return bytes;
+        }
+        take(scratch, n);
+        return scratch;
     }
-    void skip(uint32_t n) { pos_ += n; }
 
 private:
     const uint8_t* data_;
@@ -135,19 +140,12 @@ private:
 // count bytes were produced.
 void decodeSegment16(SegmentReader& in, uint8_t* out, uint32_t count) {
     uint32_t produced = 0;
-    uint8_t literal[128];
+    uint8_t scratch[128];
     while (produced < count) {
         const uint8_t n = in.next();
         if (n < 128) {
             const uint32_t run = n + 1u;
-            uint32_t inside = 0;
-            const uint8_t* bytes = in.peek(run, inside);
-            if (inside == run) {
-                in.skip(run);
-            } else {
-                in.take(literal, run);
-                bytes = literal;
-            }
+            const uint8_t* bytes = in.literal(run, scratch);
             const uint32_t m = std::min(run, count - produced);
             uint8_t* to = out + 2 * size_t(produced);
             for (uint32_t k = 0; k < m; ++k) to[2 * k] = bytes[k];
@@ -180,20 +178,12 @@ void decodeRleFrame8(Viewer& v) {
     // The header is not read: an 8-bit frame has one segment, right behind it.
     SegmentReader in(v.file, frameStart(v) + rleHeaderBytes);
     PictureWriter8 out(v, lut);
+    uint8_t scratch[128];
     while (!out.done()) {
         const uint8_t n = in.next();
         if (n < 128) {
             const uint32_t run = n + 1u;
-            uint32_t inside = 0;
-            const uint8_t* bytes = in.peek(run, inside);
-            if (inside == run) {
-                out.literal(bytes, run);
-                in.skip(run);
-            } else {
-                uint8_t copy[128];
-                in.take(copy, run);
-                out.literal(copy, run);
-            }
+            out.literal(in.literal(run, scratch), run);
         } else if (n > 128) {
             const uint8_t value = in.next();
             out.repeat(value, 257u - n);
