@@ -1,6 +1,7 @@
 // Little helpers for reading numbers out of a byte block whose end reads as zeros.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -45,5 +46,20 @@ private:
     const uint8_t* bytes_;
     uint64_t length_;
 };
+
+// Whether any of the eight 16-bit little-endian numbers at the even offsets of these sixteen
+// bytes is one of values. Written with vector types, so that it is a few SIMD compares instead
+// of eight look-ups: searches for tags pass over most bytes this way.
+template <size_t N>
+inline bool anyHalfIsOneOf(const uint8_t* sixteenBytes, const uint16_t (&values)[N]) {
+    using Halves = uint16_t __attribute__((vector_size(16)));
+    Halves halves;
+    std::memcpy(&halves, sixteenBytes, sizeof halves);  // little-endian machine
+    Halves hits{};
+    for (const uint16_t value : values) hits |= Halves(halves == value);
+    uint64_t lanes[2];
+    std::memcpy(lanes, &hits, sizeof lanes);
+    return (lanes[0] | lanes[1]) != 0;
+}
 
 }  // namespace vs

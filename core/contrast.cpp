@@ -2,11 +2,9 @@
 #include "core/contrast.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 
 #include "core/render.h"
 #include "core/rle.h"
@@ -45,27 +43,6 @@ void nominalRange(Viewer& v) {
     }
 }
 
-// The range of count little-endian 16-bit words, in blocks the compiler can vectorise.
-template <typename Word>
-void rangeOfWords(const uint8_t* bytes, uint32_t count, int32_t& low, int32_t& high) {
-    static_assert(std::endian::native == std::endian::little, "words are copied as they lie in the file");
-    constexpr uint32_t block = 4096;
-    Word words[block];
-    Word blockLow = std::numeric_limits<Word>::max();
-    Word blockHigh = std::numeric_limits<Word>::min();
-    for (uint32_t done = 0; done < count; done += block) {
-        const uint32_t n = std::min(block, count - done);
-        std::memcpy(words, bytes + 2 * size_t(done), 2 * size_t(n));
-        for (uint32_t i = 0; i < n; ++i) {
-            blockLow = std::min(blockLow, words[i]);
-            blockHigh = std::max(blockHigh, words[i]);
-        }
-    }
-    if (count == 0) return;
-    low = std::min<int32_t>(low, blockLow);
-    high = std::max<int32_t>(high, blockHigh);
-}
-
 void widenBySamples(Viewer& v) {
     const ImageState& image = v.image;
     const uint32_t first = image.currentFrame < v.frameOffsets.size() ? v.frameOffsets[image.currentFrame] : 0;
@@ -90,12 +67,7 @@ void widenBySamples(Viewer& v) {
             high = std::max(high, sample);
         }
     } else if (inside && image.bitsAllocated == 16 && !image.bigEndian) {
-        const uint8_t* s = p + 2 * size_t(first);
-        if (image.signBit) {
-            rangeOfWords<int16_t>(s, image.pixelsPerFrame, low, high);
-        } else {
-            rangeOfWords<uint16_t>(s, image.pixelsPerFrame, low, high);
-        }
+        widenByWords(image, p + 2 * size_t(first), image.pixelsPerFrame, low, high);
     } else {
         for (uint32_t i = 0; i < image.pixelsPerFrame; ++i) {
             const int32_t sample = sampleValue(v, first + i);
@@ -108,18 +80,14 @@ void widenBySamples(Viewer& v) {
 }
 
 void widenByRle16(Viewer& v) {
-    if (!decodeRleFrame16(v)) {
+    const uint8_t* words = decodedRleFrame16(v);
+    if (words == nullptr) {
         nominalRange(v);
         return;
     }
-    const uint8_t* words = v.display.data();
     int32_t low = rangeStartMin;
     int32_t high = rangeStartMax;
-    for (uint32_t i = 0; i < v.image.pixelsPerFrame; ++i) {
-        const int32_t sample = wordSampleValue(v.image, uint32_t(words[2 * i]) | uint32_t(words[2 * i + 1]) << 8);
-        low = std::min(low, sample);
-        high = std::max(high, sample);
-    }
+    widenByWords(v.image, words, v.image.pixelsPerFrame, low, high);
     v.window.dataMin = low;
     v.window.dataMax = high;
 }

@@ -14,6 +14,22 @@ uint32_t swapHalves(uint32_t x) { return ((x & 0x00FF00FFu) << 8) + ((x >> 8) & 
 
 constexpr uint32_t largestValueCopied = 256;
 
+// The first even offset from p on whose four bytes are tag, with four bytes before
+// searchLength; searchLength when there is none.
+uint64_t nextTagOccurrence(const ByteReader& reader, uint32_t tag, uint64_t p, uint32_t searchLength) {
+    const uint16_t lowHalf[] = {uint16_t(tag)};
+    const uint64_t blocksEnd = std::min<uint64_t>(searchLength, reader.length());
+    while (p + 4 <= searchLength) {
+        // Eight offsets at a time while none holds the tag's first half, then one by one
+        // through the block that does.
+        while (p + 16 <= blocksEnd && !anyHalfIsOneOf(reader.data() + p, lowHalf)) p += 16;
+        const uint64_t blockEnd = p + 16;
+        for (; p + 4 <= searchLength && p < blockEnd; p += 2)
+            if (reader.le32(p) == tag) return p;
+    }
+    return searchLength;
+}
+
 }  // namespace
 
 uint8_t findElement(uint32_t tag, uint32_t vr, const uint8_t* bytes, uint32_t searchLength,
@@ -26,8 +42,8 @@ uint8_t findElement(uint32_t tag, uint32_t vr, const uint8_t* bytes, uint32_t se
 
     const ByteReader reader(bytes, readable);
     if (searchLength < 4) return 0;
-    for (uint64_t p = 0; p + 4 <= searchLength; p += 2) {
-        if (reader.le32(p) != tag) continue;
+    for (uint64_t p = nextTagOccurrence(reader, tag, 0, searchLength); p + 4 <= searchLength;
+         p = nextTagOccurrence(reader, tag, p + 2, searchLength)) {
         const uint32_t n = reader.le32(p + 4);
         const bool implicit = n < 256;
         if (!implicit && (n & 0xFFFFu) != vr) continue;

@@ -11,12 +11,14 @@ namespace vs {
 FileBuffer::~FileBuffer() { release(); }
 
 void FileBuffer::release() {
+    ++generation_;
     if (data_) munmap(data_, capacity_);
     data_ = nullptr;
     size_ = capacity_ = dirty_ = 0;
 }
 
 bool FileBuffer::prepare(uint64_t fileLength) {
+    ++generation_;
     const uint64_t needed = fileLength + spareRoomBytes;
     // Reuse the block unless it is far larger than needed (after one huge file, say).
     const bool muchTooLarge = capacity_ > 2 * needed + (uint64_t(64) << 20);

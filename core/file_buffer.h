@@ -29,12 +29,16 @@ public:
     // Bytes that may be read: the file plus its spare room.
     uint64_t size() const { return size_; }
     bool empty() const { return data_ == nullptr; }
+    // Changes with every prepare and release, so that what was decoded from the old bytes is
+    // known to be stale; never 0.
+    uint64_t generation() const { return generation_; }
 
 private:
     uint8_t* data_ = nullptr;
     uint64_t size_ = 0;      // file length + spare room of the current file
     uint64_t capacity_ = 0;  // bytes mapped
     uint64_t dirty_ = 0;     // bytes from the start that may be non-zero
+    uint64_t generation_ = 1;
 };
 
 }  // namespace vs

@@ -1,5 +1,6 @@
 #include "core/header.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -34,15 +35,18 @@ constexpr uint32_t seenImageElements = seenRows | seenColumns | seenBitsAllocate
 
 enum Photometric : int { monochrome1 = 0, monochrome2 = 1, photometricNotGiven = 2, photometricOther = 4 };
 
-// The low halves of all tag patterns, one bit each: offsets whose first two bytes are none of
-// them are passed over with one look-up.
-constexpr std::array<uint64_t, 1024> tagLowHalves() {
+// The first two bytes of every tag pattern, read little-endian: the groups 0002, 0028 and
+// 7FE0, each in both byte orders.
+constexpr uint16_t tagLowHalves[] = {0x0002, 0x0028, 0x7FE0, 0x0200, 0x2800, 0xE07F};
+
+// The same halves, one bit each: offsets whose first two bytes are none of them are passed
+// over with one look-up.
+constexpr std::array<uint64_t, 1024> tagLowHalfTable() {
     std::array<uint64_t, 1024> bits{};
-    for (const uint32_t low : {0x0002u, 0x0028u, 0x7FE0u, 0x0200u, 0x2800u, 0xE07Fu})
-        bits[low >> 6] |= uint64_t(1) << (low & 63);
+    for (const uint32_t low : tagLowHalves) bits[low >> 6] |= uint64_t(1) << (low & 63);
     return bits;
 }
-constexpr std::array<uint64_t, 1024> tagLowHalfBits = tagLowHalves();
+constexpr std::array<uint64_t, 1024> tagLowHalfBits = tagLowHalfTable();
 
 constexpr bool mayBeTag(uint32_t w) {
     const uint32_t low = w & 0xFFFF;
@@ -92,18 +96,40 @@ public:
     }
 
 private:
+    // Offsets are visited two bytes apart. The walk gives up once 80,000 offsets in a row
+    // held nothing accepted, so after an element accepted at offset a (or from the start, as
+    // if at 0) it ends before a + 2 * 80,001 + 2.
+    static uint32_t walkEndAfter(uint32_t accepted) {
+        return std::min<uint32_t>(headerScanBytes, accepted + 2 * (headerScanGiveUp + 1) + 2);
+    }
+
     template <bool inPlace>
     void walkOver() {
+        uint32_t end = walkEndAfter(0);
+        uint32_t w = 0;
+        for (uint32_t p = nextPossibleTag<inPlace>(0, end, w); p < end; p = nextPossibleTag<inPlace>(p + 2, end, w))
+            if (visit(p, w)) end = walkEndAfter(p);
+    }
+
+    // The first offset from p on, before end, whose four bytes w may be a tag pattern; end
+    // when there is none.
+    template <bool inPlace>
+    uint32_t nextPossibleTag(uint32_t p, uint32_t end, uint32_t& w) const {
         const uint8_t* bytes = in_.data();
-        uint32_t idle = 0;
-        for (uint32_t p = 0; p < headerScanBytes; p += 2) {
-            uint32_t w;
-            if constexpr (inPlace) std::memcpy(&w, bytes + p, 4);  // little-endian machine
-            else w = in_.le32(p);
-            if (mayBeTag(w) && visit(p, w)) idle = 0;
-            if (idle > headerScanGiveUp) break;
-            ++idle;
+        while (p < end) {
+            // Eight offsets at a time while none of them can start a tag, then one by one
+            // through the block that holds a candidate.
+            // Most of a header, and all of the zeroed spare room, is passed over this way.
+            if constexpr (inPlace)
+                while (p + 16 <= end && !anyHalfIsOneOf(bytes + p, tagLowHalves)) p += 16;
+            const uint32_t blockEnd = std::min(end, p + 16);
+            for (; p < blockEnd; p += 2) {
+                if constexpr (inPlace) std::memcpy(&w, bytes + p, 4);  // little-endian machine
+                else w = in_.le32(p);
+                if (mayBeTag(w)) return p;
+            }
         }
+        return end;
     }
 
     int16_t signed16(const CandidateSet& set, uint32_t at) const {

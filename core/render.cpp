@@ -7,7 +7,9 @@
 #include "core/render.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "core/jpeg_frame.h"
@@ -147,69 +149,37 @@ void mapRows16(const ImageState& image, const uint8_t* samples, const uint8_t* _
     }
 }
 
-// The 16-bit RLE path: the decoded little-endian words (at words) are windowed into the 8-bit
-// layout at dest and widen dataMin/dataMax. When words and dest are the same block, byte i is
-// written at or before byte 2i, so no word is overwritten before it is read (columns >= 2).
-// (The two pointers may alias, so neither is marked restrict.)
-void compactRle16(Viewer& v, const uint8_t* words, uint8_t* dest) {
+// The 16-bit RLE path: the decoded little-endian words are windowed into the 8-bit layout at
+// dest and widen dataMin/dataMax.
+void compactRle16(Viewer& v, const uint8_t* __restrict words, uint8_t* __restrict dest) {
     const ImageState& image = v.image;
     WindowState& w = v.window;
-    const bool useTable = image.pixelMask <= largestTableMask;
-    std::vector<uint8_t> table;
-    if (useTable) table = windowTable(image, w, image.pixelMask);
-    const uint32_t rows = image.rows;
     const size_t columns = image.columns;
     const size_t stride = w.displayStride;
-    const uint32_t mask = image.pixelMask;
-    const uint32_t signBit = image.signBit;
-    const int32_t wrap = int32_t(mask + 1);
-    int32_t low = w.dataMin;
-    int32_t high = w.dataMax;
-    if (useTable) {
-        const uint8_t* look = table.data();
-        for (uint32_t y = 0; y < rows; ++y) {
+    if (image.pixelMask == 0xFFFF) {
+        // Rows of words as an uncompressed 16-bit frame holds them.
+        mapRows16(image, words, windowTable(image, w, image.pixelMask).data(), dest, stride);
+    } else if (image.pixelMask <= largestTableMask) {
+        const std::vector<uint8_t> table = windowTable(image, w, image.pixelMask);
+        for (uint32_t y = 0; y < image.rows; ++y) {
             const uint8_t* in = words + 2 * size_t(y) * columns;
             uint8_t* out = dest + size_t(y) * stride;
-            for (size_t x = 0; x < columns; ++x) {
-                const uint32_t word = load16(in + 2 * x) & mask;
-                const int32_t value = (word & signBit) ? int32_t(word) - wrap : int32_t(word);
-                low = std::min(low, value);
-                high = std::max(high, value);
-                out[x] = look[word];
-            }
+            for (size_t x = 0; x < columns; ++x) out[x] = table[load16(in + 2 * x) & image.pixelMask];
         }
     } else {
-        for (uint32_t y = 0; y < rows; ++y) {
+        for (uint32_t y = 0; y < image.rows; ++y) {
             const uint8_t* in = words + 2 * size_t(y) * columns;
             uint8_t* out = dest + size_t(y) * stride;
-            for (size_t x = 0; x < columns; ++x) {
-                const uint32_t word = load16(in + 2 * x) & mask;
-                const int32_t value = signedValue(image, word);
-                low = std::min(low, value);
-                high = std::max(high, value);
-                out[x] = displayByte(w, value);
-            }
+            for (size_t x = 0; x < columns; ++x) out[x] = displayByte(w, wordSampleValue(image, load16(in + 2 * x)));
         }
     }
-    w.dataMin = low;
-    w.dataMax = high;
+    widenByWords(image, words, image.pixelsPerFrame, w.dataMin, w.dataMax);
 }
 
 void renderRle16(Viewer& v) {
-    const ImageState& image = v.image;
-    const size_t layoutBytes = size_t(image.rows) * v.window.displayStride;
-    const size_t wordBytes = 2 * size_t(image.pixelsPerFrame);
-    if (image.columns >= 2) {
-        ensureDisplayCapacity(v, std::max(layoutBytes, wordBytes));
-        if (!decodeRleFrame16(v)) return;
-        compactRle16(v, v.display.data(), v.display.data());
-        return;
-    }
-    // A single column: each output row (4 bytes) outruns its 2-byte sample, so the words are
-    // decoded behind the 8-bit layout and read from there.
-    ensureDisplayCapacity(v, layoutBytes + wordBytes);
-    uint8_t* words = v.display.data() + layoutBytes;
-    if (!decodeRleFrame16Into(v, words)) return;
+    const uint8_t* words = decodedRleFrame16(v);
+    if (words == nullptr) return;
+    ensureDisplayCapacity(v, size_t(v.image.rows) * v.window.displayStride);
     compactRle16(v, words, v.display.data());
 }
 
@@ -218,10 +188,45 @@ void renderUncompressed(Viewer& v) {
     mapUncompressedFrame(v, v.display.data(), v.window.displayStride);
 }
 
+// The range of count little-endian 16-bit words, in blocks the compiler can vectorise.
+template <typename Word>
+void rangeOfWords(const uint8_t* bytes, uint32_t count, int32_t& low, int32_t& high) {
+    static_assert(std::endian::native == std::endian::little, "words are copied as they lie in the file");
+    constexpr uint32_t block = 4096;
+    Word words[block];
+    Word blockLow = std::numeric_limits<Word>::max();
+    Word blockHigh = std::numeric_limits<Word>::min();
+    for (uint32_t done = 0; done < count; done += block) {
+        const uint32_t n = std::min(block, count - done);
+        std::memcpy(words, bytes + 2 * size_t(done), 2 * size_t(n));
+        for (uint32_t i = 0; i < n; ++i) {
+            blockLow = std::min(blockLow, words[i]);
+            blockHigh = std::max(blockHigh, words[i]);
+        }
+    }
+    if (count == 0) return;
+    low = std::min<int32_t>(low, blockLow);
+    high = std::max<int32_t>(high, blockHigh);
+}
+
 }  // namespace
 
 int32_t sampleValue(const Viewer& v, uint32_t s) {
     return signedValue(v.image, storedWord(v.image, sampleSource(v), s));
+}
+
+void widenByWords(const ImageState& image, const uint8_t* words, uint32_t count, int32_t& low, int32_t& high) {
+    if (image.pixelMask == 0xFFFF && image.signBit) {
+        rangeOfWords<int16_t>(words, count, low, high);
+    } else if (image.pixelMask == 0xFFFF) {
+        rangeOfWords<uint16_t>(words, count, low, high);
+    } else {
+        for (uint32_t i = 0; i < count; ++i) {
+            const int32_t value = wordSampleValue(image, load16(words + 2 * size_t(i)));
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    }
 }
 
 uint32_t mapThroughWindow(const WindowState& w, int32_t sample) {

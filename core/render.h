@@ -25,6 +25,10 @@ inline int32_t wordSampleValue(const ImageState& image, uint32_t word) {
     return int32_t(value);
 }
 
+// Widens low and high to take in the values of count little-endian words, each read as
+// wordSampleValue reads it.
+void widenByWords(const ImageState& image, const uint8_t* words, uint32_t count, int32_t& low, int32_t& high);
+
 // The 8-bit output of sample value sample through the window, before the XOR mask. The
 // windowSpan of the current rendering must be set (prepareWindowForRendering).
 uint32_t mapThroughWindow(const WindowState& w, int32_t sample);

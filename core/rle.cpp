@@ -136,9 +136,8 @@ private:
     uint8_t seen_[256] = {};
 };
 
-// Carries out one segment's runs into every second byte of out, from byte first on, until
-// count bytes were produced.
-void decodeSegment16(SegmentReader& in, uint8_t* out, uint32_t count) {
+// Carries out one segment's runs into plane until count bytes were produced.
+void decodeSegment(SegmentReader& in, uint8_t* plane, uint32_t count) {
     uint32_t produced = 0;
     uint8_t scratch[128];
     while (produced < count) {
@@ -147,16 +146,22 @@ void decodeSegment16(SegmentReader& in, uint8_t* out, uint32_t count) {
             const uint32_t run = n + 1u;
             const uint8_t* bytes = in.literal(run, scratch);
             const uint32_t m = std::min(run, count - produced);
-            uint8_t* to = out + 2 * size_t(produced);
-            for (uint32_t k = 0; k < m; ++k) to[2 * k] = bytes[k];
+            std::memcpy(plane + produced, bytes, m);
             produced += m;
         } else if (n > 128) {
             const uint32_t m = std::min(257u - n, count - produced);
-            const uint8_t value = in.next();
-            uint8_t* to = out + 2 * size_t(produced);
-            for (uint32_t k = 0; k < m; ++k) to[2 * k] = value;
+            std::memset(plane + produced, in.next(), m);
             produced += m;
         }
+    }
+}
+
+// Little-endian words from a plane of high bytes and one of low bytes.
+void interleavePlanes(const uint8_t* __restrict high, const uint8_t* __restrict low, uint8_t* __restrict words,
+                      uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        words[2 * size_t(i)] = low[i];
+        words[2 * size_t(i) + 1] = high[i];
     }
 }
 
@@ -192,22 +197,39 @@ void decodeRleFrame8(Viewer& v) {
     out.range(w.dataMin, w.dataMax);
 }
 
-uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest) {
+uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest, uint8_t* planes) {
     const uint64_t start = frameStart(v);
     const uint32_t segments = readLe32(v.file, start);
     if (segments == 0 || segments > 2) return 0;
     const uint32_t samples = v.image.pixelsPerFrame;
+    uint8_t* high = planes;
+    uint8_t* low = planes + samples;
+    // Segment 1 holds the high bytes of the samples, segment 2 the low ones; without a second
+    // segment the low bytes are zero.
     for (uint32_t k = 1; k <= segments; ++k) {
         SegmentReader in(v.file, start + readLe32(v.file, start + 4 * k));
-        // Segment 1 holds the high bytes: byte 1 of each little-endian sample.
-        decodeSegment16(in, dest + (k == 1 ? 1 : 0), samples);
+        decodeSegment(in, k == 1 ? high : low, samples);
     }
+    if (segments == 1) std::memset(low, 0, samples);
+    interleavePlanes(high, low, dest, samples);
     return 1;
 }
 
-uint32_t decodeRleFrame16(Viewer& v) {
-    ensureDisplayCapacity(v, 2 * size_t(v.image.pixelsPerFrame));
-    return decodeRleFrame16Into(v, v.display.data());
+const uint8_t* decodedRleFrame16(Viewer& v) {
+    DecodedFrame16& frame = v.rleFrame;
+    const uint64_t start = frameStart(v);
+    const uint32_t samples = v.image.pixelsPerFrame;
+    const bool kept = frame.fileGeneration == v.file.generation() && frame.frameStart == start &&
+                      frame.pixels == samples;
+    if (kept) return frame.words.data();
+    frame.fileGeneration = 0;
+    frame.words.resize(2 * size_t(samples));
+    frame.planes.resize(2 * size_t(samples));
+    if (!decodeRleFrame16Into(v, frame.words.data(), frame.planes.data())) return nullptr;
+    frame.fileGeneration = v.file.generation();
+    frame.frameStart = start;
+    frame.pixels = samples;
+    return frame.words.data();
 }
 
 }  // namespace vs

@@ -12,12 +12,14 @@ namespace vs {
 // of the decoded samples.
 void decodeRleFrame8(Viewer& v);
 
-// Decodes the current frame of an image of more than 8 bits into the start of the display
-// buffer as pixelsPerFrame little-endian 16-bit samples. Returns 0 when the header's segment
-// count is not 1 or 2 (the buffer is then left as it was), else 1.
-uint32_t decodeRleFrame16(Viewer& v);
+// Decodes the current frame of an image of more than 8 bits into dest as pixelsPerFrame
+// little-endian 16-bit samples; planes is scratch room of 2 * pixelsPerFrame bytes. Returns 0
+// when the header's segment count is not 1 or 2 (dest is then left as it was), else 1.
+uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest, uint8_t* planes);
 
-// As decodeRleFrame16, into dest, which must hold 2 * pixelsPerFrame bytes.
-uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest);
+// The current frame of an image of more than 8 bits, decoded as by decodeRleFrame16Into and
+// kept in v.rleFrame until another frame or file is asked for: pixelsPerFrame words, or
+// nullptr when the frame's header names no usable segments.
+const uint8_t* decodedRleFrame16(Viewer& v);
 
 }  // namespace vs

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/decoded_frame.h"
 #include "core/file_buffer.h"
 #include "core/host.h"
 #include "core/image_state.h"
@@ -41,6 +42,8 @@ struct Viewer {
     // 8-bit pixels, rows of window.displayStride bytes. Starts at displayStartBytes and grows
     // (never shrinks, new bytes zero) before every write that needs more.
     std::vector<uint8_t> display = std::vector<uint8_t>(displayStartBytes, 0);
+    // The words of the last 16-bit RLE frame decoded.
+    DecodedFrame16 rleFrame;
     // The picture decoded from the current JPEG frame, if any.
     std::unique_ptr<Picture> currentPicture;
 

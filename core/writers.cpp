@@ -160,9 +160,11 @@ bool writeCompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
     const bool sixteen = format == formatTiff16 || format == formatRaw;
     if (sixteen && image.compression == compressionRle && image.bitsAllocated > 8) {
         const size_t bytes = 2 * size_t(image.pixelsPerFrame);
-        ensureDisplayCapacity(v, bytes);
+        const uint8_t* words = decodedRleFrame16(v);
+        if (words) return put(out, words, bytes);
         // A frame whose header names no usable segments is written as zeros.
-        if (!decodeRleFrame16(v)) std::memset(v.display.data(), 0, bytes);
+        ensureDisplayCapacity(v, bytes);
+        std::memset(v.display.data(), 0, bytes);
         return put(out, v.display.data(), bytes);
     }
     renderCompressedFrame(v);
