@@ -55,7 +55,7 @@ void render(benchmark::State& state, Kind kind, bool redraw = false) {
     Viewer& v = lv.v();
     for (auto _ : state) {
         if (kind == jpeg) decodeJpegFrame(v);
-        if (kind == rle16 && !redraw) v.rleFrame.fileGeneration = 0;  // not decoded yet
+        if (!redraw) v.rleFrame.fileGeneration = 0;  // not decoded yet
         renderFrame(v);
         benchmark::DoNotOptimize(v.display.data());
         benchmark::ClobberMemory();
@@ -82,6 +82,7 @@ void BM_RenderRle8(benchmark::State& state) { render(state, rle8); }
 void BM_ReferenceRle8(benchmark::State& state) { reference(state, rle8); }
 void BM_RenderRle16(benchmark::State& state) { render(state, rle16); }
 void BM_ReferenceRle16(benchmark::State& state) { reference(state, rle16); }
+void BM_RedrawRle8(benchmark::State& state) { render(state, rle8, true); }
 void BM_RedrawRle16(benchmark::State& state) { render(state, rle16, true); }
 // A JPEG frame as the viewer shows a new frame: decode, then window.
 void BM_DecodeAndRenderJpeg(benchmark::State& state) { render(state, jpeg); }
@@ -93,6 +94,7 @@ BENCHMARK(BM_RenderRle8)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceRle8)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderRle16)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceRle16)->Arg(512)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RedrawRle8)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RedrawRle16)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeAndRenderJpeg)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceJpeg)->Arg(512)->Unit(benchmark::kMicrosecond);

@@ -66,76 +66,6 @@ uint64_t frameStart(const Viewer& v) {
     return f < v.frameOffsets.size() ? v.frameOffsets[f] : 0;
 }
 
-// Writes decoded 8-bit samples into the picture row by row, windowing them and keeping the
-// range of what it was given.
-class PictureWriter8 {
-public:
-    PictureWriter8(Viewer& v, const uint8_t* lut)
-        : lut_(lut),
-          columns_(v.image.columns),
-          stride_(v.window.displayStride),
-          remaining_(v.image.pixelsPerFrame),
-          row_(v.display.data()) {}
-
-    bool done() const { return remaining_ == 0; }
-
-    void repeat(uint8_t value, uint32_t count) {
-        count = std::min(count, remaining_);
-        if (count == 0) return;
-        seen_[value] = 1;
-        const uint8_t out = lut_[value];
-        while (count) {
-            const uint32_t n = std::min(count, columns_ - x_);
-            std::memset(row_ + x_, out, n);
-            advance(n);
-            count -= n;
-        }
-    }
-
-    void literal(const uint8_t* values, uint32_t count) {
-        count = std::min(count, remaining_);
-        while (count) {
-            const uint32_t n = std::min(count, columns_ - x_);
-            uint8_t* out = row_ + x_;
-            for (uint32_t k = 0; k < n; ++k) {
-                seen_[values[k]] = 1;
-                out[k] = lut_[values[k]];
-            }
-            values += n;
-            advance(n);
-            count -= n;
-        }
-    }
-
-    // The smallest and largest value written; unchanged when nothing was.
-    void range(int32_t& low, int32_t& high) const {
-        for (int i = 0; i < 256; ++i) {
-            if (seen_[i]) {
-                low = std::min(low, i);
-                high = std::max(high, i);
-            }
-        }
-    }
-
-private:
-    void advance(uint32_t n) {
-        x_ += n;
-        remaining_ -= n;
-        if (x_ == columns_) {
-            x_ = 0;
-            row_ += stride_;
-        }
-    }
-
-    const uint8_t* lut_;
-    uint32_t columns_;
-    uint32_t stride_;
-    uint32_t remaining_;
-    uint8_t* row_;
-    uint32_t x_ = 0;
-    uint8_t seen_[256] = {};
-};
-
 // Carries out one segment's runs into plane until count bytes were produced.
 void decodeSegment(SegmentReader& in, uint8_t* plane, uint32_t count) {
     uint32_t produced = 0;
@@ -165,36 +95,57 @@ void interleavePlanes(const uint8_t* __restrict high, const uint8_t* __restrict 
     }
 }
 
+// Whether frame holds the current frame's samples at bytesPerSample bytes each.
+bool holdsCurrentFrame(const Viewer& v, const DecodedFrame& frame, uint32_t bytesPerSample) {
+    return frame.fileGeneration == v.file.generation() && frame.frameStart == frameStart(v) &&
+           frame.pixels == v.image.pixelsPerFrame && frame.bytesPerSample == bytesPerSample;
+}
+
+void noteCurrentFrame(const Viewer& v, DecodedFrame& frame, uint32_t bytesPerSample) {
+    frame.fileGeneration = v.file.generation();
+    frame.frameStart = frameStart(v);
+    frame.pixels = v.image.pixelsPerFrame;
+    frame.bytesPerSample = bytesPerSample;
+}
+
 }  // namespace
+
+const uint8_t* decodedRleFrame8(Viewer& v) {
+    DecodedFrame& frame = v.rleFrame;
+    if (holdsCurrentFrame(v, frame, 1)) return frame.samples.data();
+    frame.samples.resize(v.image.pixelsPerFrame);
+    // The header is not read: an 8-bit frame has one segment, right behind it.
+    SegmentReader in(v.file, frameStart(v) + rleHeaderBytes);
+    decodeSegment(in, frame.samples.data(), v.image.pixelsPerFrame);
+    noteCurrentFrame(v, frame, 1);
+    return frame.samples.data();
+}
 
 void decodeRleFrame8(Viewer& v) {
     WindowState& w = v.window;
     w.outputXorMask = v.image.invertMask ^ w.negativeMask;
-    w.dataMin = rangeStartMin;
-    w.dataMax = rangeStartMax;
-
-    const size_t needed = size_t(v.image.rows) * w.displayStride;
-    ensureDisplayCapacity(v, needed);
+    const uint8_t* samples = decodedRleFrame8(v);
 
     uint8_t lut[256];
     for (int value = 0; value < 256; ++value)
         lut[value] = uint8_t(mapThroughWindow(w, value) ^ w.outputXorMask);
-
-    // The header is not read: an 8-bit frame has one segment, right behind it.
-    SegmentReader in(v.file, frameStart(v) + rleHeaderBytes);
-    PictureWriter8 out(v, lut);
-    uint8_t scratch[128];
-    while (!out.done()) {
-        const uint8_t n = in.next();
-        if (n < 128) {
-            const uint32_t run = n + 1u;
-            out.literal(in.literal(run, scratch), run);
-        } else if (n > 128) {
-            const uint8_t value = in.next();
-            out.repeat(value, 257u - n);
+    const uint32_t rows = v.image.rows;
+    const size_t columns = v.image.columns;
+    const size_t stride = w.displayStride;
+    ensureDisplayCapacity(v, rows * stride);
+    uint8_t low = 255;
+    uint8_t high = 0;
+    for (uint32_t y = 0; y < rows; ++y) {
+        const uint8_t* __restrict in = samples + y * columns;
+        uint8_t* __restrict out = v.display.data() + y * stride;
+        for (size_t x = 0; x < columns; ++x) out[x] = lut[in[x]];
+        for (size_t x = 0; x < columns; ++x) {
+            low = std::min(low, in[x]);
+            high = std::max(high, in[x]);
         }
     }
-    out.range(w.dataMin, w.dataMax);
+    w.dataMin = low;
+    w.dataMax = high;
 }
 
 uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest, uint8_t* planes) {
@@ -216,20 +167,14 @@ uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest, uint8_t* planes) {
 }
 
 const uint8_t* decodedRleFrame16(Viewer& v) {
-    DecodedFrame16& frame = v.rleFrame;
-    const uint64_t start = frameStart(v);
-    const uint32_t samples = v.image.pixelsPerFrame;
-    const bool kept = frame.fileGeneration == v.file.generation() && frame.frameStart == start &&
-                      frame.pixels == samples;
-    if (kept) return frame.words.data();
+    DecodedFrame& frame = v.rleFrame;
+    if (holdsCurrentFrame(v, frame, 2)) return frame.samples.data();
     frame.fileGeneration = 0;
-    frame.words.resize(2 * size_t(samples));
-    frame.planes.resize(2 * size_t(samples));
-    if (!decodeRleFrame16Into(v, frame.words.data(), frame.planes.data())) return nullptr;
-    frame.fileGeneration = v.file.generation();
-    frame.frameStart = start;
-    frame.pixels = samples;
-    return frame.words.data();
+    frame.samples.resize(2 * size_t(v.image.pixelsPerFrame));
+    frame.planes.resize(2 * size_t(v.image.pixelsPerFrame));
+    if (!decodeRleFrame16Into(v, frame.samples.data(), frame.planes.data())) return nullptr;
+    noteCurrentFrame(v, frame, 2);
+    return frame.samples.data();
 }
 
 }  // namespace vs

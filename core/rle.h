@@ -7,9 +7,13 @@
 
 namespace vs {
 
-// Decodes the current frame of an 8-bit image straight into the display picture through the
-// prepared window (rows of window.displayStride bytes), and sets dataMin/dataMax to the range
-// of the decoded samples.
+// The current frame of an 8-bit image, decoded (one byte per sample) and kept in v.rleFrame
+// until another frame or file is asked for.
+const uint8_t* decodedRleFrame8(Viewer& v);
+
+// Windows the current frame of an 8-bit image into the display picture through the prepared
+// window (rows of window.displayStride bytes), decoding it first unless it is kept, and sets
+// dataMin/dataMax to the range of its samples.
 void decodeRleFrame8(Viewer& v);
 
 // Decodes the current frame of an image of more than 8 bits into dest as pixelsPerFrame

@@ -42,8 +42,8 @@ struct Viewer {
     // 8-bit pixels, rows of window.displayStride bytes. Starts at displayStartBytes and grows
     // (never shrinks, new bytes zero) before every write that needs more.
     std::vector<uint8_t> display = std::vector<uint8_t>(displayStartBytes, 0);
-    // The words of the last 16-bit RLE frame decoded.
-    DecodedFrame16 rleFrame;
+    // The samples of the last RLE frame decoded.
+    DecodedFrame rleFrame;
     // The picture decoded from the current JPEG frame, if any.
     std::unique_ptr<Picture> currentPicture;
 
