@@ -116,9 +116,8 @@ uint32_t firstSampleOfFrame(const Viewer& v) {
     return f < v.frameOffsets.size() ? v.frameOffsets[f] : 0;
 }
 
-void mapRows8(const ImageState& image, const uint8_t* samples, const uint8_t* __restrict table,
+void mapRows8(const ImageState& image, uint32_t rows, const uint8_t* samples, const uint8_t* __restrict table,
               uint8_t* __restrict dest, size_t stride) {
-    const uint32_t rows = image.rows;
     const size_t columns = image.columns;
     for (uint32_t y = 0; y < rows; ++y) {
         const uint8_t* __restrict in = samples + size_t(y) * columns;
@@ -133,10 +132,9 @@ inline uint16_t load16(const uint8_t* at) {
     return word;
 }
 
-void mapRows16(const ImageState& image, const uint8_t* samples, const uint8_t* __restrict table,
+void mapRows16(const ImageState& image, uint32_t rows, const uint8_t* samples, const uint8_t* __restrict table,
                uint8_t* __restrict dest, size_t stride) {
     const bool swap = image.bigEndian != 0;
-    const uint32_t rows = image.rows;
     const size_t columns = image.columns;
     for (uint32_t y = 0; y < rows; ++y) {
         const uint8_t* __restrict in = samples + 2 * size_t(y) * columns;
@@ -158,7 +156,7 @@ void compactRle16(Viewer& v, const uint8_t* __restrict words, uint8_t* __restric
     const size_t stride = w.displayStride;
     if (image.pixelMask == 0xFFFF) {
         // Rows of words as an uncompressed 16-bit frame holds them.
-        mapRows16(image, words, windowTable(image, w, image.pixelMask).data(), dest, stride);
+        mapRows16(image, image.rows, words, windowTable(image, w, image.pixelMask).data(), dest, stride);
     } else if (image.pixelMask <= largestTableMask) {
         const std::vector<uint8_t> table = windowTable(image, w, image.pixelMask);
         for (uint32_t y = 0; y < image.rows; ++y) {
@@ -250,6 +248,10 @@ void ensureDisplayCapacity(Viewer& v, size_t bytes) {
 }
 
 void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride) {
+    mapUncompressedRows(v, 0, v.image.rows, dest, stride);
+}
+
+void mapUncompressedRows(const Viewer& v, uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) {
     const ImageState& image = v.image;
     const WindowState& w = v.window;
     const SampleSource src = sampleSource(v);
@@ -258,19 +260,21 @@ void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride) {
     const bool useTable = image.pixelMask <= largestTableMask;
     std::vector<uint8_t> table;
     if (useTable) table = windowTable(image, w, image.pixelMask);
+    rowCount = std::min(rowCount, firstRow < image.rows ? image.rows - firstRow : 0u);
+    const size_t skipped = size_t(firstRow) * image.columns;
 
     if (frameInside(image, src, first)) {
         if (bits == 8) {
-            mapRows8(image, src.base + first, table.data(), dest, stride);
+            mapRows8(image, rowCount, src.base + first + skipped, table.data(), dest, stride);
             return;
         }
         if (bits == 16) {
-            mapRows16(image, src.base + 2 * size_t(first), table.data(), dest, stride);
+            mapRows16(image, rowCount, src.base + 2 * (size_t(first) + skipped), table.data(), dest, stride);
             return;
         }
     }
-    uint32_t s = first;
-    for (uint32_t y = 0; y < image.rows; ++y) {
+    uint32_t s = first + uint32_t(skipped);
+    for (uint32_t y = 0; y < rowCount; ++y) {
         uint8_t* out = dest + y * stride;
         for (uint32_t x = 0; x < image.columns; ++x, ++s) {
             const uint32_t word = storedWord(image, src, s);
@@ -279,13 +283,22 @@ void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride) {
     }
 }
 
+const uint8_t* storedWordsInPlace(const Viewer& v) {
+    const ImageState& image = v.image;
+    const SampleSource src = sampleSource(v);
+    const uint32_t first = firstSampleOfFrame(v);
+    if (frameInside(image, src, first) && image.bitsAllocated == 16 && !image.bigEndian)
+        return src.base + 2 * size_t(first);
+    return nullptr;
+}
+
 void storedWordsOfFrame(const Viewer& v, uint8_t* dest) {
     const ImageState& image = v.image;
     const SampleSource src = sampleSource(v);
     const uint32_t first = firstSampleOfFrame(v);
     const uint32_t count = image.pixelsPerFrame;
-    if (frameInside(image, src, first) && image.bitsAllocated == 16 && !image.bigEndian) {
-        std::memcpy(dest, src.base + 2 * size_t(first), 2 * size_t(count));
+    if (const uint8_t* words = storedWordsInPlace(v)) {
+        std::memcpy(dest, words, 2 * size_t(count));
         return;
     }
     for (uint32_t i = 0; i < count; ++i) {

@@ -51,6 +51,14 @@ void renderPictureFrame(Viewer& v);
 // stride are left alone.
 void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride);
 
+// As mapUncompressedFrame, for rowCount rows from firstRow on (cut at the frame's last row).
+void mapUncompressedRows(const Viewer& v, uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride);
+
+// The current uncompressed frame's samples where they lie in the file buffer, when they are
+// already the little-endian words storedWordsOfFrame gives (16 bits, little endian, inside
+// the buffer); else nullptr.
+const uint8_t* storedWordsInPlace(const Viewer& v);
+
 // The low 16 bits of every sample value of the current uncompressed frame, as little-endian
 // words, packed, into dest (2 * pixelsPerFrame bytes).
 void storedWordsOfFrame(const Viewer& v, uint8_t* dest);

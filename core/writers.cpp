@@ -2,6 +2,7 @@
 // row at a time; the bytes are those of writing each sample on its own.
 #include "core/writers.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -132,27 +133,35 @@ bool writeDisplayRows(Viewer& v, std::FILE* out, uint32_t bytesPerPixel, size_t 
     return ok;
 }
 
+// Windows the frame's rows into the display buffer a slice at a time (as many rows of
+// rowLength bytes as its start size holds) and writes each slice, so that a large frame needs
+// no staging block of its size. Bytes from columns to rowLength are zero.
+bool writeMappedRows(Viewer& v, std::FILE* out, size_t rowLength) {
+    const ImageState& image = v.image;
+    const uint32_t sliceRows = uint32_t(std::clamp<size_t>(displayStartBytes / rowLength, 1, image.rows));
+    ensureDisplayCapacity(v, sliceRows * rowLength);
+    uint8_t* slice = v.display.data();
+    for (uint32_t r = 0; r < sliceRows && rowLength > image.columns; ++r)
+        std::memset(slice + r * rowLength + image.columns, 0, rowLength - image.columns);
+    bool ok = true;
+    for (uint32_t first = 0; first < image.rows; first += sliceRows) {
+        const uint32_t rows = std::min(sliceRows, image.rows - first);
+        mapUncompressedRows(v, first, rows, slice, rowLength);
+        ok = put(out, slice, rows * rowLength) && ok;
+    }
+    return ok;
+}
+
 bool writeUncompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
     const ImageState& image = v.image;
-    const size_t pixels = image.pixelsPerFrame;
-    if (format == formatTiff8) {
-        ensureDisplayCapacity(v, pixels);
-        mapUncompressedFrame(v, v.display.data(), image.columns);
-        return put(out, v.display.data(), pixels);
-    }
-    if (format == formatBmp) {
-        const size_t rowLength = bmpRowLength(image.columns);
-        const size_t bytes = rowLength * image.rows;
-        ensureDisplayCapacity(v, bytes);
-        // The 1 to 3 bytes that round each row up to 4 are zero.
-        for (uint32_t r = 0; r < image.rows && rowLength > image.columns; ++r)
-            std::memset(v.display.data() + r * rowLength + image.columns, 0, rowLength - image.columns);
-        mapUncompressedFrame(v, v.display.data(), rowLength);
-        return put(out, v.display.data(), bytes);
-    }
-    ensureDisplayCapacity(v, 2 * pixels);
+    if (format == formatTiff8) return writeMappedRows(v, out, image.columns);
+    if (format == formatBmp) return writeMappedRows(v, out, bmpRowLength(image.columns));
+    // 16-bit little-endian samples are written as they lie in the file.
+    const size_t bytes = 2 * size_t(image.pixelsPerFrame);
+    if (const uint8_t* words = storedWordsInPlace(v)) return put(out, words, bytes);
+    ensureDisplayCapacity(v, bytes);
     storedWordsOfFrame(v, v.display.data());
-    return put(out, v.display.data(), 2 * pixels);
+    return put(out, v.display.data(), bytes);
 }
 
 bool writeCompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {

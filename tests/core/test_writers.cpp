@@ -44,35 +44,37 @@ uint8_t ruleByte(const WindowState& w, int32_t value) {
 }
 
 TEST(Writers, FourFormatsOfTheCurrentUncompressedFrame) {
+    // 2,100 rows: more than the slices of rows the 8-bit writers window at a time.
+    constexpr uint32_t rows = 2100, pixels = 510 * rows;
     ImageSpec recipe;
-    recipe.rows = 3;
+    recipe.rows = rows;
     recipe.columns = 510;  // BMP rows of 512 bytes
     recipe.frames = 2;
     recipe.samples = testing::gradientSamples(recipe);
-    recipe.samples[510 * 3 + 7] = -1024;  // frame 1
+    recipe.samples[pixels + 7] = -1024;  // frame 1
     auto l = load(recipe);
     ASSERT_TRUE(l);
     Viewer& v = l->v();
     v.image.currentFrame = 1;
     v.window.windowLow = -3000;
     v.window.windowHigh = 20000;
-    const auto sample = [&recipe](uint32_t i) { return recipe.samples[510 * 3 + i]; };
+    const auto sample = [&recipe](uint32_t i) { return recipe.samples[pixels + i]; };
 
     const Written tiff8 = write(*l, formatTiff8);
     ASSERT_EQ(tiff8.result, 1u);
-    ASSERT_EQ(tiff8.bytes.size(), 140u + 510 * 3);
-    for (uint32_t i = 0; i < 510 * 3; ++i) ASSERT_EQ(tiff8.bytes[140 + i], ruleByte(v.window, sample(i))) << i;
+    ASSERT_EQ(tiff8.bytes.size(), 140u + pixels);
+    for (uint32_t i = 0; i < pixels; ++i) ASSERT_EQ(tiff8.bytes[140 + i], ruleByte(v.window, sample(i))) << i;
 
     const Written tiff16 = write(*l, formatTiff16);
-    ASSERT_EQ(tiff16.bytes.size(), 140u + 2 * 510 * 3);
-    for (uint32_t i = 0; i < 510 * 3; ++i) ASSERT_EQ(le16(tiff16.bytes, 140 + 2 * i), uint16_t(sample(i))) << i;
+    ASSERT_EQ(tiff16.bytes.size(), 140u + 2 * pixels);
+    for (uint32_t i = 0; i < pixels; ++i) ASSERT_EQ(le16(tiff16.bytes, 140 + 2 * i), uint16_t(sample(i))) << i;
     EXPECT_EQ(write(*l, formatRaw).bytes, Bytes(tiff16.bytes.begin() + 140, tiff16.bytes.end()));
 
     // BMP: width 510, rows of 512 bytes whose two last bytes are zero, top row first.
     const Written bmp = write(*l, formatBmp);
-    ASSERT_EQ(bmp.bytes.size(), 1078u + 512 * 3);
+    ASSERT_EQ(bmp.bytes.size(), 1078u + 512 * rows);
     EXPECT_EQ(le16(bmp.bytes, 18), 510u);
-    for (uint32_t r = 0; r < 3; ++r) {
+    for (uint32_t r = 0; r < rows; ++r) {
         EXPECT_EQ(Bytes(bmp.bytes.begin() + 1078 + 512 * r, bmp.bytes.begin() + 1078 + 512 * r + 510),
                   Bytes(tiff8.bytes.begin() + 140 + 510 * r, tiff8.bytes.begin() + 140 + 510 * (r + 1)));
         EXPECT_EQ(le16(bmp.bytes, 1078 + 512 * r + 510), 0u);
@@ -81,7 +83,7 @@ TEST(Writers, FourFormatsOfTheCurrentUncompressedFrame) {
     // Negative Image inverts the 8-bit outputs only.
     v.window.negativeMask = 255;
     const Written negative8 = write(*l, formatTiff8);
-    for (uint32_t i = 0; i < 510 * 3; ++i) ASSERT_EQ(negative8.bytes[140 + i], uint8_t(~tiff8.bytes[140 + i]));
+    for (uint32_t i = 0; i < pixels; ++i) ASSERT_EQ(negative8.bytes[140 + i], uint8_t(~tiff8.bytes[140 + i]));
     EXPECT_EQ(write(*l, formatTiff16).bytes, tiff16.bytes);
 }
 
