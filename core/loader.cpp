@@ -176,8 +176,10 @@ uint16_t loadFile(Viewer& v) {
     host.setCursor(v.middleDragging ? Cursor::sizeNorthSouth : Cursor::wait);
     v.image.fileLength = uint32_t(length);
 
-    // 5. The previous image is gone from here on, whatever happens.
+    // 5. The previous image is gone from here on, whatever happens; so is its decoded RLE
+    // frame, which for a large image is tens of megabytes.
     v.currentPicture.reset();
+    v.rleFrame = DecodedFrame{};
 
     // 6. The block for the file and its spare room.
     if (length >= largestFileBytes || !v.file.prepare(uint64_t(length))) {
