@@ -117,9 +117,8 @@ private:
     uint32_t nextPossibleTag(uint32_t p, uint32_t end, uint32_t& w) const {
         const uint8_t* bytes = in_.data();
         while (p < end) {
-            // Eight offsets at a time while none of them can start a tag, then one by one
-            // through the block that holds a candidate.
-            // Most of a header, and all of the zeroed spare room, is passed over this way.
+            // Eight offsets at a time while none of them can start a tag (most of a header and
+            // all of the zeroed spare room), then one by one through the block that can.
             if constexpr (inPlace)
                 while (p + 16 <= end && !anyHalfIsOneOf(bytes + p, tagLowHalves)) p += 16;
             const uint32_t blockEnd = std::min(end, p + 16);
