@@ -248,18 +248,22 @@ void ensureDisplayCapacity(Viewer& v, size_t bytes) {
 }
 
 void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride) {
-    mapUncompressedRows(v, 0, v.image.rows, dest, stride);
+    mapUncompressedRows(v, windowTableOfFrame(v), 0, v.image.rows, dest, stride);
 }
 
-void mapUncompressedRows(const Viewer& v, uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) {
+std::vector<uint8_t> windowTableOfFrame(const Viewer& v) {
+    if (v.image.pixelMask > largestTableMask) return {};
+    return windowTable(v.image, v.window, v.image.pixelMask);
+}
+
+void mapUncompressedRows(const Viewer& v, const std::vector<uint8_t>& table, uint32_t firstRow, uint32_t rowCount,
+                         uint8_t* dest, size_t stride) {
     const ImageState& image = v.image;
     const WindowState& w = v.window;
     const SampleSource src = sampleSource(v);
     const uint32_t first = firstSampleOfFrame(v);
     const uint32_t bits = image.bitsAllocated;
-    const bool useTable = image.pixelMask <= largestTableMask;
-    std::vector<uint8_t> table;
-    if (useTable) table = windowTable(image, w, image.pixelMask);
+    const bool useTable = !table.empty();
     rowCount = std::min(rowCount, firstRow < image.rows ? image.rows - firstRow : 0u);
     const size_t skipped = size_t(firstRow) * image.columns;
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/viewer.h"
 
@@ -51,8 +52,14 @@ void renderPictureFrame(Viewer& v);
 // stride are left alone.
 void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride);
 
-// As mapUncompressedFrame, for rowCount rows from firstRow on (cut at the frame's last row).
-void mapUncompressedRows(const Viewer& v, uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride);
+// The window table of the current image and prepared window (one entry per masked stored
+// word), or an empty one for depths beyond 16 bits, whose samples are mapped one by one.
+std::vector<uint8_t> windowTableOfFrame(const Viewer& v);
+
+// As mapUncompressedFrame, for rowCount rows from firstRow on (cut at the frame's last row),
+// through table (windowTableOfFrame), so that a frame mapped in slices builds it once.
+void mapUncompressedRows(const Viewer& v, const std::vector<uint8_t>& table, uint32_t firstRow, uint32_t rowCount,
+                         uint8_t* dest, size_t stride);
 
 // The current uncompressed frame's samples where they lie in the file buffer, when they are
 // already the little-endian words storedWordsOfFrame gives (16 bits, little endian, inside

@@ -143,10 +143,11 @@ bool writeMappedRows(Viewer& v, std::FILE* out, size_t rowLength) {
     uint8_t* slice = v.display.data();
     for (uint32_t r = 0; r < sliceRows && rowLength > image.columns; ++r)
         std::memset(slice + r * rowLength + image.columns, 0, rowLength - image.columns);
+    const std::vector<uint8_t> table = windowTableOfFrame(v);
     bool ok = true;
     for (uint32_t first = 0; first < image.rows; first += sliceRows) {
         const uint32_t rows = std::min(sliceRows, image.rows - first);
-        mapUncompressedRows(v, first, rows, slice, rowLength);
+        mapUncompressedRows(v, table, first, rows, slice, rowLength);
         ok = put(out, slice, rows * rowLength) && ok;
     }
     return ok;
