@@ -8,6 +8,7 @@
 
 #include "core/byte_reader.h"
 #include "core/element_search.h"
+#include "core/image_gestures.h"
 #include "core/jpeg_frame.h"
 
 namespace vs {
@@ -325,12 +326,7 @@ uint16_t finishPhase(Viewer& v) {
     if (image.frameCount == 0) return 0;
     if (image.compression == compressionJpeg) decodeJpegFrame(v);
 
-    char title[64];
-    if (image.frameCount > 1)
-        std::snprintf(title, sizeof title, "Dicom Image - Frame %u", image.currentFrame + 1);
-    else
-        std::snprintf(title, sizeof title, "Dicom Image");
-    v.host->setImageWindowTitle(title);
+    v.host->setImageWindowTitle(frameTitle(image));
 
     if (image.frameCount > 1 && !v.batchMode)
         v.host->prepareAnimationControl(image.frameCount, image.currentFrame);

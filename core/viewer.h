@@ -9,6 +9,7 @@
 #include "core/decoded_frame.h"
 #include "core/file_buffer.h"
 #include "core/host.h"
+#include "core/image_gestures.h"
 #include "core/image_state.h"
 #include "core/picture.h"
 #include "core/window_state.h"
@@ -62,6 +63,7 @@ struct Viewer {
     uint16_t animationPlaying = 0;
     uint16_t middleDragging = 0;
     uint16_t leftDragging = 0;
+    uint16_t rightDragging = 0;
     uint16_t loadOnOpen = 0;
     uint16_t outputFormat = formatTiff8;
 
@@ -74,7 +76,7 @@ struct Viewer {
     int16_t screenHeight = 1024;
 
     // Contrast drag: sample values per pixel of mouse movement.
-    double contrastDragScale = 0.0;
+    double contrastDragScale = startContrastDragScale;
     // Slice thickness and spacing between slices of the last information text.
     float sliceThickness = 0.0f;
     float sliceSpacing = 0.0f;

@@ -1,5 +1,6 @@
 #include "ui/animation_control.h"
 
+#include <QEvent>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -9,13 +10,14 @@
 #include "core/render.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"
+#include "ui/open_dialog.h"
+#include "ui/tooltips.h"
 
 namespace vs::ui {
 
 namespace {
 
-constexpr int windowWidth = 324;
-constexpr int windowHeight = 48;
+constexpr QSize windowSize{324, 48};  // outer frame included
 constexpr int rightMargin = 340;
 constexpr int windowTop = 530;
 
@@ -29,7 +31,6 @@ QToolButton* pictureButton(QWidget* parent, int id, const QString& name, QRect p
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::number(id));
     button->setAccessibleName(name);
-    button->setToolTip(name);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setGeometry(place);
@@ -52,7 +53,7 @@ AnimationControl::AnimationControl(App& app, QWidget* owner)
     setWindowTitle("Animation Control");
     setAccessibleName("Animation Control");
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setFixedSize(windowWidth, windowHeight);
+    OpenDialog::fitOuterSize(this, windowSize);
     move(app.viewer.screenWidth - rightMargin, windowTop);
 
     play_ = pictureButton(this, controlPlayPause, "Play", dialogUnits(0, 0, 15, 15));
@@ -81,13 +82,26 @@ AnimationControl::AnimationControl(App& app, QWidget* owner)
 
     timer_ = new QTimer(this);
     timer_->setObjectName("animationTimer");
+    // Coarse timers may fire up to 5% late, which would drop a 50 fps loop below its rate.
+    timer_->setTimerType(Qt::PreciseTimer);
+    tooltipTimer_ = new QTimer(this);
+    tooltipTimer_->setObjectName("tooltipTimer");
+    connect(tooltipTimer_, &QTimer::timeout, this, [this] {
+        if (app_.tooltips) app_.tooltips->tooltipHandler(this);
+    });
+    tooltipTimer_->start(tooltipPollMs);
 
     connect(play_, &QToolButton::clicked, this, &AnimationControl::togglePlay);
     connect(previous_, &QToolButton::clicked, this, &AnimationControl::stepBack);
     connect(next_, &QToolButton::clicked, this, &AnimationControl::stepForward);
     connect(speed_, &QSlider::valueChanged, this, &AnimationControl::speedChanged);
+    // Every move of the frame slider by the user shows its frame, and so does letting go of
+    // the handle, even on the frame already shown.
     connect(frames_, &QSlider::valueChanged, this, [this](int position) {
-        if (position >= 0 && uint32_t(position) != app_.viewer.image.currentFrame) showFrame(uint32_t(position));
+        if (position >= 0) showFrame(uint32_t(position));
+    });
+    connect(frames_, &QSlider::sliderReleased, this, [this] {
+        if (frames_->value() >= 0) showFrame(uint32_t(frames_->value()));
     });
     connect(timer_, &QTimer::timeout, this, &AnimationControl::timerTick);
 }
@@ -95,7 +109,6 @@ AnimationControl::AnimationControl(App& app, QWidget* owner)
 void AnimationControl::setPlayPicture(bool playPicture) {
     setButtonPicture(play_, playPicture ? pictureNext : picturePause);
     play_->setAccessibleName(playPicture ? "Play" : "Pause");
-    play_->setToolTip(play_->accessibleName());
 }
 
 bool AnimationControl::playing() const { return app_.viewer.animationPlaying != 0; }
@@ -126,10 +139,16 @@ void AnimationControl::togglePlay() {
     }
 }
 
+bool AnimationControl::event(QEvent* event) {
+    OpenDialog::keepOuterSize(this, event, windowSize);
+    return QWidget::event(event);
+}
+
 void AnimationControl::speedChanged(int position) {
     if (position < 0 || position > 12) return;
     framePeriodMs_ = framePeriodTableMs[position];
     if (playing()) timer_->start(int(framePeriodMs_));
+    if (app_.tooltips) app_.tooltips->tooltipHandler(this, true);
 }
 
 void AnimationControl::timerTick() {
@@ -163,9 +182,8 @@ void AnimationControl::showFrame(uint32_t frame) {
         QSignalBlocker quiet(frames_);
         frames_->setValue(int(frame));
     }
-    // The speed tooltip's refresh comes with the tooltips.
-    if (!v.leftDragging)
-        v.host->setImageWindowTitle("Dicom Image - Frame " + std::to_string(frame + 1));
+    if (app_.tooltips) app_.tooltips->tooltipHandler(this, true);
+    if (!v.leftDragging) v.host->setImageWindowTitle(frameTitle(v.image));
     renderFrame(v);
     const uint64_t now = counterTicks();
     stepRate_ = measuredStepRate(ticksPerSecond, now - lastStepTicks_, framePeriodMs_);

@@ -47,6 +47,12 @@ public:
     bool playing() const;
     uint32_t framePeriod() const { return framePeriodMs_; }
     uint32_t stepRate() const { return stepRate_; }
+    QTimer* frameTimer() const { return timer_; }
+    QSlider* speedSlider() const { return speed_; }
+    QSlider* frameSlider() const { return frames_; }
+
+protected:
+    bool event(QEvent* event) override;
 
 private:
     void togglePlay();
@@ -61,6 +67,7 @@ private:
     QSlider* speed_;
     QSlider* frames_;
     QTimer* timer_;
+    QTimer* tooltipTimer_;
     uint32_t framePeriodMs_ = startFramePeriodMs;
     uint32_t stepRate_ = 0;
     uint64_t lastStepTicks_ = 0;

@@ -15,6 +15,7 @@ class OpenDialog;        // ui/open_dialog.h: the file browser with live preview
 class InfoPanel;         // ui/info_panel.h: the five lines, zoom list, contrast buttons, sort
 class BatchBox;          // ui/batch_box.h
 class QtHost;            // ui/qt_host.h: Host over these widgets
+class Tooltips;          // ui/tooltips.h: the panel's and the animation control's tooltips
 
 struct App {
     vs::Viewer viewer;
@@ -25,6 +26,7 @@ struct App {
     OpenDialog* openDialog = nullptr;
     InfoPanel* infoPanel = nullptr;
     BatchBox* batchBox = nullptr;
+    Tooltips* tooltips = nullptr;
 };
 
 }  // namespace vs::ui

@@ -1,14 +1,20 @@
 #include "ui/image_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMdiArea>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 #include <algorithm>
 #include <vector>
 
+#include "core/render.h"
 #include "core/zoom.h"
+#include "ui/open_dialog.h"
+#include "ui/qt_host.h"
 
 namespace vs::ui {
 
@@ -84,7 +90,161 @@ ImageView::ImageView(App& app, QWidget* parent) : QAbstractScrollArea(parent), a
     verticalScrollBar()->setRange(0, 0);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setAccessibleName("Image");
+    // Plain moves repaint too, so the view follows the mouse without a button held.
+    viewport()->setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
+    browseTimer_ = new QTimer(this);
+    browseTimer_->setObjectName("browseTimer");
+    connect(browseTimer_, &QTimer::timeout, this, &ImageView::browseTick);
+    browseTimer_->start(browseTimerStartMs);
+}
+
+// A drag lasts only while its button is held: the button state is read at every event, so a
+// button released outside the window (where no release reaches us) still ends its drag.
+void ImageView::endDragsOfReleasedButtons() {
+    Viewer& v = app_.viewer;
+    const Qt::MouseButtons held = QGuiApplication::mouseButtons();
+    if (!(held & Qt::RightButton)) v.rightDragging = 0;
+    if (!(held & Qt::LeftButton) && v.leftDragging) {
+        v.leftDragging = 0;
+        v.host->setImageWindowTitle(frameTitle(v.image));
+    }
+    if (!(held & Qt::MiddleButton)) v.middleDragging = 0;
+}
+
+void ImageView::applyCursor(GestureEvent event) {
+    const Viewer& v = app_.viewer;
+    if (const std::optional<Cursor> cursor = imageWindowCursor(event, v.loadBusy != 0, v.middleDragging != 0))
+        viewport()->setCursor(cursorShape(*cursor));
+}
+
+void ImageView::showWindowedTitle() {
+    const Viewer& v = app_.viewer;
+    v.host->setImageWindowTitle(windowedTitle(v.image, {v.window.windowLow, v.window.windowHigh}));
+}
+
+bool ImageView::viewportEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Enter:
+    case QEvent::Leave:
+        endDragsOfReleasedButtons();
+        break;
+    default:
+        break;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void ImageView::mousePressEvent(QMouseEvent* event) {
+    Viewer& v = app_.viewer;
+    const QPoint at = event->position().toPoint();
+    switch (event->button()) {
+    case Qt::LeftButton:
+        v.leftDragging = 1;
+        dragAnchor_ = at;
+        showWindowedTitle();
+        applyCursor(GestureEvent::contrast);
+        break;
+    case Qt::RightButton:
+        panAnchor_ = panUnits(at.x(), at.y(), horizontalScrollBar()->value(), verticalScrollBar()->value(),
+                              v.zoomFactor);
+        v.rightDragging = 1;
+        applyCursor(GestureEvent::pan);
+        break;
+    case Qt::MiddleButton:
+        v.middleDragging = 1;
+        dragAnchor_ = at;
+        middleOffset_ = 0;
+        if (v.loadBusy) viewport()->setCursor(cursorShape(Cursor::sizeNorthSouth));
+        break;
+    default:
+        break;
+    }
+    event->accept();
+}
+
+void ImageView::mouseMoveEvent(QMouseEvent* event) {
+    Viewer& v = app_.viewer;
+    const QPoint at = event->position().toPoint();
+    if (v.rightDragging) {
+        applyCursor(GestureEvent::pan);
+        pan(at);
+        return;
+    }
+    if (v.leftDragging) dragContrast(at);
+    if (v.middleDragging) {
+        if (v.loadBusy) viewport()->setCursor(cursorShape(Cursor::sizeNorthSouth));
+        middleOffset_ = middleBrowseOffset(dragAnchor_.y(), at.y());
+        viewport()->repaint();
+    }
+    if (!v.leftDragging && !v.middleDragging) {
+        applyCursor(GestureEvent::other);
+        viewport()->repaint();
+    }
+}
+
+void ImageView::mouseReleaseEvent(QMouseEvent* event) {
+    Viewer& v = app_.viewer;
+    switch (event->button()) {
+    case Qt::LeftButton:
+        applyCursor(GestureEvent::other);
+        v.host->setImageWindowTitle(frameTitle(v.image));
+        v.leftDragging = 0;
+        break;
+    case Qt::RightButton:
+        applyCursor(GestureEvent::other);
+        v.rightDragging = 0;
+        break;
+    case Qt::MiddleButton:
+        v.middleDragging = 0;
+        applyCursor(GestureEvent::other);
+        break;
+    default:
+        break;
+    }
+}
+
+// Contrast and brightness follow the mouse: each move shifts and narrows the window by the
+// pixels moved since the last one, renders the frame with it and paints at once.
+void ImageView::dragContrast(QPoint at) {
+    Viewer& v = app_.viewer;
+    const int dx = at.x() - dragAnchor_.x();
+    const int dy = at.y() - dragAnchor_.y();
+    dragAnchor_ = at;
+    const bool inverted = (v.image.invertMask ^ v.window.negativeMask) != 0;
+    const DisplayWindow dragged =
+        dragWindow({v.window.windowLow, v.window.windowHigh}, dx, dy, v.contrastDragScale, inverted);
+    v.window.windowLow = dragged.low;
+    v.window.windowHigh = dragged.high;
+    showWindowedTitle();
+    renderFrame(v);
+}
+
+// The image point that was under the mouse at the press is brought back under it, within the
+// scroll ranges.
+void ImageView::pan(QPoint at) {
+    const Viewer& v = app_.viewer;
+    QScrollBar* horizontal = horizontalScrollBar();
+    QScrollBar* vertical = verticalScrollBar();
+    const PanPoint point = panUnits(at.x(), at.y(), horizontal->value(), vertical->value(), v.zoomFactor);
+    const int x = panScrollPosition(horizontal->value(), point.x, panAnchor_.x, horizontal->maximum());
+    const int y = panScrollPosition(vertical->value(), point.y, panAnchor_.y, vertical->maximum());
+    vertical->setValue(y);
+    horizontal->setValue(x);
+    viewport()->update();
+}
+
+void ImageView::browseTick() {
+    endDragsOfReleasedButtons();
+    Viewer& v = app_.viewer;
+    if (!v.middleDragging) return;
+    if (v.loadBusy) viewport()->setCursor(cursorShape(Cursor::sizeNorthSouth));
+    if (middleOffset_ != 0 && app_.openDialog) app_.openDialog->stepFile(middleOffset_ > 0);
+    browseTimer_->start(middleBrowsePeriodMs(middleOffset_));
 }
 
 void ImageView::updateScrollRanges() {
@@ -213,6 +373,13 @@ void ImageWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     hide();
     app_.viewer.host->enableMenuItem(commandSaveImageAs, false);
+    view_->browseTimer()->stop();
+}
+
+void ImageWindow::showEvent(QShowEvent* event) {
+    // Shown again by a load after a close: middle-button browsing works again.
+    if (!view_->browseTimer()->isActive()) view_->browseTimer()->start(browseTimerStartMs);
+    QMdiSubWindow::showEvent(event);
 }
 
 }  // namespace vs::ui

@@ -6,11 +6,14 @@
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <QMdiSubWindow>
+#include <QPoint>
 #include <cstdint>
 
+#include "core/image_gestures.h"
 #include "ui/app.h"
 
 class QMdiArea;
+class QTimer;
 
 namespace vs::ui {
 
@@ -30,19 +33,46 @@ QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY)
 // The largest scroll position for one direction, or 0 when the zoomed image fits.
 int scrollRange(int imagePixels, double zoom, int clientPixels);
 
+// The first period of the browse timer, and its period while no middle drag re-arms it.
+inline constexpr int browseTimerStartMs = 10;
+
+// The image's view with its scroll bars, and the three mouse gestures on it: the left button
+// drags contrast and brightness, the right one pans, and the middle one held above or below
+// its press point steps through the Open dialog's files by the browse timer.
 class ImageView : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit ImageView(App& app, QWidget* parent = nullptr);
     void updateScrollRanges();
 
+    // The middle-drag browse timer: started when the window is shown, stopped when closed.
+    QTimer* browseTimer() const { return browseTimer_; }
+    // One tick of it: a step through the file list while the middle drag is beyond its dead
+    // zone, and the timer re-armed with the step's period.
+    void browseTick();
+    int16_t middleOffset() const { return middleOffset_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void endDragsOfReleasedButtons();
+    void applyCursor(GestureEvent event);
+    void dragContrast(QPoint at);
+    void pan(QPoint at);
+    void showWindowedTitle();
+
     App& app_;
+    QTimer* browseTimer_;
+    QPoint dragAnchor_;   // last point of the left drag, press point of the middle drag
+    PanPoint panAnchor_;  // the point under the mouse when the right button went down
+    int16_t middleOffset_ = 0;
 };
 
 class ImageWindow : public QMdiSubWindow {
@@ -68,6 +98,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void setOuterSize(QSize outer);

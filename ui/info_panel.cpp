@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <string>
@@ -22,6 +23,7 @@
 #include "ui/image_window.h"
 #include "ui/main_window.h"
 #include "ui/open_dialog.h"
+#include "ui/tooltips.h"
 
 namespace vs::ui {
 
@@ -66,6 +68,11 @@ InfoPanel::InfoPanel(App& app, QWidget* owner)
     buildControls();
     place();
     app_.infoPanel = this;
+    tooltipTimer_ = new QTimer(this);
+    connect(tooltipTimer_, &QTimer::timeout, this, [this] {
+        if (app_.tooltips) app_.tooltips->tooltipHandler(this);
+    });
+    tooltipTimer_->start(tooltipPollMs);
 }
 
 InfoPanel::~InfoPanel() {
@@ -133,7 +140,6 @@ void InfoPanel::buildControls() {
         auto* b = new QPushButton(this);
         b->setObjectName(idName(id));
         b->setAccessibleName(QString::fromLatin1(name));
-        b->setToolTip(QString());
         b->setGeometry(dialogUnits(left, 100, 15, 15));
         b->installEventFilter(this);
         return b;
@@ -165,16 +171,7 @@ void InfoPanel::place() {
 }
 
 bool InfoPanel::event(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::Show:
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::WindowActivate:
-        OpenDialog::fitOuterSize(this, panelSize);
-        break;
-    default:
-        break;
-    }
+    OpenDialog::keepOuterSize(this, event, panelSize);
     return QWidget::event(event);
 }
 
@@ -226,13 +223,8 @@ void InfoPanel::zoomChosen() {
 
 void InfoPanel::autoAdjustChanged(bool on) { setAutoWindowing(app_.viewer, on); }
 
-// The previous/next image buttons press the arrow keys of the Open dialog's file list, so
-// the list moves its selection and the dialog shows that file.
 void InfoPanel::stepFileList(bool down) {
-    if (!app_.openDialog) return;
-    QListWidget* list = app_.openDialog->fileList();
-    QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
-    QCoreApplication::sendEvent(list, &press);
+    if (app_.openDialog) app_.openDialog->stepFile(down);
 }
 
 // Keys reaching the panel act as in the main window: up and down move the file list,
@@ -273,6 +265,7 @@ void InfoPanel::mouseMoveEvent(QMouseEvent* event) {
     const Viewer& v = app_.viewer;
     if (v.loadBusy) setCursor(v.middleDragging ? Qt::SizeVerCursor : Qt::WaitCursor);
     else if (!v.middleDragging) setCursor(Qt::ArrowCursor);
+    if (app_.tooltips) app_.tooltips->removeTooltip();
     QWidget::mouseMoveEvent(event);
 }
 

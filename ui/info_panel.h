@@ -13,6 +13,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 
 namespace vs::ui {
 
@@ -99,6 +100,7 @@ private:
     QCheckBox* autoAdjust_ = nullptr;
     QCheckBox* sortImages_ = nullptr;
     QComboBox* zoomList_ = nullptr;
+    QTimer* tooltipTimer_ = nullptr;
     bool sortByNumber_ = false;
 };
 

@@ -191,12 +191,7 @@ void MainWindow::automaticZoom(int) {
 }
 
 bool MainWindow::handleKey(int key) {
-    if ((key == Qt::Key_Up || key == Qt::Key_Down) && app_.openDialog) {
-        if (QWidget* list = app_.openDialog->fileList()) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QCoreApplication::sendEvent(list, &press);
-        }
-    }
+    if ((key == Qt::Key_Up || key == Qt::Key_Down) && app_.openDialog) app_.openDialog->stepFile(key == Qt::Key_Down);
     const ImageState& image = app_.viewer.image;
     if (image.frameCount < 2 || !app_.animControl) return key == Qt::Key_Up || key == Qt::Key_Down;
     if (key == Qt::Key_Right) app_.animControl->stepForward();

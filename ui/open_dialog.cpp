@@ -192,17 +192,21 @@ void OpenDialog::fitOuterSize(QWidget* window, QSize outer) {
     if (window->minimumSize() != inside || window->maximumSize() != inside) window->setFixedSize(inside);
 }
 
-bool OpenDialog::event(QEvent* event) {
+void OpenDialog::keepOuterSize(QWidget* window, const QEvent* event, QSize outer) {
     switch (event->type()) {
     case QEvent::Show:
     case QEvent::Move:
     case QEvent::Resize:
     case QEvent::WindowActivate:
-        fitOuterSize(this, openDialogSize);
+        fitOuterSize(window, outer);
         break;
     default:
         break;
     }
+}
+
+bool OpenDialog::event(QEvent* event) {
+    keepOuterSize(this, event, openDialogSize);
     return QWidget::event(event);
 }
 
@@ -339,6 +343,11 @@ int OpenDialog::selectedRow() const {
 }
 
 bool OpenDialog::hasSelection() const { return selectedRow() >= 0; }
+
+void OpenDialog::stepFile(bool down) {
+    QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+    QCoreApplication::sendEvent(fileList_, &press);
+}
 
 void OpenDialog::selectRowSilently(int row) {
     if (row < 0) return;

@@ -63,6 +63,9 @@ public:
     void selectInOpenDialog(const QString& name);
     void selectFile(const QString& name) { selectInOpenDialog(name); }
     bool hasSelection() const;
+    // Moves the file list's selection one file down or up, as its arrow keys do, and so shows
+    // that file. The panel's buttons, the main window's keys and the middle drag step so.
+    void stepFile(bool down);
     int selectedRow() const;  // -1 for none
 
     // The current folder with its trailing separator.
@@ -92,6 +95,8 @@ public:
     // Gives a tool window the outer size outer (frame and caption included) once the window
     // system has told the frame; until then the inside takes the whole size.
     static void fitOuterSize(QWidget* window, QSize outer);
+    // Fits the outer size again on the events after which the frame may have changed.
+    static void keepOuterSize(QWidget* window, const QEvent* event, QSize outer);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

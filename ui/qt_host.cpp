@@ -144,16 +144,20 @@ void QtHost::checkAutomaticWindowingMenu(bool checked) {
     if (app_.mainWindow) app_.mainWindow->automaticWindowingMenu()->menuAction()->setChecked(checked);
 }
 
+Qt::CursorShape cursorShape(Cursor cursor) {
+    switch (cursor) {
+        case Cursor::arrow: return Qt::ArrowCursor;
+        case Cursor::wait: return Qt::WaitCursor;
+        case Cursor::sizeNorthSouth: return Qt::SizeVerCursor;
+        case Cursor::cross: return Qt::CrossCursor;
+        case Cursor::sizeAll: return Qt::SizeAllCursor;
+    }
+    return Qt::ArrowCursor;
+}
+
 void QtHost::setCursor(Cursor cursor) {
     // During a load no mouse move is handled, so the cursor is set for the whole program.
-    Qt::CursorShape shape = Qt::ArrowCursor;
-    switch (cursor) {
-        case Cursor::arrow: shape = Qt::ArrowCursor; break;
-        case Cursor::wait: shape = Qt::WaitCursor; break;
-        case Cursor::sizeNorthSouth: shape = Qt::SizeVerCursor; break;
-        case Cursor::cross: shape = Qt::CrossCursor; break;
-        case Cursor::sizeAll: shape = Qt::SizeAllCursor; break;
-    }
+    const Qt::CursorShape shape = cursorShape(cursor);
     if (cursor == Cursor::arrow) {
         if (overrideCursor_) QGuiApplication::restoreOverrideCursor();
         overrideCursor_ = false;

@@ -6,10 +6,9 @@
 
 #include "core/host.h"
 #include "ui/app.h"
+#include "ui/boxes.h"
 
 namespace vs::ui {
-
-class StatusBox;
 
 // While a load polls for Escape it lets the window system run (so progress texts paint and a
 // key press is seen) but keeps every other input from acting: this filter records Escape and
@@ -67,6 +66,9 @@ private:
     QPointer<StatusBox> statusBox_;
     bool overrideCursor_ = false;
 };
+
+// The window system's cursor for one of the core's cursors.
+Qt::CursorShape cursorShape(Cursor cursor);
 
 // Text of the core (bytes of the file or of a path) as a Qt string.
 QString fromCore(std::string_view text);

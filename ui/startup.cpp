@@ -17,6 +17,7 @@
 #include "ui/open_dialog.h"
 #include "ui/qt_host.h"
 #include "ui/single_instance.h"
+#include "ui/tooltips.h"
 
 // Resources of a static library are registered by hand, once.
 static void initResources() {
@@ -120,6 +121,7 @@ std::unique_ptr<Program> Program::start(const StartOptions& options) {
         runModal(donation);
     }
 
+    app.tooltips = new Tooltips(app, main);
     app.infoPanel = new InfoPanel(app, main);
     app.infoPanel->show();
     app.animControl = new AnimationControl(app, main);
@@ -140,6 +142,7 @@ Program::~Program() {
     app_->animControl = nullptr;
     app_->imageWindow = nullptr;
     app_->batchBox = nullptr;
+    app_->tooltips = nullptr;
 }
 
 int runProgram(int argc, char** argv) {
