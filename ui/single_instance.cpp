@@ -1,7 +1,9 @@
 #include "ui/single_instance.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -14,6 +16,18 @@ namespace {
 
 constexpr int connectTimeoutMs = 1000;
 constexpr int lengthFieldBytes = 4;
+// A socket path holds at most 107 bytes; a longer display name (a Wayland socket given by its
+// full path) is replaced by a hash of it, so the channel can always be bound.
+constexpr int displayPartLimit = 32;
+
+// The display session's name as part of a file name. Percent-encoding keeps two different
+// names different and leaves no separator in the result.
+QString channelDisplayPart(const QString& display) {
+    QByteArray part = display.toUtf8().toPercentEncoding();
+    if (part.size() > displayPartLimit)
+        part = QCryptographicHash::hash(display.toUtf8(), QCryptographicHash::Sha256).toHex().left(displayPartLimit);
+    return QString::fromLatin1(part);
+}
 
 }  // namespace
 
@@ -22,12 +36,21 @@ SingleInstance::SingleInstance(QObject* parent) : QObject(parent), server_(new Q
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnection);
 }
 
+QString SingleInstance::displaySession() {
+    for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+        const QString value = qEnvironmentVariable(variable);
+        if (!value.isEmpty()) return value;
+    }
+    return QGuiApplication::platformName();
+}
+
 QString SingleInstance::defaultChannel() {
+    const QString display = channelDisplayPart(displaySession());
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const QFileInfo folder(runtime);
     if (!runtime.isEmpty() && folder.isDir() && folder.isWritable() && folder.ownerId() == getuid())
-        return QDir(runtime).filePath("vireoscan-handoff");
-    return QString("vireoscan-handoff-%1").arg(getuid());
+        return QDir(runtime).filePath("vireoscan-handoff-" + display);
+    return QString("vireoscan-handoff-%1-%2").arg(getuid()).arg(display);
 }
 
 bool SingleInstance::handOff(const QString& channel, const QByteArray& path) {

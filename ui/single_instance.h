@@ -1,5 +1,6 @@
-// One running viewer per user. A second start hands its path to the first through a local
-// socket that only the same user can reach, and ends.
+// One running viewer per user and display session. A second start hands its path to the first
+// through a local socket that only the same user can reach, and ends; a start on another
+// display (a second X server, a remote session) gets a viewer of its own.
 #pragma once
 
 #include <QByteArray>
@@ -18,9 +19,14 @@ class SingleInstance : public QObject {
 public:
     explicit SingleInstance(QObject* parent = nullptr);
 
-    // The per-user channel: a socket in the user's private runtime folder when there is one,
-    // else a name that carries the user id (the socket file is made readable by its owner only).
+    // The channel of this user on this display: a socket in the user's private runtime folder
+    // when there is one, else a name that carries the user id (the socket file is made
+    // readable by its owner only); either way the display session's name is part of it.
     static QString defaultChannel();
+
+    // The display session this process shows on: $WAYLAND_DISPLAY, else $DISPLAY, else the
+    // window-system platform's name.
+    static QString displaySession();
 
     // Second start: gives path (possibly empty) to a running instance. False when nobody
     // answers on the channel, i.e. this is the first instance.

@@ -4,6 +4,7 @@
 #include <QLocalSocket>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <sys/socket.h>
@@ -166,6 +167,41 @@ private slots:
         liar.flush();
         QTRY_VERIFY(liar.state() == QLocalSocket::UnconnectedState);
         QCOMPARE(received.size(), 1);
+    }
+
+    void handOffStaysOnItsOwnDisplay() {
+        // A start on another X server, Wayland socket or remote session gets a viewer of its
+        // own; one on the same display reaches the running one.
+        QTemporaryDir runtime;
+        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const auto channelOn = [](const QByteArray& wayland, const QByteArray& x11) {
+            qputenv("WAYLAND_DISPLAY", wayland);
+            qputenv("DISPLAY", x11);
+            return SingleInstance::defaultChannel();
+        };
+        const QByteArray longWayland = "/run/user/1000/" + QByteArray(120, 'w');
+        const struct { QByteArray runningWayland, runningX11, startWayland, startX11; bool reaches; } cases[] = {
+            {"", ":0", "", ":0", true},
+            {"", ":0", "", ":1", false},
+            {"", ":0", "", "%3A0", false},  // names are encoded, never folded together
+            {"", "localhost:10.0", "", "localhost:11.0", false},
+            {"wayland-0", ":0", "wayland-0", ":1", true},  // Wayland's socket names the session
+            {"wayland-0", ":0", "wayland-1", ":0", false},
+            {longWayland, "", longWayland, "", true},
+            {"", "", "", "", true},  // no display at all: the platform's name keys the channel
+        };
+        for (const auto& c : cases) {
+            SingleInstance running;
+            QVERIFY(running.listen(channelOn(c.runningWayland, c.runningX11)));
+            const QString start = channelOn(c.startWayland, c.startX11);
+            QVERIFY(start.startsWith(runtime.path()));
+            QCOMPARE(SingleInstance::handOff(start, "/a.dcm"), c.reaches);
+        }
+        QVERIFY(channelOn("", "").endsWith("offscreen"));
+        qunsetenv("WAYLAND_DISPLAY");
+        qunsetenv("DISPLAY");
+        qunsetenv("XDG_RUNTIME_DIR");
     }
 
     void aStaleChannelIsTakenOver() {
