@@ -11,6 +11,7 @@
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
 #include "ui/boxes.h"
+#include "ui/help_and_version.h"
 #include "ui/image_window.h"
 #include "ui/info_panel.h"
 #include "ui/main_window.h"
@@ -146,8 +147,11 @@ Program::~Program() {
 }
 
 int runProgram(int argc, char** argv) {
+    if (answerHelpOrVersion(argc, argv, stdout)) return 0;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vireoscan");
+    // Lets a Wayland compositor match the window to vireoscan.desktop and its icon.
+    QGuiApplication::setDesktopFileName("vireoscan");
     QApplication::setWindowIcon(QIcon(":/vireoscan/icon.png"));
 
     StartOptions options;
