@@ -1,0 +1,19 @@
+# bash completion for vireoscan-convert: option names, the values of --format and --preset,
+# folders after --output-dir, and files elsewhere.
+_vireoscan_convert() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    local options='-f --format -p --preset -w --window -n --negative -o --output-dir
+        -y --overwrite --no-overwrite -i --info -q --quiet -h --help --version'
+    case $prev in
+        -f|--format) mapfile -t COMPREPLY < <(compgen -W 'tiff8 tiff16 bmp raw' -- "$cur"); return ;;
+        -p|--preset) mapfile -t COMPREPLY < <(compgen -W 'stretch stored lung bone chest soft-tissue brain' -- "$cur"); return ;;
+        -o|--output-dir) mapfile -t COMPREPLY < <(compgen -d -- "$cur"); return ;;
+        -w|--window) COMPREPLY=(); return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
+    else
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+    fi
+}
+complete -o filenames -F _vireoscan_convert vireoscan-convert
