@@ -69,6 +69,7 @@ InfoPanel::InfoPanel(App& app, QWidget* owner)
     place();
     app_.infoPanel = this;
     tooltipTimer_ = new QTimer(this);
+    tooltipTimer_->setObjectName("tooltipTimer");
     connect(tooltipTimer_, &QTimer::timeout, this, [this] {
         if (app_.tooltips) app_.tooltips->tooltipHandler(this);
     });

@@ -152,7 +152,6 @@ void Tooltips::show(const QString& text) {
     tooltip_->move(tooltipLeft(cursor.x(), tooltip_->width(), app_.viewer.screenWidth),
                    cursor.y() - tooltipAboveCursor);
     tooltip_->show();
-    tooltip_->raise();
     lifetime_->start();
 }
 
