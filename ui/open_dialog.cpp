@@ -198,6 +198,7 @@ void OpenDialog::keepOuterSize(QWidget* window, const QEvent* event, QSize outer
     case QEvent::Move:
     case QEvent::Resize:
     case QEvent::WindowActivate:
+    case QEvent::Paint:  // a window shown without activation learns its frame by its first paint
         fitOuterSize(window, outer);
         break;
     default:
