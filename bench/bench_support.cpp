@@ -52,6 +52,17 @@ ImageSpec rle8Image() {
     return s;
 }
 
+ImageSpec rle8Cine(uint32_t frames) {
+    ImageSpec s = rle8Image();
+    s.frames = frames;
+    s.samples.clear();
+    for (uint32_t f = 0; f < frames; ++f) {
+        const std::vector<int32_t> frame = samples::toSamples(samples::beatingHeart(512, f / 25.0, 3000 + f), 0.0, 0, 255);
+        s.samples.insert(s.samples.end(), frame.begin(), frame.end());
+    }
+    return s;
+}
+
 ImageSpec rle16Image() {
     ImageSpec s;
     s.rows = s.columns = 512;

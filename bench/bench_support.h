@@ -24,6 +24,8 @@ ImageSpec radiograph(int size);
 // One-frame RLE images of 512 x 512: an 8-bit angiography frame, a 16-bit perfusion frame.
 ImageSpec rle8Image();
 ImageSpec rle16Image();
+// An 8-bit RLE cine of 512 x 512: the angiography view through one beat every 25 frames.
+ImageSpec rle8Cine(uint32_t frames);
 // One 512 x 512 baseline JPEG frame of an ultrasound scene.
 ImageSpec jpegImage();
 
