@@ -20,11 +20,10 @@ namespace vs::ui {
 
 namespace {
 
+// The display buffer's palette: entry i is grey level i.
 QList<QRgb> greyTable() {
-    QList<QRgb> table;
-    table.reserve(256);
-    for (int i = 0; i < 256; ++i) table.append(qRgb(i, i, i));
-    return table;
+    const std::array<uint32_t, 256> palette = greyPalette();
+    return QList<QRgb>(palette.begin(), palette.end());
 }
 
 constexpr uint8_t outsideImage = 255;  // white, like the window's background
@@ -35,8 +34,7 @@ QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY)
     const int cw = std::abs(clientSize.width());
     const int ch = std::abs(clientSize.height());
     QImage out(std::max(cw, 1), std::max(ch, 1), QImage::Format_Indexed8);
-    static const QList<QRgb> table = greyTable();
-    out.setColorTable(table);
+    out.setColorTable(greyTable());
     out.fill(outsideImage);
     if (cw == 0 || ch == 0) return out;
 
