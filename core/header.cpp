@@ -324,7 +324,11 @@ uint16_t finishPhase(Viewer& v) {
     ImageState& image = v.image;
     image.frameCount = buildFrameOffsets(v, image.pixelDataOffset);
     if (image.frameCount == 0) return 0;
-    if (image.compression == compressionJpeg) decodeJpegFrame(v);
+    // A batch run tells of every frame it cannot decode itself, so its loads show nothing.
+    if (image.compression == compressionJpeg) {
+        if (v.batchMode) readJpegFrame(v);
+        else decodeJpegFrame(v);
+    }
 
     v.host->setImageWindowTitle(frameTitle(image));
 

@@ -178,7 +178,10 @@ void fillImageInfo(Viewer& v) {
     readStoredWindow(v, in);
 
     Host& host = *v.host;
-    host.setPanelText(controlImageLine, skipLeadingSpaces(imageLine(v.image)));
+    std::string image = imageLine(v.image);
+    if (v.image.compression == compressionJpeg && !v.currentPicture)
+        image += std::string("  ") + undecodableFrameNote;
+    host.setPanelText(controlImageLine, skipLeadingSpaces(image));
     host.setPanelText(controlPixsizeLine, skipLeadingSpaces(pixsizeLine(v, in, sliceLocation)));
     host.setPanelText(controlDateLine, skipLeadingSpaces(dateLine(in, instanceNumber)));
     host.setPanelText(controlPatientLine, skipLeadingSpaces(patient));

@@ -6,6 +6,8 @@
 namespace vs {
 
 inline constexpr uint32_t infoSearchBytes = 9000;
+// Appended to the Image line when the shown JPEG frame could not be decoded.
+inline constexpr const char* undecodableFrameNote = "<JPEG frame cannot be decoded>";
 
 // Reads the rescale and the stored window into the image record (no panel text).
 void readRescaleAndWindow(Viewer& v);

@@ -2,7 +2,6 @@
 #include "core/jpeg_frame.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 namespace vs {
@@ -10,8 +9,12 @@ namespace {
 
 inline constexpr const char* debugCaption = "debug";
 
-void showDebugMessage(Viewer& v, const char* text) {
-    v.host->messageBox(text, debugCaption, MessageButtons::ok, MessageIcon::none);
+// Why a frame's bytes cannot even be handed to the decoder, or empty when they can.
+std::string unreadableRangeReason(const Viewer& v, const JpegFrameRange& range) {
+    if (!range.reachable || v.file.data() == nullptr) return "the frame starts beyond the end of the file";
+    if (range.size == 0) return "the frame holds no bytes";
+    if (v.pictureDecoder == nullptr) return "no JPEG decoder is available";
+    return "";
 }
 
 }  // namespace
@@ -35,23 +38,45 @@ JpegFrameRange jpegFrameRange(const Viewer& v) {
     return range;
 }
 
-uint32_t decodeJpegFrame(Viewer& v) {
+std::string jpegFailureText(const JpegFrameDecode& result) {
+    return "JPEG decoder error " + std::to_string(result.frameBytes) + ":\n" + result.reason;
+}
+
+JpegFrameDecode readJpegFrame(Viewer& v) {
     v.currentPicture.reset();
     const JpegFrameRange range = jpegFrameRange(v);
-    if (!range.reachable || v.file.data() == nullptr) showDebugMessage(v, "pStream error");
+    JpegFrameDecode result;
+    result.frameBytes = range.size;
+    result.reason = unreadableRangeReason(v, range);
+    if (!result.reason.empty()) return result;
 
     auto picture = std::make_unique<Picture>();
-    const bool decoded = range.reachable && range.size > 0 && v.file.data() != nullptr &&
-                         v.pictureDecoder != nullptr &&
-                         v.pictureDecoder->decode(v.file.data() + range.start, range.size, *picture);
-    if (!decoded) {
-        char text[64];
-        std::snprintf(text, sizeof text, "OleLoadPicture error %d", int(range.size));
-        showDebugMessage(v, text);
-        return 0;
+    if (!v.pictureDecoder->decode(v.file.data() + range.start, range.size, *picture, result.reason)) {
+        if (result.reason.empty()) result.reason = "the JPEG decoder refused the frame";
+        return result;
     }
+    picture->fileGeneration = v.file.generation();
+    picture->frameStart = range.start;
     v.currentPicture = std::move(picture);
-    return 1;
+    result.decoded = true;
+    return result;
+}
+
+void showJpegFailure(Viewer& v, const JpegFrameDecode& result) {
+    v.host->messageBox(jpegFailureText(result), debugCaption, MessageButtons::ok, MessageIcon::none);
+}
+
+uint32_t decodeJpegFrame(Viewer& v) {
+    const JpegFrameDecode result = readJpegFrame(v);
+    if (!result.decoded) showJpegFailure(v, result);
+    return result.decoded ? 1 : 0;
+}
+
+bool pictureOfCurrentFrame(const Viewer& v) {
+    const Picture* picture = v.currentPicture.get();
+    const JpegFrameRange range = jpegFrameRange(v);
+    return picture != nullptr && range.reachable && picture->fileGeneration == v.file.generation() &&
+           picture->frameStart == range.start;
 }
 
 }  // namespace vs

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "core/viewer.h"
 
@@ -16,9 +17,30 @@ struct JpegFrameRange {
 
 JpegFrameRange jpegFrameRange(const Viewer& v);
 
-// Decodes frame image.currentFrame into currentPicture; 1 when a picture was made. A frame the
-// decoder refuses shows "OleLoadPicture error %d" (with the frame's length), one whose start
-// lies beyond the file also "pStream error", both captioned "debug".
+// What decoding one frame came to.
+struct JpegFrameDecode {
+    bool decoded = false;
+    uint32_t frameBytes = 0;  // the frame's length, the number a failure message shows
+    std::string reason;       // why the frame could not be decoded; empty when it was
+};
+
+// The text that tells the user a frame could not be decoded: the JPEG decoder, the frame's
+// length and the reason.
+std::string jpegFailureText(const JpegFrameDecode& result);
+
+// Decodes frame image.currentFrame into currentPicture and says how it went; shows nothing.
+// When the frame cannot be decoded there is no picture afterwards, so the frame paints blank.
+// Callers that step through frames (a cine) call this and stop at the first failure.
+JpegFrameDecode readJpegFrame(Viewer& v);
+
+// Tells of a failed decode in one message box captioned "debug".
+void showJpegFailure(Viewer& v, const JpegFrameDecode& result);
+
+// readJpegFrame, and a frame that cannot be decoded is told by showJpegFailure. 1 when a
+// picture was made, else 0.
 uint32_t decodeJpegFrame(Viewer& v);
+
+// Whether currentPicture is frame image.currentFrame of the file now in memory.
+bool pictureOfCurrentFrame(const Viewer& v);
 
 }  // namespace vs

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vs {
@@ -16,13 +17,18 @@ struct Picture {
     int bytesPerPixel = 3;
     // Rows of width pixels, bytesPerPixel bytes each, top row first, no padding.
     std::vector<uint8_t> pixels;
+    // Which frame the picture is, set by the core after decoding: the file buffer's generation
+    // (0: none) and where the frame starts in it.
+    uint64_t fileGeneration = 0;
+    uint64_t frameStart = 0;
 };
 
 class PictureDecoder {
 public:
     virtual ~PictureDecoder() = default;
-    // Decodes one JPEG stream of at most size bytes; false when it is not one it can read.
-    virtual bool decode(const uint8_t* bytes, size_t size, Picture& out) = 0;
+    // Decodes one JPEG stream of at most size bytes; false when it is not one it can read, with
+    // why in whyNot (naming the decoder, for the user to read).
+    virtual bool decode(const uint8_t* bytes, size_t size, Picture& out, std::string& whyNot) = 0;
 };
 
 }  // namespace vs

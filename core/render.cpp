@@ -312,13 +312,13 @@ void storedWordsOfFrame(const Viewer& v, uint8_t* dest) {
     }
 }
 
-void renderPictureFrame(Viewer& v) {
+bool renderPictureFrame(Viewer& v) {
     const Picture* picture = v.currentPicture.get();
-    if (picture == nullptr || picture->width <= 0 || picture->height <= 0 ||
+    if (picture == nullptr || !pictureOfCurrentFrame(v) || picture->width <= 0 || picture->height <= 0 ||
         (picture->bytesPerPixel != 1 && picture->bytesPerPixel != 3))
-        return;
+        return false;
     const size_t pixelBytes = size_t(picture->bytesPerPixel);
-    if (picture->pixels.size() < size_t(picture->width) * size_t(picture->height) * pixelBytes) return;
+    if (picture->pixels.size() < size_t(picture->width) * size_t(picture->height) * pixelBytes) return false;
     WindowState& w = v.window;
     const uint32_t stride = w.displayStride;
     // Rows below the image's own never reach the screen or a file.
@@ -352,16 +352,26 @@ void renderPictureFrame(Viewer& v) {
         w.dataMin = std::min(w.dataMin, value);
         w.dataMax = std::max(w.dataMax, value);
     }
+    return true;
+}
+
+void blankDisplay(Viewer& v) {
+    const size_t bytes = size_t(v.image.rows) * v.window.displayStride;
+    ensureDisplayCapacity(v, bytes);
+    std::memset(v.display.data(), 0, bytes);
 }
 
 void renderFrame(Viewer& v) {
     prepareWindowForRendering(v);
     const ImageState& image = v.image;
+    // A frame with nothing to draw (a JPEG frame that was not decoded, depths the picture
+    // paths do not draw) paints blank rather than keeping the previous file's picture.
     if (image.compression == compressionJpeg) {
-        if (image.bitsAllocated == 8) renderPictureFrame(v);
+        if (image.bitsAllocated != 8 || !renderPictureFrame(v)) blankDisplay(v);
     } else if (image.compression == compressionRle) {
         if (image.bitsAllocated == 8) decodeRleFrame8(v);
         else if (image.bitsAllocated > 8) renderRle16(v);
+        else blankDisplay(v);
     } else {
         renderUncompressed(v);
     }

@@ -44,8 +44,12 @@ void ensureDisplayCapacity(Viewer& v, size_t bytes);
 // repaints the image window.
 void renderFrame(Viewer& v);
 
-// The JPEG path: windows the first byte of each pixel of the current picture.
-void renderPictureFrame(Viewer& v);
+// The JPEG path: windows the first byte of each pixel of the current picture; false (nothing
+// drawn) when there is no picture of the current frame.
+bool renderPictureFrame(Viewer& v);
+
+// Clears the current frame's rows of the display buffer, so the frame paints blank.
+void blankDisplay(Viewer& v);
 
 // Maps every sample of the current uncompressed frame through the window into dest, rows of
 // stride bytes (stride >= columns). The window must be prepared. Bytes between columns and

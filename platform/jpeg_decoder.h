@@ -1,6 +1,8 @@
 // The picture decoder for JPEG frames, over libjpeg-turbo.
 #pragma once
 
+#include <string>
+
 #include "core/picture.h"
 
 namespace vs {
@@ -11,9 +13,11 @@ public:
     ~TurboJpegDecoder() override;
     TurboJpegDecoder(const TurboJpegDecoder&) = delete;
     TurboJpegDecoder& operator=(const TurboJpegDecoder&) = delete;
-    bool decode(const uint8_t* bytes, size_t size, Picture& out) override;
+    bool decode(const uint8_t* bytes, size_t size, Picture& out, std::string& whyNot) override;
 
 private:
+    static bool decodeWith(void* decompressor, const uint8_t* bytes, size_t size, Picture& out, std::string& whyNot);
+
     void* handle_ = nullptr;
 };
 

@@ -4,6 +4,8 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
+
 #include "core/jpeg_frame.h"
 #include "core/render.h"
 #include "tests/support/loaded_image.h"
@@ -60,38 +62,61 @@ TEST(Jpeg, EveryFrameDecodesInPlaceAndTheLastEndsAtTheDelimiterOrTheFile) {
     }
 }
 
-TEST(Jpeg, RefusedAndMisplacedFramesShowOneMessageEach) {
+TEST(Jpeg, UndecodableFramesPaintBlankAndSayWhy) {
     Bytes broken = {0xFF, 0xD8, 0xFF, 0x00};
     broken.resize(400, 0x11);
-    auto l = testing::load(jpegFile(8, 8, {testing::encodeJpegGrey(Bytes(64, 77), 8, 8), broken}));
+    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
+    auto l = testing::load(jpegFile(8, 8, {good, testing::relabelAsLossless(good), broken}));
     ASSERT_TRUE(l);
     Viewer& v = l->v();
     auto& host = l->t.host;
+    const auto displayIsBlank = [&v] {
+        const auto rows = v.display.begin() + 8 * v.window.displayStride;
+        return std::all_of(v.display.begin(), rows, [](uint8_t b) { return b == 0; });
+    };
     renderFrame(v);
-    const Bytes before(v.display.begin(), v.display.begin() + 12);
+    ASSERT_FALSE(displayIsBlank());
 
-    // A stream the decoder refuses: the picture is gone, one message with the frame's length
-    // (its data and the next item's 8-byte header, here the delimiter); the display stays.
+    // A lossless (SOF3) frame: a failure with libjpeg-turbo's reason and no message of its own;
+    // no picture is left, so the frame paints blank rather than the frame before.
     host.effects.clear();
     v.image.currentFrame = 1;
+    const JpegFrameDecode lossless = readJpegFrame(v);
+    EXPECT_FALSE(lossless.decoded);
+    EXPECT_EQ(lossless.reason, "libjpeg-turbo: Unsupported JPEG process: SOF type 0xc3");
+    EXPECT_TRUE(host.effects.empty());
+    renderFrame(v);
+    EXPECT_TRUE(displayIsBlank());
+
+    // decodeJpegFrame tells of a refused stream in one box, with the frame's length (its data
+    // and the next item's 8-byte header, here the delimiter).
+    v.image.currentFrame = 2;
     EXPECT_EQ(decodeJpegFrame(v), 0u);
     EXPECT_FALSE(v.currentPicture);
-    EXPECT_EQ(host.effects, (std::vector<std::string>{"message debug: OleLoadPicture error 400"}));
-    renderFrame(v);
-    EXPECT_EQ(Bytes(v.display.begin(), v.display.begin() + 12), before);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].rfind("JPEG decoder error 400:\nlibjpeg-turbo: ", 0), 0u) << host.messages[0];
 
     // An end entry that was never written (or lies before the start) is bounded by the file.
-    v.frameOffsets[2] = 0xFFFFFFF0u;
+    v.frameOffsets[3] = 0xFFFFFFF0u;
     EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.image.fileLength);
-    v.frameOffsets[2] = v.frameOffsets[1] - 2;
+    v.frameOffsets[3] = v.frameOffsets[2] - 2;
     EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.image.fileLength);
 
     // A start beyond the file cannot be reached at all.
-    v.frameOffsets[1] = v.image.fileLength + 5000;
+    v.frameOffsets[2] = v.image.fileLength + 5000;
     host.effects.clear();
     EXPECT_EQ(decodeJpegFrame(v), 0u);
-    EXPECT_EQ(host.effects,
-              (std::vector<std::string>{"message debug: pStream error", "message debug: OleLoadPicture error 0"}));
+    EXPECT_EQ(host.messages.back(), "JPEG decoder error 0:\nthe frame starts beyond the end of the file");
+    EXPECT_EQ(host.effects.size(), 1u);
+
+    // A file whose first frame cannot be decoded, loaded after one that showed: a blank frame,
+    // the reason on the Image line, one box.
+    host.effects.clear();
+    ASSERT_EQ(l->t.load(l->dir, "lossless.dcm", jpegFile(8, 8, {testing::relabelAsLossless(good)})), 1u);
+    EXPECT_TRUE(displayIsBlank());
+    const std::string imageLine = "panel 1018 8 x 8 Pixels,  8 Bit, 1 Frame, Jpeg  <JPEG frame cannot be decoded>";
+    EXPECT_EQ(host.effectsStartingWith("panel 1018"), std::vector<std::string>{imageLine});
+    EXPECT_EQ(host.effectsStartingWith("message").size(), 1u);
 }
 
 }  // namespace

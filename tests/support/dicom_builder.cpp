@@ -243,6 +243,16 @@ std::vector<uint8_t> encodeJpegGrey(const std::vector<uint8_t>& pixels, uint16_t
     return out;
 }
 
+std::vector<uint8_t> relabelAsLossless(std::vector<uint8_t> jpeg) {
+    for (size_t i = 0; i + 1 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 1] = 0xC3;
+            return jpeg;
+        }
+    }
+    throw std::invalid_argument("relabelAsLossless: no SOF0 marker");
+}
+
 std::vector<uint8_t> makeImage(const ImageSpec& recipe) {
     using Encoding = ImageSpec::Encoding;
     const size_t perFrame = size_t{recipe.rows} * recipe.columns;

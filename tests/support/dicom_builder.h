@@ -107,5 +107,8 @@ std::vector<uint8_t> encodeRleFrame(const std::vector<int32_t>& samples, uint16_
 // Baseline greyscale JPEG through TurboJPEG.
 std::vector<uint8_t> encodeJpegGrey(const std::vector<uint8_t>& pixels, uint16_t rows, uint16_t columns,
                                     int quality = 90);
+// A JPEG stream whose baseline frame header (SOF0) is relabelled lossless (SOF3, process 14),
+// as a decoder reading its markers sees a lossless stream.
+std::vector<uint8_t> relabelAsLossless(std::vector<uint8_t> jpeg);
 
 }  // namespace vs::testing
