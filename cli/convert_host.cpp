@@ -17,7 +17,7 @@ ConvertHost::ConvertHost(Overwrite overwrite, bool showProgress)
       progress_(showProgress && isatty(STDERR_FILENO)),
       askOnTerminal_(isatty(STDIN_FILENO)) {}
 
-MessageAnswer ConvertHost::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
+MessageAnswer ConvertHost::messageBox(std::string_view text, std::string_view /*caption*/, MessageButtons buttons,
                                       MessageIcon icon) {
     clearProgress();
     if (buttons == MessageButtons::yesNoCancel) return askOverwrite(text);
@@ -25,9 +25,7 @@ MessageAnswer ConvertHost::messageBox(std::string_view text, std::string_view ca
         std::fprintf(stdout, "%.*s\n", int(text.size()), text.data());
         std::fflush(stdout);
     } else {
-        const bool decoder = caption != programCaption;
-        std::fprintf(stderr, "vireoscan-convert: %s%.*s\n", decoder ? "JPEG decoder: " : "", int(text.size()),
-                     text.data());
+        std::fprintf(stderr, "vireoscan-convert: %.*s\n", int(text.size()), text.data());
     }
     return MessageAnswer::ok;
 }

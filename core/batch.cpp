@@ -59,17 +59,25 @@ public:
         const uint32_t frames = v_.image.frameCount;
         for (uint32_t f = 0; f < frames && !result.cancelled; ++f) {
             v_.host->batchFrameProgress(f, frames);
-            convertFrame(f, frames);
+            convertFrame(given, f, frames);
         }
     }
 
     BatchResult result;
 
 private:
-    void convertFrame(uint32_t frame, uint32_t frames) {
+    void convertFrame(const std::string& source, uint32_t frame, uint32_t frames) {
         v_.image.currentFrame = frame;
         scanDataRange(v_);
         if (v_.window.autoWindowing) applyWindowPreset(v_);
+
+        // A frame that cannot be decoded gets no output file at all.
+        const std::string reason = unwritableFrameReason(v_);
+        if (!reason.empty()) {
+            ++result.failed;
+            ask(unwritableFrameText(v_, source, reason), MessageButtons::okCancel, MessageIcon::stop);
+            return;
+        }
 
         const std::string folder = options_.outputDirectory.empty() ? v_.currentDirectory : outputFolder();
         setPath(v_.pathBuffer, batchOutputPath(folder, v_.currentFileName, frames, frame, v_.outputFormat));

@@ -100,17 +100,9 @@ bool put(std::FILE* out, const void* bytes, size_t n) {
     return n == 0 || std::fwrite(bytes, 1, n, out) == n;
 }
 
-// Frames the renderer does not draw (JPEG other than 8 bits, RLE below 8 bits) have no pixels
-// to write; they are refused rather than written from whatever the display buffer held.
-bool writable(const ImageState& image) {
-    if (image.compression == compressionJpeg) return image.bitsAllocated == 8;
-    if (image.compression == compressionRle) return image.bitsAllocated >= 8;
-    return true;
-}
-
-// Renders the current compressed frame the way the image window shows it.
+// Renders the current compressed frame the way the image window shows it (a JPEG frame is
+// decoded by unwritableFrameReason first).
 void renderCompressedFrame(Viewer& v) {
-    if (v.image.compression == compressionJpeg) decodeJpegFrame(v);
     renderFrame(v);
     ensureDisplayCapacity(v, size_t(v.image.rows) * v.window.displayStride);
 }
@@ -185,10 +177,27 @@ bool writeCompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
 
 }  // namespace
 
+std::string unwritableFrameReason(Viewer& v) {
+    const ImageState& image = v.image;
+    // Frames the renderer does not draw have no pixels to write; they are refused rather than
+    // written from whatever the display buffer held.
+    if (image.compression == compressionJpeg && image.bitsAllocated != 8)
+        return "only 8-bit JPEG frames are decoded";
+    if (image.compression == compressionRle && image.bitsAllocated < 8) return "RLE frames below 8 bits are not drawn";
+    if (image.compression != compressionJpeg || pictureOfCurrentFrame(v)) return "";
+    const JpegFrameDecode decode = readJpegFrame(v);
+    return decode.reason;
+}
+
+std::string unwritableFrameText(const Viewer& v, const std::string& sourcePath, const std::string& reason) {
+    return "Error: Frame " + std::to_string(v.image.currentFrame + 1) + " of " + std::to_string(v.image.frameCount) +
+           " in '" + sourcePath + "' cannot be decoded!\n" + reason;
+}
+
 uint32_t writeImageFile(Viewer& v, std::FILE* out) {
     const ImageState& image = v.image;
     const uint16_t format = v.outputFormat;
-    if (format > formatRaw || !writable(image)) return 0;
+    if (format > formatRaw || !unwritableFrameReason(v).empty()) return 0;
     prepareWindowForRendering(v);
 
     bool ok = true;

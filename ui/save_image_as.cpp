@@ -47,6 +47,13 @@ void repaintImage(App& app) {
 // Writes the file; the caller re-renders afterwards.
 void writeChosenFile(App& app, const QString& path) {
     Viewer& v = app.viewer;
+    // A frame that cannot be decoded is told of before anything is asked or written.
+    if (const std::string reason = unwritableFrameReason(v); !reason.empty()) {
+        const std::string text = unwritableFrameText(v, v.loadedPath, reason);
+        tell(app, QFile::decodeName(QByteArray::fromStdString(text)), MessageButtons::ok, MessageIcon::stop);
+        repaintImage(app);
+        return;
+    }
     const QByteArray nativePath = QFile::encodeName(path);
     if (std::FILE* existing = std::fopen(nativePath.constData(), "rb")) {
         std::fclose(existing);

@@ -198,6 +198,21 @@ TEST(Converter, OptionsOutputsAndExitStatus) {
     EXPECT_NE(printed.find("Error: File format of '" + junk + "' is unsupported!"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path() / "out" / "junk.TIF"));
 
+    // A frame that cannot be decoded gets no file; the message names the file, the frame and
+    // the decoder's reason, and the run is unsuccessful.
+    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
+    testing::DicomBuilder b(testing::Syntax::explicitLittle);
+    b.transferSyntax(testing::uidJpegLossless);
+    b.text(0x0028, 0x0008, "IS", "3").us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
+    const std::string cine = dir.write("cine", b.encapsulated({good, testing::relabelAsLossless(good), good}).build());
+    EXPECT_EQ(convert("-q -o " + outDir + " " + cine, printed), 1);
+    EXPECT_EQ(printed, "vireoscan-convert: Error: Frame 2 of 3 in '" + cine +
+                           "' cannot be decoded!\nlibjpeg-turbo: Unsupported JPEG process: SOF type 0xc3\n"
+                           "Successfully converted 2 image(s) out of 1 file(s).\nConversion of 1 image(s) was "
+                           "unsuccessful.\n");
+    EXPECT_TRUE(fs::exists(dir.path() / "out" / "cine.0.TIF") && fs::exists(dir.path() / "out" / "cine.2.TIF"));
+    EXPECT_FALSE(fs::exists(dir.path() / "out" / "cine.1.TIF"));
+
     for (const char* wrong : {"-f png", "-p lungs", "-w 5", "-w 9:1", "--bogus", "-y --no-overwrite", "-p bone -w 1:2"})
         EXPECT_EQ(convert(std::string(wrong) + " " + image, printed), 2) << wrong;
     EXPECT_EQ(convert("", printed), 2);

@@ -15,6 +15,8 @@
 #include <QTest>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "core/loader.h"
 #include "shell_fixture.h"
 #include "ui/animation_control.h"
@@ -313,6 +315,29 @@ private slots:
         command(commandSaveImageAs);
         QVERIFY(menu(commandSaveImageAs)->isEnabled());
         QVERIFY(menu(commandBatchConversion)->isEnabled());
+
+        // A lossless JPEG frame the decoder refuses: one box names the decoder, the frame paints
+        // blank instead of the file before, the Image line says why, and saving writes nothing.
+        const std::vector<uint8_t> good = vs::testing::encodeJpegGrey(std::vector<uint8_t>(64, 200), 8, 8);
+        vs::testing::DicomBuilder lossless(vs::testing::Syntax::explicitLittle);
+        lossless.transferSyntax(vs::testing::uidJpegLossless);
+        lossless.us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
+        lossless.encapsulated({vs::testing::relabelAsLossless(good)}).writeTo(out.filePath("l.dcm").toStdString());
+        app().mainWindow->dropPaths({out.filePath("l.dcm")});
+        QTRY_VERIFY(viewer().loadedPath == QFile::encodeName(out.filePath("l.dcm")).toStdString() &&
+                    app().imageWindow->isVisible());
+        QCOMPARE(seen().messages.back().caption, QString("debug"));
+        QVERIFY(seen().messages.back().text.startsWith("JPEG decoder error "));
+        QVERIFY(panelLine(panelImageLine).endsWith("Jpeg  <JPEG frame cannot be decoded>"));
+        const auto& display = viewer().display;
+        QVERIFY(std::all_of(display.begin(), display.begin() + 8 * viewer().window.displayStride,
+                            [](uint8_t b) { return b == 0; }));
+        chosen = out.filePath("l.bmp");
+        command(commandSaveImageAs);
+        QVERIFY(!QFile::exists(chosen));
+        QVERIFY(seen().messages.back().text.startsWith("Error: Frame 1 of 1 in '" + out.filePath("l.dcm")));
+        for (const MessageRequest& m : seen().messages)
+            QVERIFY(!m.text.contains("OleLoadPicture") && !m.text.contains("pStream"));
     }
 
     void batchBoxConvertsDroppedFilesBesideTheirSources() {
