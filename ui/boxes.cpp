@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 namespace vs::ui {
 
@@ -50,6 +51,7 @@ QPushButton* templateButton(QWidget* parent, int id, const QString& text, QRect 
 }
 
 constexpr uint64_t donationOrderBit = 4;  // bit 2 of the counter's low word
+constexpr int donationTextSlack = 4;      // pixels beside the donation text, so no line touches the frame
 
 }  // namespace
 
@@ -200,23 +202,33 @@ DonationBox::DonationBox(QWidget* owner, uint64_t counter)
     setObjectName("DonateBox");
     setWindowTitle("Vireoscan Donation Program");
     setAccessibleName("Donation request");
-    setFixedSize(dialogUnits(0, 0, 211, 145).size());
 
     lines_ = new QListWidget(this);
     lines_->setObjectName("1004");
     lines_->setSelectionMode(QAbstractItemView::NoSelection);
     lines_->setFocusPolicy(Qt::NoFocus);
-    lines_->setGeometry(dialogUnits(5, 5, 200, 115));
     lines_->setAccessibleName("Donation text");
     lines_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // The template's small font: the lines are as wide as the list.
+    lines_->setTextElideMode(Qt::ElideNone);
+    // The template's small font.
     QFont small = lines_->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     lines_->setFont(small);
     lines_->addItems(donationLines());
 
-    button1_ = templateButton(this, 1, "Make a Donation", dialogUnits(5, 125, 95, 14));
-    button2_ = templateButton(this, 2, "Maybe Later", dialogUnits(110, 125, 95, 14));
+    // The template's place for the text fits it only at the font it was drawn with: at other
+    // fonts the list grows to its widest line and to all its lines, and the box with it.
+    const QRect place = dialogUnits(5, 5, 200, 115);
+    const int frame = 2 * lines_->frameWidth() + donationTextSlack;
+    const QSize grown(std::max(0, lines_->sizeHintForColumn(0) + frame - place.width()),
+                      std::max(0, lines_->sizeHintForRow(0) * lines_->count() + frame - place.height()));
+    lines_->setGeometry(place.adjusted(0, 0, grown.width(), grown.height()));
+    setFixedSize(dialogUnits(0, 0, 211, 145).size() + grown);
+
+    const QRect left = dialogUnits(5, 125, 95, 14).translated(0, grown.height());
+    const QRect right = dialogUnits(110, 125, 95, 14).translated(grown.width(), grown.height());
+    button1_ = templateButton(this, 1, "Make a Donation", left);
+    button2_ = templateButton(this, 2, "Maybe Later", right);
     for (QPushButton* b : {button1_, button2_}) b->setAutoDefault(true);
     connect(button1_, &QPushButton::clicked, this, [this] { buttonPressed(1); });
     connect(button2_, &QPushButton::clicked, this, [this] { buttonPressed(2); });

@@ -1,9 +1,11 @@
 // The shell's pieces that need no running viewer: the command line, the donation choice and
 // its box, the About box, the single-instance channel, the save format rule, the painting.
 #include <QApplication>
+#include <QListWidget>
 #include <QLocalSocket>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
@@ -70,6 +72,27 @@ private slots:
             QVERIFY(!box.isVisible());
             QCOMPARE(seen().pages.size(), c.opens ? 1 : 0);
         }
+    }
+
+    void donationLinesShowWholeAtTheFontInUse() {
+        const QFont normal = QApplication::font();
+        for (double scale : {1.0, 1.6}) {
+            QFont font = normal;
+            font.setPointSizeF(normal.pointSizeF() * scale);
+            QApplication::setFont(font);
+            DonationBox box(nullptr, 4);
+            box.show();
+            const auto* list = box.findChild<QListWidget*>("1004");
+            const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+            for (int i = 0; i < list->count(); ++i) {
+                const QRect place = list->visualItemRect(list->item(i));
+                const QString text = list->item(i)->text();
+                QVERIFY2(list->viewport()->rect().contains(place), qPrintable(text));
+                QVERIFY2(list->fontMetrics().horizontalAdvance(text) + margins <= place.width(), qPrintable(text));
+            }
+            for (const QPushButton* b : box.findChildren<QPushButton*>()) QVERIFY(box.rect().contains(b->geometry()));
+        }
+        QApplication::setFont(normal);
     }
 
     void aboutBoxIgnoresEscapeAndClosesOnEnter() {
