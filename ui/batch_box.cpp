@@ -53,7 +53,7 @@ BatchBox::BatchBox(App& app, QWidget* owner)
     setWindowTitle(batchCaption(formatTiff8));
     setAccessibleName("Batch conversion");
     setAcceptDrops(true);
-    setFixedSize(boxSize);
+    OpenDialog::fitOuterSize(this, boxSize);
 
     auto* group = new QGroupBox(this);
     group->setGeometry(dialogUnits(5, 5, 200, 40));
@@ -113,7 +113,7 @@ void BatchBox::open() {
 void BatchBox::done() {
     Viewer& v = app_.viewer;
     if (running_) return;
-    OpenDialog::setLastRect(QRect(pos(), boxSize));
+    OpenDialog::setLastRect(frameGeometry());
     if (app_.openDialog) {
         app_.openDialog->move(pos());
         app_.openDialog->show();
@@ -151,6 +151,12 @@ void BatchBox::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     MainWindow* main = app_.mainWindow;
     QTimer::singleShot(0, main, [main, paths] { main->dropPaths(paths); });
+}
+
+bool BatchBox::event(QEvent* event) {
+    // The box is sized by its outer frame, as the Open dialog whose place it takes.
+    OpenDialog::keepOuterSize(this, event, boxSize);
+    return QWidget::event(event);
 }
 
 void BatchBox::keyPressEvent(QKeyEvent* event) {
