@@ -177,7 +177,15 @@ void AnimationControl::stepBack() {
 void AnimationControl::showFrame(uint32_t frame) {
     Viewer& v = app_.viewer;
     v.image.currentFrame = frame;
-    if (v.image.compression == compressionJpeg) decodeJpegFrame(v);
+    if (v.image.compression == compressionJpeg) {
+        // A frame that cannot be decoded stops playing before it is told of, so that the timer
+        // does not stack one box per frame; it then shows blank.
+        const JpegFrameDecode decode = readJpegFrame(v);
+        if (!decode.decoded) {
+            if (playing()) stopPlaying();
+            showJpegFailure(v, decode);
+        }
+    }
     {
         QSignalBlocker quiet(frames_);
         frames_->setValue(int(frame));

@@ -258,6 +258,31 @@ private slots:
         QVERIFY(!control.isVisible());
     }
 
+    // Playing a cine whose frames cannot be decoded stops at the first one: one box, not one
+    // per tick of the frame timer.
+    void undecodableCineStopsPlaying() {
+        const std::vector<uint8_t> good = vs::testing::encodeJpegGrey(std::vector<uint8_t>(64, 200), 8, 8);
+        vs::testing::DicomBuilder cine(vs::testing::Syntax::explicitLittle);
+        cine.transferSyntax(vs::testing::uidJpegLossless).text(0x0028, 0x0008, "IS", "3");
+        cine.us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
+        const std::vector<uint8_t> lossless = vs::testing::relabelAsLossless(good);
+        cine.encapsulated({good, lossless, lossless});
+        int boxes = 0;
+        setMessageHook([&boxes](const MessageRequest&) { return ++boxes, MessageAnswer::ok; });
+        world_ = std::make_unique<PanelsWorld>();
+        world_->writeBytes("cine.dcm", cine.build());
+        world_->start("cine.dcm");
+        AnimationControl& control = *app().animControl;
+        QCOMPARE(boxes, 0);
+        QTest::mouseClick(control.findChild<QToolButton*>(QString::number(controlPlayPause)), Qt::LeftButton);
+        for (int tick = 0; tick < 4 && control.frameTimer()->isActive(); ++tick)
+            QMetaObject::invokeMethod(control.frameTimer(), "timeout");
+        QCOMPARE(boxes, 1);
+        QVERIFY(!control.playing());
+        QCOMPARE(viewer().image.currentFrame, 1u);
+        setMessageHook({});
+    }
+
     void tooltipsExplainTheControls() {
         ImageSpec cine;
         cine.rows = cine.columns = 16;
