@@ -57,15 +57,19 @@ BatchBox::BatchBox(App& app, QWidget* owner)
 
     auto* group = new QGroupBox(this);
     group->setGeometry(dialogUnits(5, 5, 200, 40));
-    QLabel* hint = note(this, "Drag DICOM files from the Windows Explorer and drop them here to convert the images.",
+    QLabel* hint = note(this, "Drag DICOM files from the file manager and drop them here to convert the images.",
                         dialogUnits(11, 17, 189, 23));
     hint->setObjectName("1101");
     hint->setAccessibleName("Drop files here");
     note(this, "NOTE:", dialogUnits(5, 50, 25, 8).adjusted(0, 0, 0, 4));
-    note(this, "- For 8-bit images current contrast settings are used", dialogUnits(30, 50, 175, 10));
-    note(this, "- The converted images will be saved in the same", dialogUnits(30, 60, 175, 10));
-    note(this, "folder as the original files, so to convert images", dialogUnits(35, 70, 170, 10));
-    note(this, "from a CD, first copy them to your harddisk.", dialogUnits(35, 80, 175, 10));
+    // One wrapped paragraph, so that a font wider than the box was drawn for wraps the lines
+    // instead of overlapping them.
+    note(this,
+         "- For 8-bit images current contrast settings are used\n"
+         "- The converted images will be saved in the same folder as the original files, so "
+         "copy images on a read-only disc to a writable folder first.",
+         dialogUnits(30, 50, 181, 57))
+        ->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     formats_ = new QComboBox(this);
     formats_->setObjectName(QString::number(controlFormatList));
