@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/byte_reader.h"
-#include "core/element_search.h"
+#include "dicom/byte_reader.h"
+#include "dicom/element_search.h"
 #include "core/image_gestures.h"
 #include "core/jpeg_frame.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/host.h"
-#include "core/image_state.h"
+#include "dicom/image_state.h"
 
 namespace vs {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/element_search.h"
+#include "dicom/element_search.h"
 
 namespace vs {
 

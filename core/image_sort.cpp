@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "core/element_search.h"
+#include "dicom/element_search.h"
 
 namespace vs {
 

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "core/decoded_frame.h"
-#include "core/file_buffer.h"
+#include "dicom/decoded_frame.h"
+#include "dicom/file_buffer.h"
 #include "core/host.h"
 #include "core/image_gestures.h"
-#include "core/image_state.h"
-#include "core/picture.h"
-#include "core/window_state.h"
+#include "dicom/image_state.h"
+#include "dicom/picture.h"
+#include "dicom/window_state.h"
 
 namespace vs {
 

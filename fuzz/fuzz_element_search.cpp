@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "core/element_search.h"
+#include "dicom/element_search.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

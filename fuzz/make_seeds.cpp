@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/element_search.h"
+#include "dicom/element_search.h"
 #include "tests/support/dicom_builder.h"
 
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/picture.h"
+#include "dicom/picture.h"
 
 namespace vs {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/element_search.h"
+#include "dicom/element_search.h"
 
 namespace vs {
 namespace {

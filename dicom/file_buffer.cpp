@@ -1,10 +1,10 @@
-#include "core/file_buffer.h"
+#include "dicom/file_buffer.h"
 
 #include <sys/mman.h>
 
 #include <cstring>
 
-#include "core/image_state.h"
+#include "dicom/image_state.h"
 
 namespace vs {
 

@@ -1,9 +1,9 @@
-#include "core/element_search.h"
+#include "dicom/element_search.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "core/byte_reader.h"
+#include "dicom/byte_reader.h"
 
 namespace vs {
 
