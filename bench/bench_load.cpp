@@ -36,7 +36,7 @@ void load(benchmark::State& state, bool batch) {
         if (loadFile(v) != loadDone) state.SkipWithError("load failed");
     }
     v.batchMode = 1;
-    countSamples(state, v.image.pixelsPerFrame, v.image.fileLength);
+    countSamples(state, v.dicom.image.pixelsPerFrame, v.dicom.image.fileLength);
 }
 
 void BM_LoadFileConverter(benchmark::State& state) { load(state, true); }
@@ -46,7 +46,7 @@ void BM_LoadFileViewer(benchmark::State& state) { load(state, false); }
 void BM_ReferenceRead(benchmark::State& state) {
     LoadedViewer& lv = viewerFor(int(state.range(0)));
     const std::string path = lv.file->path();
-    std::vector<uint8_t> block(lv.v().image.fileLength);
+    std::vector<uint8_t> block(lv.v().dicom.image.fileLength);
     for (auto _ : state) {
         const int fd = open(path.c_str(), O_RDONLY);
         size_t done = 0;
@@ -58,7 +58,7 @@ void BM_ReferenceRead(benchmark::State& state) {
         close(fd);
         benchmark::DoNotOptimize(block.data());
     }
-    countSamples(state, lv.v().image.pixelsPerFrame, block.size());
+    countSamples(state, lv.v().dicom.image.pixelsPerFrame, block.size());
 }
 
 // The header scan alone, over a file already in memory.
@@ -66,7 +66,7 @@ void BM_HeaderScan(benchmark::State& state) {
     LoadedViewer& lv = viewerFor(int(state.range(0)));
     Viewer& v = lv.v();
     for (auto _ : state) benchmark::DoNotOptimize(interpretHeader(v, headerScan));
-    countSamples(state, v.image.pixelsPerFrame, headerScanBytes);
+    countSamples(state, v.dicom.image.pixelsPerFrame, headerScanBytes);
 }
 
 // The range scan of the loaded frame.
@@ -77,7 +77,7 @@ void BM_ScanDataRange(benchmark::State& state) {
         scanDataRange(v);
         benchmark::DoNotOptimize(v.window.dataMax);
     }
-    countSamples(state, v.image.pixelsPerFrame, 2 * uint64_t(v.image.pixelsPerFrame));
+    countSamples(state, v.dicom.image.pixelsPerFrame, 2 * uint64_t(v.dicom.image.pixelsPerFrame));
 }
 
 // What every converter process pays once before its first file: a new viewer record.

@@ -40,12 +40,12 @@ LoadedViewer& viewerFor(Kind kind, int size) {
 
 // Bytes of the current frame as stored: the uncompressed samples or the fragment.
 size_t frameBytes(const Viewer& v) {
-    if (v.image.compression == compressionNone) return size_t(v.image.pixelsPerFrame) * (v.image.bitsAllocated / 8);
-    return size_t(v.frameOffsets[1] - v.frameOffsets[0]);
+    if (v.dicom.image.compression == compressionNone) return size_t(v.dicom.image.pixelsPerFrame) * (v.dicom.image.bitsAllocated / 8);
+    return size_t(v.dicom.frameOffsets[1] - v.dicom.frameOffsets[0]);
 }
 const uint8_t* frameData(const Viewer& v) {
-    if (v.image.compression == compressionNone) return v.image.pixelData;
-    return v.file.data() + v.frameOffsets[0];
+    if (v.dicom.image.compression == compressionNone) return v.dicom.image.pixelData;
+    return v.dicom.bytes.data() + v.dicom.frameOffsets[0];
 }
 
 // A frame as the viewer shows it: a new frame (decoded first) or, with redraw, the same frame
@@ -60,20 +60,20 @@ void render(benchmark::State& state, Kind kind, bool redraw = false) {
         benchmark::DoNotOptimize(v.display.data());
         benchmark::ClobberMemory();
     }
-    countSamples(state, v.image.pixelsPerFrame, frameBytes(v) + size_t(v.image.rows) * v.window.displayStride);
+    countSamples(state, v.dicom.image.pixelsPerFrame, frameBytes(v) + size_t(v.dicom.image.rows) * v.window.displayStride);
 }
 
 void reference(benchmark::State& state, Kind kind) {
     LoadedViewer& lv = viewerFor(kind, int(state.range(0)));
     Viewer& v = lv.v();
     const int wordSize = kind == native16 ? 2 : 1;
-    const size_t outBytes = v.image.pixelsPerFrame;
+    const size_t outBytes = v.dicom.image.pixelsPerFrame;
     for (auto _ : state) {
         benchmark::DoNotOptimize(referencePass(frameData(v), frameBytes(v), wordSize, v.display.data(), outBytes,
-                                               v.image.columns, v.window.displayStride, referenceTable()));
+                                               v.dicom.image.columns, v.window.displayStride, referenceTable()));
         benchmark::ClobberMemory();
     }
-    countSamples(state, v.image.pixelsPerFrame, frameBytes(v) + size_t(v.image.rows) * v.window.displayStride);
+    countSamples(state, v.dicom.image.pixelsPerFrame, frameBytes(v) + size_t(v.dicom.image.rows) * v.window.displayStride);
 }
 
 void BM_RenderFrame16(benchmark::State& state) { render(state, native16); }

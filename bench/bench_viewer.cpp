@@ -214,12 +214,12 @@ void ViewerBench::cine(uint32_t frames) {
     std::vector<double> intervals;
     int shown = 0;
     int skipped = 0;
-    uint32_t last = app.viewer.image.currentFrame;
+    uint32_t last = app.viewer.currentFrame;
     Clock::time_point lastStep = Clock::now();
     const Clock::time_point started = lastStep;
     while (msSince(started) < cineSeconds * 1000.0) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        const uint32_t frame = app.viewer.image.currentFrame;
+        const uint32_t frame = app.viewer.currentFrame;
         if (frame == last) continue;
         skipped += int((frame + frames - last) % frames) - 1;
         intervals.push_back(msSince(lastStep));

@@ -53,7 +53,7 @@ void write(benchmark::State& state, bool toDisk) {
     }
     if (sink) std::fclose(sink);
     std::remove(outputPath(lv).c_str());
-    countSamples(state, v.image.pixelsPerFrame, outputBytes(v.image, v.outputFormat));
+    countSamples(state, v.dicom.image.pixelsPerFrame, outputBytes(v.dicom.image, v.outputFormat));
 }
 
 // The same input read through the table into one block and written with one fwrite.
@@ -61,16 +61,16 @@ void reference(benchmark::State& state, bool toDisk) {
     LoadedViewer& lv = viewerFor(int(state.range(1)));
     Viewer& v = lv.v();
     const uint16_t format = uint16_t(state.range(0));
-    const size_t bytes = outputBytes(v.image, format);
+    const size_t bytes = outputBytes(v.dicom.image, format);
     std::vector<uint8_t> block(bytes);
-    const size_t inBytes = 2 * size_t(v.image.pixelsPerFrame);
+    const size_t inBytes = 2 * size_t(v.dicom.image.pixelsPerFrame);
     std::FILE* sink = toDisk ? nullptr : std::fopen("/dev/null", "wb");
     for (auto _ : state) {
         if (format == formatTiff8 || format == formatBmp) {
-            referencePass(v.image.pixelData, inBytes, 2, block.data(), v.image.pixelsPerFrame, v.image.columns,
-                          format == formatBmp ? bmpRowLength(v.image.columns) : v.image.columns, referenceTable());
+            referencePass(v.dicom.image.pixelData, inBytes, 2, block.data(), v.dicom.image.pixelsPerFrame, v.dicom.image.columns,
+                          format == formatBmp ? bmpRowLength(v.dicom.image.columns) : v.dicom.image.columns, referenceTable());
         } else {
-            std::copy(v.image.pixelData, v.image.pixelData + inBytes, block.data());
+            std::copy(v.dicom.image.pixelData, v.dicom.image.pixelData + inBytes, block.data());
         }
         std::FILE* out = toDisk ? std::fopen(outputPath(lv).c_str(), "wb") : sink;
         std::fwrite(block.data(), 1, bytes, out);
@@ -79,7 +79,7 @@ void reference(benchmark::State& state, bool toDisk) {
     }
     if (sink) std::fclose(sink);
     std::remove(outputPath(lv).c_str());
-    countSamples(state, v.image.pixelsPerFrame, bytes);
+    countSamples(state, v.dicom.image.pixelsPerFrame, bytes);
 }
 
 void BM_WriteImageFileToNull(benchmark::State& state) { write(state, false); }

@@ -56,7 +56,7 @@ public:
                 MessageIcon::stop);
             return;
         }
-        const uint32_t frames = v_.image.frameCount;
+        const uint32_t frames = v_.dicom.image.frameCount;
         for (uint32_t f = 0; f < frames && !result.cancelled; ++f) {
             v_.host->batchFrameProgress(f, frames);
             convertFrame(given, f, frames);
@@ -67,7 +67,7 @@ public:
 
 private:
     void convertFrame(const std::string& source, uint32_t frame, uint32_t frames) {
-        v_.image.currentFrame = frame;
+        v_.currentFrame = frame;
         scanDataRange(v_);
         if (v_.window.autoWindowing) applyWindowPreset(v_);
 

@@ -33,7 +33,7 @@ inline constexpr uint16_t fileWindowValid = 3;
 // The range a sample of this depth can take: what is known of a frame whose samples are not
 // read (compressed data that is not decoded here).
 void nominalRange(Viewer& v) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     if (image.signBit) {
         v.window.dataMin = -int32_t(image.signBit);
         v.window.dataMax = int32_t(image.signBit) - 1;
@@ -44,14 +44,14 @@ void nominalRange(Viewer& v) {
 }
 
 void widenBySamples(Viewer& v) {
-    const ImageState& image = v.image;
-    const uint32_t first = image.currentFrame < v.frameOffsets.size() ? v.frameOffsets[image.currentFrame] : 0;
+    const ImageState& image = v.dicom.image;
+    const uint32_t first = v.dicom.frameStart(v.currentFrame);
     int32_t low = rangeStartMin;
     int32_t high = rangeStartMax;
-    const uint8_t* begin = v.file.data();
+    const uint8_t* begin = v.dicom.bytes.data();
     const uint8_t* p = image.pixelData;
-    const uint64_t readable = (begin && p && p >= begin && uint64_t(p - begin) < v.file.size())
-                                  ? v.file.size() - uint64_t(p - begin)
+    const uint64_t readable = (begin && p && p >= begin && uint64_t(p - begin) < v.dicom.bytes.size())
+                                  ? v.dicom.bytes.size() - uint64_t(p - begin)
                                   : 0;
     const uint64_t bytesNeeded = (uint64_t(image.bitsAllocated) * (uint64_t(first) + image.pixelsPerFrame) + 7) / 8;
     const bool inside = bytesNeeded <= readable;
@@ -87,7 +87,7 @@ void widenByRle16(Viewer& v) {
     }
     int32_t low = rangeStartMin;
     int32_t high = rangeStartMax;
-    widenByWords(v.image, words, v.image.pixelsPerFrame, low, high);
+    widenByWords(v.dicom.image, words, v.dicom.image.pixelsPerFrame, low, high);
     v.window.dataMin = low;
     v.window.dataMax = high;
 }
@@ -95,7 +95,7 @@ void widenByRle16(Viewer& v) {
 }  // namespace
 
 void scanDataRange(Viewer& v) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     const bool compressed = image.compression == compressionRle || image.compression == compressionJpeg;
     if (compressed && image.bitsAllocated == 8) {
         v.window.dataMin = 0;
@@ -123,7 +123,7 @@ int32_t storedFromRescaled(const ImageState& image, double value) {
 }
 
 void applyWindowPreset(Viewer& v) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     WindowState& w = v.window;
     const uint16_t preset = w.windowPreset;
     const bool rescaleOk = image.rescaleFlags == rescaleValid;

@@ -80,7 +80,7 @@ constexpr uint16_t jpegStartOfImage = 0xD8FF;  // FF D8 read little-endian
 
 class HeaderScan {
 public:
-    HeaderScan(Viewer& v) : v_(v), in_(v.file.data(), v.file.size()) { big_.bigEndian = true; }
+    HeaderScan(Viewer& v) : v_(v), in_(v.dicom.bytes.data(), v.dicom.bytes.size()) { big_.bigEndian = true; }
 
     // Walks the first bytes of the file, two at a time, until 80,000 offsets in a row held
     // nothing accepted.
@@ -174,13 +174,13 @@ private:
         findElement(pattern, vrOf("UI"), in_.data() + p, 30, uid, 256, false, in_.length() - p);
         if (std::strncmp(uid, "1.2.840.10008.1.2.", 18) != 0) return true;
         if (uid[18] == '4') {
-            v_.image.compression = compressionJpeg;
+            v_.dicom.image.compression = compressionJpeg;
             uid[22] = 0;
             short process = 0;
             if (std::sscanf(uid + 20, "%hd", &process) == 1 && process >= 65)
-                v_.image.compression = compressionLosslessJpeg;
+                v_.dicom.image.compression = compressionLosslessJpeg;
         } else if (uid[18] == '5') {
-            v_.image.compression = compressionRle;
+            v_.dicom.image.compression = compressionRle;
         }
         return true;
     }
@@ -269,11 +269,11 @@ bool nativeFramesFit(const Viewer& v, const CandidateSet& set) {
     const uint64_t samples = uint64_t(set.columns) * set.rows * set.frames;
     if (samples > UINT32_MAX) return false;
     const uint64_t bytes = (samples * set.bitsAllocated + 7) / 8;
-    return uint64_t(set.pixelValueOffset) + bytes + 4 <= v.file.size();
+    return uint64_t(set.pixelValueOffset) + bytes + 4 <= v.dicom.bytes.size();
 }
 
 uint16_t scanPhase(Viewer& v) {
-    ImageState& image = v.image;
+    ImageState& image = v.dicom.image;
     image.compression = compressionNone;
     image.bigEndian = 0;
     v.animationPlaying = 0;
@@ -307,21 +307,21 @@ uint16_t scanPhase(Viewer& v) {
     image.bigEndian = set.bigEndian ? 1 : 0;
     image.pixelRepresentation = int16_t(set.pixelRepresentation);
 
-    image.currentFrame = 0;
+    v.currentFrame = 0;
     image.pixelsPerFrame = uint32_t(image.columns) * image.rows;
     image.pixelMask = pixelMaskTable[image.bitsAllocated / 4];
     // Samples deeper than 12 bits are two's complement unless (0028,0103) says unsigned.
     image.signBit = image.bitsAllocated > 12 && set.pixelRepresentation != 0
                         ? 1u << (image.bitsAllocated - 1)
                         : 0;
-    image.pixelData = v.file.data() + image.pixelDataOffset;
+    image.pixelData = v.dicom.bytes.data() + image.pixelDataOffset;
 
     if (image.compression == compressionJpeg && image.bitsAllocated == 16) return 0;
     return 1;
 }
 
 uint16_t finishPhase(Viewer& v) {
-    ImageState& image = v.image;
+    ImageState& image = v.dicom.image;
     image.frameCount = buildFrameOffsets(v, image.pixelDataOffset);
     if (image.frameCount == 0) return 0;
     // A batch run tells of every frame it cannot decode itself, so its loads show nothing.
@@ -330,10 +330,10 @@ uint16_t finishPhase(Viewer& v) {
         else decodeJpegFrame(v);
     }
 
-    v.host->setImageWindowTitle(frameTitle(image));
+    v.host->setImageWindowTitle(frameTitle(image.frameCount, v.currentFrame));
 
     if (image.frameCount > 1 && !v.batchMode)
-        v.host->prepareAnimationControl(image.frameCount, image.currentFrame);
+        v.host->prepareAnimationControl(image.frameCount, v.currentFrame);
     return 1;
 }
 
@@ -341,16 +341,16 @@ uint16_t finishPhase(Viewer& v) {
 // items that begin with a start-of-image marker). Every byte is looked at, not only element
 // boundaries.
 uint32_t findFragments(Viewer& v, uint32_t pixelDataOffset) {
-    const ByteReader in(v.file.data(), v.file.size());
-    const bool rle = v.image.compression == compressionRle;
-    const uint32_t fileLength = v.image.fileLength;
+    const ByteReader in(v.dicom.bytes.data(), v.dicom.bytes.size());
+    const bool rle = v.dicom.image.compression == compressionRle;
+    const uint32_t fileLength = v.dicom.image.fileLength;
     constexpr uint32_t mostFrames = frameTableEntries - 1;  // the last entry is the end entry
-    uint32_t* entry = v.frameOffsets.data();
+    uint32_t* entry = v.dicom.frameOffsets.data();
     uint32_t count = 0;
     int64_t endRecordedAt = -1;
     bool offsetTableSkipped = false;
 
-    const uint8_t* base = v.file.data();
+    const uint8_t* base = v.dicom.bytes.data();
     for (uint32_t q = pixelDataOffset; q < fileLength;) {
         // Every tag of interest starts with FE FF.
         const void* hit = std::memchr(base + q, 0xFE, fileLength - q);
@@ -375,9 +375,9 @@ uint32_t findFragments(Viewer& v, uint32_t pixelDataOffset) {
 }  // namespace
 
 uint32_t buildFrameOffsets(Viewer& v, uint32_t pixelDataOffset) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     if (image.compression == compressionNone) {
-        for (uint32_t i = 0; i <= image.frameCount; ++i) v.frameOffsets[i] = i * image.pixelsPerFrame;
+        for (uint32_t i = 0; i <= image.frameCount; ++i) v.dicom.frameOffsets[i] = i * image.pixelsPerFrame;
         return image.frameCount;
     }
     // No big-endian compressed transfer syntax exists.

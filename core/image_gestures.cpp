@@ -32,9 +32,9 @@ std::string windowedTitle(const ImageState& image, DisplayWindow w) {
     return title;
 }
 
-std::string frameTitle(const ImageState& image) {
-    if (image.frameCount <= 1) return "Dicom Image";
-    return "Dicom Image - Frame " + std::to_string(image.currentFrame + 1);
+std::string frameTitle(uint32_t frameCount, uint32_t frame) {
+    if (frameCount <= 1) return "Dicom Image";
+    return "Dicom Image - Frame " + std::to_string(frame + 1);
 }
 
 PanPoint panUnits(int x, int y, int scrollX, int scrollY, double zoom) {

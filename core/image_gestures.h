@@ -33,7 +33,7 @@ int32_t titleWindowValue(const ImageState& image, int32_t stored);
 // "Dicom Image - Windowed %d to %d" during a contrast drag.
 std::string windowedTitle(const ImageState& image, DisplayWindow w);
 // "Dicom Image - Frame %d" for images of more than one frame, else "Dicom Image".
-std::string frameTitle(const ImageState& image);
+std::string frameTitle(uint32_t frameCount, uint32_t frame);
 
 // A client point in pan units: image pixels above zoom 0.9, display pixels at 0.25 and 0.5,
 // in the 16-bit arithmetic the scroll positions use.

@@ -27,8 +27,8 @@ public:
     Value read(uint16_t group, uint16_t element, const char (&vr)[3], uint16_t outSize = 256) const {
         char out[257];
         out[outSize] = 0;
-        const uint8_t result = findElement(tagOf(group, element), vrOf(vr), v_.file.data(), infoSearchBytes, out,
-                                           outSize, v_.image.bigEndian != 0, v_.file.size());
+        const uint8_t result = findElement(tagOf(group, element), vrOf(vr), v_.dicom.bytes.data(), infoSearchBytes, out,
+                                           outSize, v_.dicom.image.bigEndian != 0, v_.dicom.bytes.size());
         return {result, std::string(out)};
     }
 
@@ -64,7 +64,7 @@ float floatOrZero(const std::string& text) {
 }
 
 void readRescale(Viewer& v, const InfoReader& in) {
-    ImageState& image = v.image;
+    ImageState& image = v.dicom.image;
     image.rescaleFlags = 0;
     const std::string intercept = in.text(0x0028, 0x1052, "DS");
     const std::string slope = in.text(0x0028, 0x1053, "DS");
@@ -85,7 +85,7 @@ void readRescale(Viewer& v, const InfoReader& in) {
 }
 
 void readStoredWindow(Viewer& v, const InfoReader& in) {
-    ImageState& image = v.image;
+    ImageState& image = v.dicom.image;
     image.fileWindowFlags = 0;
     if (readFloat(in.text(0x0028, 0x1050, "DS"), image.fileWindowCenter)) image.fileWindowFlags |= 1;
     if (readFloat(in.text(0x0028, 0x1051, "DS"), image.fileWindowWidth)) image.fileWindowFlags |= 2;
@@ -178,8 +178,8 @@ void fillImageInfo(Viewer& v) {
     readStoredWindow(v, in);
 
     Host& host = *v.host;
-    std::string image = imageLine(v.image);
-    if (v.image.compression == compressionJpeg && !v.currentPicture)
+    std::string image = imageLine(v.dicom.image);
+    if (v.dicom.image.compression == compressionJpeg && !v.currentPicture)
         image += std::string("  ") + undecodableFrameNote;
     host.setPanelText(controlImageLine, skipLeadingSpaces(image));
     host.setPanelText(controlPixsizeLine, skipLeadingSpaces(pixsizeLine(v, in, sliceLocation)));

@@ -11,7 +11,7 @@ inline constexpr const char* debugCaption = "debug";
 
 // Why a frame's bytes cannot even be handed to the decoder, or empty when they can.
 std::string unreadableRangeReason(const Viewer& v, const JpegFrameRange& range) {
-    if (!range.reachable || v.file.data() == nullptr) return "the frame starts beyond the end of the file";
+    if (!range.reachable || v.dicom.bytes.data() == nullptr) return "the frame starts beyond the end of the file";
     if (range.size == 0) return "the frame holds no bytes";
     if (v.pictureDecoder == nullptr) return "no JPEG decoder is available";
     return "";
@@ -21,13 +21,13 @@ std::string unreadableRangeReason(const Viewer& v, const JpegFrameRange& range) 
 
 JpegFrameRange jpegFrameRange(const Viewer& v) {
     JpegFrameRange range;
-    const uint32_t f = v.image.currentFrame;
-    if (f + 1 >= v.frameOffsets.size()) return range;
-    range.start = v.frameOffsets[f];
-    range.size = v.frameOffsets[f + 1] - range.start;  // unsigned, as the table says
+    const uint32_t f = v.currentFrame;
+    if (f + 1 >= v.dicom.frameOffsets.size()) return range;
+    range.start = v.dicom.frameOffsets[f];
+    range.size = v.dicom.frameOffsets[f + 1] - range.start;  // unsigned, as the table says
     // The fragment can only lie inside the file: an end entry that was never written (or that
     // lies before the start) is bounded by the file's length.
-    const uint64_t fileLength = std::min<uint64_t>(v.image.fileLength, v.file.size());
+    const uint64_t fileLength = std::min<uint64_t>(v.dicom.image.fileLength, v.dicom.bytes.size());
     if (range.start > fileLength) {
         range.reachable = false;
         range.size = 0;
@@ -51,11 +51,11 @@ JpegFrameDecode readJpegFrame(Viewer& v) {
     if (!result.reason.empty()) return result;
 
     auto picture = std::make_unique<Picture>();
-    if (!v.pictureDecoder->decode(v.file.data() + range.start, range.size, *picture, result.reason)) {
+    if (!v.pictureDecoder->decode(v.dicom.bytes.data() + range.start, range.size, *picture, result.reason)) {
         if (result.reason.empty()) result.reason = "the JPEG decoder refused the frame";
         return result;
     }
-    picture->fileGeneration = v.file.generation();
+    picture->fileGeneration = v.dicom.bytes.generation();
     picture->frameStart = range.start;
     v.currentPicture = std::move(picture);
     result.decoded = true;
@@ -75,7 +75,7 @@ uint32_t decodeJpegFrame(Viewer& v) {
 bool pictureOfCurrentFrame(const Viewer& v) {
     const Picture* picture = v.currentPicture.get();
     const JpegFrameRange range = jpegFrameRange(v);
-    return picture != nullptr && range.reachable && picture->fileGeneration == v.file.generation() &&
+    return picture != nullptr && range.reachable && picture->fileGeneration == v.dicom.bytes.generation() &&
            picture->frameStart == range.start;
 }
 

@@ -28,7 +28,7 @@ struct JpegFrameDecode {
 // length and the reason.
 std::string jpegFailureText(const JpegFrameDecode& result);
 
-// Decodes frame image.currentFrame into currentPicture and says how it went; shows nothing.
+// Decodes the current frame into currentPicture and says how it went; shows nothing.
 // When the frame cannot be decoded there is no picture afterwards, so the frame paints blank.
 // Callers that step through frames (a cine) call this and stop at the first failure.
 JpegFrameDecode readJpegFrame(Viewer& v);
@@ -40,7 +40,7 @@ void showJpegFailure(Viewer& v, const JpegFrameDecode& result);
 // picture was made, else 0.
 uint32_t decodeJpegFrame(Viewer& v);
 
-// Whether currentPicture is frame image.currentFrame of the file now in memory.
+// Whether currentPicture is the current frame of the file now in memory.
 bool pictureOfCurrentFrame(const Viewer& v);
 
 }  // namespace vs

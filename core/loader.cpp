@@ -174,7 +174,7 @@ uint16_t loadFile(Viewer& v) {
     // 4. Busy from here on.
     v.loadBusy = 1;
     host.setCursor(v.middleDragging ? Cursor::sizeNorthSouth : Cursor::wait);
-    v.image.fileLength = uint32_t(length);
+    v.dicom.image.fileLength = uint32_t(length);
 
     // 5. The previous image is gone from here on, whatever happens; so is its decoded RLE
     // frame, which for a large image is tens of megabytes.
@@ -182,8 +182,8 @@ uint16_t loadFile(Viewer& v) {
     v.rleFrame = DecodedFrame{};
 
     // 6. The block for the file and its spare room.
-    if (length >= largestFileBytes || !v.file.prepare(uint64_t(length))) {
-        v.file.release();
+    if (length >= largestFileBytes || !v.dicom.bytes.prepare(uint64_t(length))) {
+        v.dicom.bytes.release();
         return refuseTooBig(v, file);
     }
 
@@ -191,7 +191,7 @@ uint16_t loadFile(Viewer& v) {
     v.loadedPath = path;
 
     // 8. Large files show progress.
-    const uint32_t chunks = (v.image.fileLength >> 16) + 1;
+    const uint32_t chunks = (v.dicom.image.fileLength >> 16) + 1;
     const bool large = chunks > progressChunkThreshold;
     if (large) {
         showLoadStatus(v, statusLoading);
@@ -210,9 +210,9 @@ uint16_t loadFile(Viewer& v) {
     uint64_t total = 0;
     int lastPercent = -1;
     for (uint32_t chunk = 0; chunk < chunks; ++chunk) {
-        const size_t got = std::fread(v.file.data() + uint64_t(chunk) * loadChunkBytes, 1, loadChunkBytes, file.get());
+        const size_t got = std::fread(v.dicom.bytes.data() + uint64_t(chunk) * loadChunkBytes, 1, loadChunkBytes, file.get());
         total += got;
-        v.file.noteWritten(uint64_t(chunk) * loadChunkBytes + got);
+        v.dicom.bytes.noteWritten(uint64_t(chunk) * loadChunkBytes + got);
         if (chunk == 3 && !interpretHeader(v, headerScan)) {
             v.loadProgressState = loadIdle;
             return stopReading(v, file, statusUnsupported);
@@ -232,13 +232,13 @@ uint16_t loadFile(Viewer& v) {
     }
 
     uint16_t result = loadFailed;
-    if (total != uint64_t(v.image.fileLength)) {
+    if (total != uint64_t(v.dicom.image.fileLength)) {
         showLoadStatus(v, statusReadError);  // 12.
     } else if (chunks < 4 && !interpretHeader(v, headerScan)) {
         return stopReading(v, file, statusUnsupported);  // 13.
     } else if (!interpretHeader(v, headerFinish)) {
         showLoadStatus(v, statusUnsupported);  // 14.
-    } else if (v.image.pixelsPerFrame >= largestPixelsPerFrame) {
+    } else if (v.dicom.image.pixelsPerFrame >= largestPixelsPerFrame) {
         showLoadStatus(v, statusTooBigDimensions);
     } else {
         // 15, 16.

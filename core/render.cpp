@@ -41,13 +41,13 @@ struct SampleSource {
 
 SampleSource sampleSource(const Viewer& v) {
     SampleSource src;
-    const uint8_t* begin = v.file.data();
-    const uint8_t* p = v.image.pixelData;
+    const uint8_t* begin = v.dicom.bytes.data();
+    const uint8_t* p = v.dicom.image.pixelData;
     if (begin == nullptr || p == nullptr || p < begin) return src;
     const uint64_t offset = uint64_t(p - begin);
-    if (offset >= v.file.size()) return src;
+    if (offset >= v.dicom.bytes.size()) return src;
     src.base = p;
-    src.readable = v.file.size() - offset;
+    src.readable = v.dicom.bytes.size() - offset;
     return src;
 }
 
@@ -112,8 +112,8 @@ bool frameInside(const ImageState& image, const SampleSource& src, uint32_t firs
 }
 
 uint32_t firstSampleOfFrame(const Viewer& v) {
-    const uint32_t f = v.image.currentFrame;
-    return f < v.frameOffsets.size() ? v.frameOffsets[f] : 0;
+    const uint32_t f = v.currentFrame;
+    return f < v.dicom.frameOffsets.size() ? v.dicom.frameOffsets[f] : 0;
 }
 
 void mapRows8(const ImageState& image, uint32_t rows, const uint8_t* samples, const uint8_t* __restrict table,
@@ -150,7 +150,7 @@ void mapRows16(const ImageState& image, uint32_t rows, const uint8_t* samples, c
 // The 16-bit RLE path: the decoded little-endian words are windowed into the 8-bit layout at
 // dest and widen dataMin/dataMax.
 void compactRle16(Viewer& v, const uint8_t* __restrict words, uint8_t* __restrict dest) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     WindowState& w = v.window;
     const size_t columns = image.columns;
     const size_t stride = w.displayStride;
@@ -177,12 +177,12 @@ void compactRle16(Viewer& v, const uint8_t* __restrict words, uint8_t* __restric
 void renderRle16(Viewer& v) {
     const uint8_t* words = decodedRleFrame16(v);
     if (words == nullptr) return;
-    ensureDisplayCapacity(v, size_t(v.image.rows) * v.window.displayStride);
+    ensureDisplayCapacity(v, size_t(v.dicom.image.rows) * v.window.displayStride);
     compactRle16(v, words, v.display.data());
 }
 
 void renderUncompressed(Viewer& v) {
-    ensureDisplayCapacity(v, size_t(v.image.rows) * v.window.displayStride);
+    ensureDisplayCapacity(v, size_t(v.dicom.image.rows) * v.window.displayStride);
     mapUncompressedFrame(v, v.display.data(), v.window.displayStride);
 }
 
@@ -210,7 +210,7 @@ void rangeOfWords(const uint8_t* bytes, uint32_t count, int32_t& low, int32_t& h
 }  // namespace
 
 int32_t sampleValue(const Viewer& v, uint32_t s) {
-    return signedValue(v.image, storedWord(v.image, sampleSource(v), s));
+    return signedValue(v.dicom.image, storedWord(v.dicom.image, sampleSource(v), s));
 }
 
 void widenByWords(const ImageState& image, const uint8_t* words, uint32_t count, int32_t& low, int32_t& high) {
@@ -237,8 +237,8 @@ uint32_t mapThroughWindow(const WindowState& w, int32_t sample) {
 
 void prepareWindowForRendering(Viewer& v) {
     WindowState& w = v.window;
-    w.outputXorMask = v.image.invertMask ^ w.negativeMask;
-    w.displayStride = displayStrideFor(v.image.columns);
+    w.outputXorMask = v.dicom.image.invertMask ^ w.negativeMask;
+    w.displayStride = displayStrideFor(v.dicom.image.columns);
     w.windowSpan = uint32_t(w.windowHigh) - uint32_t(w.windowLow);
     if (w.windowSpan == 0) w.windowSpan = 1;
 }
@@ -248,17 +248,17 @@ void ensureDisplayCapacity(Viewer& v, size_t bytes) {
 }
 
 void mapUncompressedFrame(const Viewer& v, uint8_t* dest, size_t stride) {
-    mapUncompressedRows(v, windowTableOfFrame(v), 0, v.image.rows, dest, stride);
+    mapUncompressedRows(v, windowTableOfFrame(v), 0, v.dicom.image.rows, dest, stride);
 }
 
 std::vector<uint8_t> windowTableOfFrame(const Viewer& v) {
-    if (v.image.pixelMask > largestTableMask) return {};
-    return windowTable(v.image, v.window, v.image.pixelMask);
+    if (v.dicom.image.pixelMask > largestTableMask) return {};
+    return windowTable(v.dicom.image, v.window, v.dicom.image.pixelMask);
 }
 
 void mapUncompressedRows(const Viewer& v, const std::vector<uint8_t>& table, uint32_t firstRow, uint32_t rowCount,
                          uint8_t* dest, size_t stride) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     const WindowState& w = v.window;
     const SampleSource src = sampleSource(v);
     const uint32_t first = firstSampleOfFrame(v);
@@ -288,7 +288,7 @@ void mapUncompressedRows(const Viewer& v, const std::vector<uint8_t>& table, uin
 }
 
 const uint8_t* storedWordsInPlace(const Viewer& v) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     const SampleSource src = sampleSource(v);
     const uint32_t first = firstSampleOfFrame(v);
     if (frameInside(image, src, first) && image.bitsAllocated == 16 && !image.bigEndian)
@@ -297,7 +297,7 @@ const uint8_t* storedWordsInPlace(const Viewer& v) {
 }
 
 void storedWordsOfFrame(const Viewer& v, uint8_t* dest) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     const SampleSource src = sampleSource(v);
     const uint32_t first = firstSampleOfFrame(v);
     const uint32_t count = image.pixelsPerFrame;
@@ -322,7 +322,7 @@ bool renderPictureFrame(Viewer& v) {
     WindowState& w = v.window;
     const uint32_t stride = w.displayStride;
     // Rows below the image's own never reach the screen or a file.
-    const uint32_t rows = std::min<uint32_t>(uint32_t(picture->height), v.image.rows);
+    const uint32_t rows = std::min<uint32_t>(uint32_t(picture->height), v.dicom.image.rows);
     ensureDisplayCapacity(v, size_t(rows) * stride);
 
     uint8_t table[256];
@@ -356,14 +356,14 @@ bool renderPictureFrame(Viewer& v) {
 }
 
 void blankDisplay(Viewer& v) {
-    const size_t bytes = size_t(v.image.rows) * v.window.displayStride;
+    const size_t bytes = size_t(v.dicom.image.rows) * v.window.displayStride;
     ensureDisplayCapacity(v, bytes);
     std::memset(v.display.data(), 0, bytes);
 }
 
 void renderFrame(Viewer& v) {
     prepareWindowForRendering(v);
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     // A frame with nothing to draw (a JPEG frame that was not decoded, depths the picture
     // paths do not draw) paints blank rather than keeping the previous file's picture.
     if (image.compression == compressionJpeg) {

@@ -62,8 +62,8 @@ uint32_t readLe32(const FileBuffer& file, uint64_t pos) {
 }
 
 uint64_t frameStart(const Viewer& v) {
-    const uint32_t f = v.image.currentFrame;
-    return f < v.frameOffsets.size() ? v.frameOffsets[f] : 0;
+    const uint32_t f = v.currentFrame;
+    return f < v.dicom.frameOffsets.size() ? v.dicom.frameOffsets[f] : 0;
 }
 
 // Carries out one segment's runs into plane until count bytes were produced.
@@ -97,14 +97,14 @@ void interleavePlanes(const uint8_t* __restrict high, const uint8_t* __restrict 
 
 // Whether frame holds the current frame's samples at bytesPerSample bytes each.
 bool holdsCurrentFrame(const Viewer& v, const DecodedFrame& frame, uint32_t bytesPerSample) {
-    return frame.fileGeneration == v.file.generation() && frame.frameStart == frameStart(v) &&
-           frame.pixels == v.image.pixelsPerFrame && frame.bytesPerSample == bytesPerSample;
+    return frame.fileGeneration == v.dicom.bytes.generation() && frame.frameStart == frameStart(v) &&
+           frame.pixels == v.dicom.image.pixelsPerFrame && frame.bytesPerSample == bytesPerSample;
 }
 
 void noteCurrentFrame(const Viewer& v, DecodedFrame& frame, uint32_t bytesPerSample) {
-    frame.fileGeneration = v.file.generation();
+    frame.fileGeneration = v.dicom.bytes.generation();
     frame.frameStart = frameStart(v);
-    frame.pixels = v.image.pixelsPerFrame;
+    frame.pixels = v.dicom.image.pixelsPerFrame;
     frame.bytesPerSample = bytesPerSample;
 }
 
@@ -113,24 +113,24 @@ void noteCurrentFrame(const Viewer& v, DecodedFrame& frame, uint32_t bytesPerSam
 const uint8_t* decodedRleFrame8(Viewer& v) {
     DecodedFrame& frame = v.rleFrame;
     if (holdsCurrentFrame(v, frame, 1)) return frame.samples.data();
-    frame.samples.resize(v.image.pixelsPerFrame);
+    frame.samples.resize(v.dicom.image.pixelsPerFrame);
     // The header is not read: an 8-bit frame has one segment, right behind it.
-    SegmentReader in(v.file, frameStart(v) + rleHeaderBytes);
-    decodeSegment(in, frame.samples.data(), v.image.pixelsPerFrame);
+    SegmentReader in(v.dicom.bytes, frameStart(v) + rleHeaderBytes);
+    decodeSegment(in, frame.samples.data(), v.dicom.image.pixelsPerFrame);
     noteCurrentFrame(v, frame, 1);
     return frame.samples.data();
 }
 
 void decodeRleFrame8(Viewer& v) {
     WindowState& w = v.window;
-    w.outputXorMask = v.image.invertMask ^ w.negativeMask;
+    w.outputXorMask = v.dicom.image.invertMask ^ w.negativeMask;
     const uint8_t* samples = decodedRleFrame8(v);
 
     uint8_t lut[256];
     for (int value = 0; value < 256; ++value)
         lut[value] = uint8_t(mapThroughWindow(w, value) ^ w.outputXorMask);
-    const uint32_t rows = v.image.rows;
-    const size_t columns = v.image.columns;
+    const uint32_t rows = v.dicom.image.rows;
+    const size_t columns = v.dicom.image.columns;
     const size_t stride = w.displayStride;
     ensureDisplayCapacity(v, rows * stride);
     uint8_t low = 255;
@@ -150,15 +150,15 @@ void decodeRleFrame8(Viewer& v) {
 
 uint32_t decodeRleFrame16Into(const Viewer& v, uint8_t* dest, uint8_t* planes) {
     const uint64_t start = frameStart(v);
-    const uint32_t segments = readLe32(v.file, start);
+    const uint32_t segments = readLe32(v.dicom.bytes, start);
     if (segments == 0 || segments > 2) return 0;
-    const uint32_t samples = v.image.pixelsPerFrame;
+    const uint32_t samples = v.dicom.image.pixelsPerFrame;
     uint8_t* high = planes;
     uint8_t* low = planes + samples;
     // Segment 1 holds the high bytes of the samples, segment 2 the low ones; without a second
     // segment the low bytes are zero.
     for (uint32_t k = 1; k <= segments; ++k) {
-        SegmentReader in(v.file, start + readLe32(v.file, start + 4 * k));
+        SegmentReader in(v.dicom.bytes, start + readLe32(v.dicom.bytes, start + 4 * k));
         decodeSegment(in, k == 1 ? high : low, samples);
     }
     if (segments == 1) std::memset(low, 0, samples);
@@ -170,8 +170,8 @@ const uint8_t* decodedRleFrame16(Viewer& v) {
     DecodedFrame& frame = v.rleFrame;
     if (holdsCurrentFrame(v, frame, 2)) return frame.samples.data();
     frame.fileGeneration = 0;
-    frame.samples.resize(2 * size_t(v.image.pixelsPerFrame));
-    frame.planes.resize(2 * size_t(v.image.pixelsPerFrame));
+    frame.samples.resize(2 * size_t(v.dicom.image.pixelsPerFrame));
+    frame.planes.resize(2 * size_t(v.dicom.image.pixelsPerFrame));
     if (!decodeRleFrame16Into(v, frame.samples.data(), frame.planes.data())) return nullptr;
     noteCurrentFrame(v, frame, 2);
     return frame.samples.data();

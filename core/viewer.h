@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "dicom/decoded_frame.h"
-#include "dicom/file_buffer.h"
 #include "core/host.h"
 #include "core/image_gestures.h"
-#include "dicom/image_state.h"
+#include "dicom/decoded_frame.h"
+#include "dicom/dicom_image.h"
 #include "dicom/picture.h"
 #include "dicom/window_state.h"
 
@@ -36,10 +35,10 @@ struct Viewer {
     Host* host = nullptr;
     PictureDecoder* pictureDecoder = nullptr;
 
-    ImageState image;
+    DicomImage dicom;
+    // The frame shown, from 0.
+    uint32_t currentFrame = 0;
     WindowState window;
-    FileBuffer file;
-    std::vector<uint32_t> frameOffsets = std::vector<uint32_t>(frameTableEntries, 0);
     // 8-bit pixels, rows of window.displayStride bytes. Starts at displayStartBytes and grows
     // (never shrinks, new bytes zero) before every write that needs more.
     std::vector<uint8_t> display = std::vector<uint8_t>(displayStartBytes, 0);

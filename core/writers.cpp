@@ -104,13 +104,13 @@ bool put(std::FILE* out, const void* bytes, size_t n) {
 // decoded by unwritableFrameReason first).
 void renderCompressedFrame(Viewer& v) {
     renderFrame(v);
-    ensureDisplayCapacity(v, size_t(v.image.rows) * v.window.displayStride);
+    ensureDisplayCapacity(v, size_t(v.dicom.image.rows) * v.window.displayStride);
 }
 
 // Writes the rendered picture row by row, each row widened to width bytes per pixel and padded
 // with zeros up to rowBytes.
 bool writeDisplayRows(Viewer& v, std::FILE* out, uint32_t bytesPerPixel, size_t rowBytes) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     std::vector<uint8_t> row(rowBytes, 0);
     bool ok = true;
     for (uint32_t r = 0; r < image.rows; ++r) {
@@ -129,7 +129,7 @@ bool writeDisplayRows(Viewer& v, std::FILE* out, uint32_t bytesPerPixel, size_t 
 // rowLength bytes as its start size holds) and writes each slice, so that a large frame needs
 // no staging block of its size. Bytes from columns to rowLength are zero.
 bool writeMappedRows(Viewer& v, std::FILE* out, size_t rowLength) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     const uint32_t sliceRows = uint32_t(std::clamp<size_t>(displayStartBytes / rowLength, 1, image.rows));
     ensureDisplayCapacity(v, sliceRows * rowLength);
     uint8_t* slice = v.display.data();
@@ -146,7 +146,7 @@ bool writeMappedRows(Viewer& v, std::FILE* out, size_t rowLength) {
 }
 
 bool writeUncompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     if (format == formatTiff8) return writeMappedRows(v, out, image.columns);
     if (format == formatBmp) return writeMappedRows(v, out, bmpRowLength(image.columns));
     // 16-bit little-endian samples are written as they lie in the file.
@@ -158,7 +158,7 @@ bool writeUncompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
 }
 
 bool writeCompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     const bool sixteen = format == formatTiff16 || format == formatRaw;
     if (sixteen && image.compression == compressionRle && image.bitsAllocated > 8) {
         const size_t bytes = 2 * size_t(image.pixelsPerFrame);
@@ -178,7 +178,7 @@ bool writeCompressedPixels(Viewer& v, std::FILE* out, uint16_t format) {
 }  // namespace
 
 std::string unwritableFrameReason(Viewer& v) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     // Frames the renderer does not draw have no pixels to write; they are refused rather than
     // written from whatever the display buffer held.
     if (image.compression == compressionJpeg && image.bitsAllocated != 8)
@@ -190,12 +190,12 @@ std::string unwritableFrameReason(Viewer& v) {
 }
 
 std::string unwritableFrameText(const Viewer& v, const std::string& sourcePath, const std::string& reason) {
-    return "Error: Frame " + std::to_string(v.image.currentFrame + 1) + " of " + std::to_string(v.image.frameCount) +
+    return "Error: Frame " + std::to_string(v.currentFrame + 1) + " of " + std::to_string(v.dicom.image.frameCount) +
            " in '" + sourcePath + "' cannot be decoded!\n" + reason;
 }
 
 uint32_t writeImageFile(Viewer& v, std::FILE* out) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     const uint16_t format = v.outputFormat;
     if (format > formatRaw || !unwritableFrameReason(v).empty()) return 0;
     prepareWindowForRendering(v);

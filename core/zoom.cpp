@@ -16,8 +16,8 @@ int indexOfZoom(double zoom) {
 }
 
 void chooseAutomaticZoom(Viewer& v) {
-    const double byWidth = double(v.screenWidth - 100) / v.image.columns;
-    const double byHeight = double(v.screenHeight - 150) / v.image.rows;
+    const double byWidth = double(v.screenWidth - 100) / v.dicom.image.columns;
+    const double byHeight = double(v.screenHeight - 150) / v.dicom.image.rows;
     const double z = byWidth < byHeight ? byWidth : byHeight;
     double zoom;
     if (z < 0.5) zoom = 0.25;

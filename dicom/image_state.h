@@ -23,7 +23,6 @@ inline constexpr uint32_t pixelDataAllowance = 1024;  // extra bytes some writer
 
 struct ImageState {
     uint32_t frameCount = 1;
-    uint32_t currentFrame = 0;
     uint16_t bitsAllocated = 8;
     uint16_t columns = 1;
     uint16_t rows = 1;

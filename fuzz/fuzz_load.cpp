@@ -44,8 +44,8 @@ struct Session {
 // A fresh start for each input, except for the blocks the viewer keeps between files.
 void resetViewer(Session& s) {
     Viewer& v = s.viewer;
-    std::memset(v.frameOffsets.data(), 0, v.frameOffsets.size() * sizeof(uint32_t));
-    v.image = ImageState{};
+    std::memset(v.dicom.frameOffsets.data(), 0, v.dicom.frameOffsets.size() * sizeof(uint32_t));
+    v.dicom.image = ImageState{};
     v.window = WindowState{};
     v.currentPicture.reset();
     v.loadedPath.clear();
@@ -73,17 +73,17 @@ uint16_t load(Session& s, bool batch) {
 void convertFrames(Session& s) {
     Viewer& v = s.viewer;
     v.batchMode = 1;
-    const uint32_t frames = v.image.frameCount;
+    const uint32_t frames = v.dicom.image.frameCount;
     uint64_t spent = 0;
     for (uint32_t k = 0; k < std::min(frames, framesPerInput); ++k) {
         // The first frames, then the last one, which the file's end may cut short.
         const uint32_t f = k + 1 < framesPerInput ? k : frames - 1;
-        spent += v.image.pixelsPerFrame;
+        spent += v.dicom.image.pixelsPerFrame;
         if (spent > sampleBudget) break;
-        v.image.currentFrame = f;
-        if (v.image.compression == compressionJpeg) decodeJpegFrame(v);
+        v.currentFrame = f;
+        if (v.dicom.image.compression == compressionJpeg) decodeJpegFrame(v);
         scanDataRange(v);
-        if (v.window.dataMin > v.window.dataMax && v.image.compression != compressionJpeg)
+        if (v.window.dataMin > v.window.dataMax && v.dicom.image.compression != compressionJpeg)
             fail("range scan left an empty range");
         applyWindowPreset(v);
         renderFrame(v);
@@ -101,12 +101,12 @@ void convertFrames(Session& s) {
 // room; loading such a file only repeats the range scan's loop over zeros, so it is left out.
 bool smallEnough(Session& s, const uint8_t* data, size_t size) {
     Viewer& v = s.viewer;
-    if (!v.file.prepare(size)) fail("no memory for the file buffer");
-    if (size) std::memcpy(v.file.data(), data, size);
-    v.file.noteWritten(size);
-    v.image.fileLength = uint32_t(size);
+    if (!v.dicom.bytes.prepare(size)) fail("no memory for the file buffer");
+    if (size) std::memcpy(v.dicom.bytes.data(), data, size);
+    v.dicom.bytes.noteWritten(size);
+    v.dicom.image.fileLength = uint32_t(size);
     const bool accepted = interpretHeader(v, headerScan) != 0;
-    const bool small = !accepted || uint64_t(v.image.pixelsPerFrame) <= sampleBudget;
+    const bool small = !accepted || uint64_t(v.dicom.image.pixelsPerFrame) <= sampleBudget;
     resetViewer(s);
     return small;
 }
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s.file.assign(data, size);
 
     if (load(s, true) != loadDone) return 0;
-    if (uint64_t(s.viewer.image.pixelsPerFrame) > sampleBudget) return 0;
+    if (uint64_t(s.viewer.dicom.image.pixelsPerFrame) > sampleBudget) return 0;
 
     // As the viewer shows it: panel lines, range, preset, fitted first picture.
     resetViewer(s);

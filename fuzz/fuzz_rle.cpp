@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* fileBytes = data + parameterBytes;
     const size_t fileSize = size - parameterBytes;
 
-    ImageState& image = v.image;
+    ImageState& image = v.dicom.image;
     image = ImageState{};
     image.rows = uint16_t(rows);
     image.columns = uint16_t(columns);
@@ -88,13 +88,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     v.window.windowLow = low;
     v.window.windowHigh = high;
     v.window.negativeMask = negative ? 255 : 0;
-    v.frameOffsets[0] = frameStart;
-    v.frameOffsets[1] = uint32_t(fileSize);
+    v.dicom.frameOffsets[0] = frameStart;
+    v.dicom.frameOffsets[1] = uint32_t(fileSize);
 
-    if (!v.file.prepare(fileSize)) fail("no memory for the file buffer");
-    if (fileSize) std::memcpy(v.file.data(), fileBytes, fileSize);
-    v.file.noteWritten(fileSize);
-    image.pixelData = v.file.data();
+    if (!v.dicom.bytes.prepare(fileSize)) fail("no memory for the file buffer");
+    if (fileSize) std::memcpy(v.dicom.bytes.data(), fileBytes, fileSize);
+    v.dicom.bytes.noteWritten(fileSize);
+    image.pixelData = v.dicom.bytes.data();
     vs::fuzzing::shrinkDisplay(v);
 
     const uint32_t samples = image.pixelsPerFrame;

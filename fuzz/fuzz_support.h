@@ -110,7 +110,7 @@ inline void writeAndCheck(Viewer& v, uint16_t format) {
     CountingStream out;
     v.outputFormat = format;
     if (writeImageFile(v, out.get()) == 0) return;
-    if (out.bytes() != expectedOutputBytes(v.image, format)) fail("written length differs from the header's");
+    if (out.bytes() != expectedOutputBytes(v.dicom.image, format)) fail("written length differs from the header's");
 }
 
 // Gives the display buffer back, so that every later write beyond what a rendering asked

@@ -152,32 +152,33 @@ void AnimationControl::speedChanged(int position) {
 }
 
 void AnimationControl::timerTick() {
-    ImageState& image = app_.viewer.image;
-    if (image.frameCount == 0) return;
-    const uint32_t frame = (image.currentFrame + 1) % image.frameCount;
-    if (image.frameCount == 1) {
-        image.currentFrame = frame;
+    Viewer& v = app_.viewer;
+    const uint32_t frames = v.dicom.image.frameCount;
+    if (frames == 0) return;
+    const uint32_t frame = (v.currentFrame + 1) % frames;
+    if (frames == 1) {
+        v.currentFrame = frame;
         return;
     }
     showFrame(frame);
 }
 
 void AnimationControl::stepForward() {
-    const ImageState& image = app_.viewer.image;
-    if (image.frameCount == 0) return;
-    showFrame((image.currentFrame + 1) % image.frameCount);
+    const Viewer& v = app_.viewer;
+    if (v.dicom.image.frameCount == 0) return;
+    showFrame((v.currentFrame + 1) % v.dicom.image.frameCount);
 }
 
 void AnimationControl::stepBack() {
-    const ImageState& image = app_.viewer.image;
-    if (image.frameCount == 0) return;
-    showFrame(image.currentFrame == 0 ? image.frameCount - 1 : image.currentFrame - 1);
+    const Viewer& v = app_.viewer;
+    if (v.dicom.image.frameCount == 0) return;
+    showFrame(v.currentFrame == 0 ? v.dicom.image.frameCount - 1 : v.currentFrame - 1);
 }
 
 void AnimationControl::showFrame(uint32_t frame) {
     Viewer& v = app_.viewer;
-    v.image.currentFrame = frame;
-    if (v.image.compression == compressionJpeg) {
+    v.currentFrame = frame;
+    if (v.dicom.image.compression == compressionJpeg) {
         // A frame that cannot be decoded stops playing before it is told of, so that the timer
         // does not stack one box per frame; it then shows blank.
         const JpegFrameDecode decode = readJpegFrame(v);
@@ -191,7 +192,7 @@ void AnimationControl::showFrame(uint32_t frame) {
         frames_->setValue(int(frame));
     }
     if (app_.tooltips) app_.tooltips->tooltipHandler(this, true);
-    if (!v.leftDragging) v.host->setImageWindowTitle(frameTitle(v.image));
+    if (!v.leftDragging) v.host->setImageWindowTitle(frameTitle(v.dicom.image.frameCount, v.currentFrame));
     renderFrame(v);
     const uint64_t now = counterTicks();
     stepRate_ = measuredStepRate(ticksPerSecond, now - lastStepTicks_, framePeriodMs_);

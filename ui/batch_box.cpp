@@ -123,7 +123,7 @@ void BatchBox::done() {
         app_.openDialog->show();
     }
     hide();
-    if (v.image.frameCount > 1) v.host->prepareAnimationControl(v.image.frameCount, v.image.currentFrame);
+    if (v.dicom.image.frameCount > 1) v.host->prepareAnimationControl(v.dicom.image.frameCount, v.currentFrame);
     v.host->enableMenuItem(commandSaveImageAs, true);
     v.host->enableMenuItem(commandBatchConversion, true);
     v.batchMode = 0;

@@ -42,7 +42,7 @@ QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY)
     // client area divided by the zoom, stretched onto the whole client area.
     const double zoom = v.zoomFactor;
     const int64_t width = v.window.displayStride;
-    const int64_t height = v.image.rows;
+    const int64_t height = v.dicom.image.rows;
     const int64_t sx = int64_t(scrollX / zoom);
     const int64_t sy = int64_t(scrollY / zoom);
     const int64_t sw = int64_t(cw / zoom);
@@ -105,7 +105,7 @@ void ImageView::endDragsOfReleasedButtons() {
     if (!(held & Qt::RightButton)) v.rightDragging = 0;
     if (!(held & Qt::LeftButton) && v.leftDragging) {
         v.leftDragging = 0;
-        v.host->setImageWindowTitle(frameTitle(v.image));
+        v.host->setImageWindowTitle(frameTitle(v.dicom.image.frameCount, v.currentFrame));
     }
     if (!(held & Qt::MiddleButton)) v.middleDragging = 0;
 }
@@ -118,7 +118,7 @@ void ImageView::applyCursor(GestureEvent event) {
 
 void ImageView::showWindowedTitle() {
     const Viewer& v = app_.viewer;
-    v.host->setImageWindowTitle(windowedTitle(v.image, {v.window.windowLow, v.window.windowHigh}));
+    v.host->setImageWindowTitle(windowedTitle(v.dicom.image, {v.window.windowLow, v.window.windowHigh}));
 }
 
 bool ImageView::viewportEvent(QEvent* event) {
@@ -190,7 +190,7 @@ void ImageView::mouseReleaseEvent(QMouseEvent* event) {
     switch (event->button()) {
     case Qt::LeftButton:
         applyCursor(GestureEvent::other);
-        v.host->setImageWindowTitle(frameTitle(v.image));
+        v.host->setImageWindowTitle(frameTitle(v.dicom.image.frameCount, v.currentFrame));
         v.leftDragging = 0;
         break;
     case Qt::RightButton:
@@ -213,7 +213,7 @@ void ImageView::dragContrast(QPoint at) {
     const int dx = at.x() - dragAnchor_.x();
     const int dy = at.y() - dragAnchor_.y();
     dragAnchor_ = at;
-    const bool inverted = (v.image.invertMask ^ v.window.negativeMask) != 0;
+    const bool inverted = (v.dicom.image.invertMask ^ v.window.negativeMask) != 0;
     const DisplayWindow dragged =
         dragWindow({v.window.windowLow, v.window.windowHigh}, dx, dy, v.contrastDragScale, inverted);
     v.window.windowLow = dragged.low;
@@ -248,8 +248,8 @@ void ImageView::browseTick() {
 void ImageView::updateScrollRanges() {
     const Viewer& v = app_.viewer;
     const QSize client = viewport()->size();
-    horizontalScrollBar()->setRange(0, scrollRange(v.image.columns, v.zoomFactor, client.width()));
-    verticalScrollBar()->setRange(0, scrollRange(v.image.rows, v.zoomFactor, client.height()));
+    horizontalScrollBar()->setRange(0, scrollRange(v.dicom.image.columns, v.zoomFactor, client.width()));
+    verticalScrollBar()->setRange(0, scrollRange(v.dicom.image.rows, v.zoomFactor, client.height()));
     if (v.fitInProgress) viewport()->update();
     else viewport()->repaint();
 }
@@ -317,8 +317,8 @@ void ImageWindow::showWithoutActivating() {
 void ImageWindow::updateTrackingLimits() {
     const Viewer& v = app_.viewer;
     setMinimumSize(frameExtra_);
-    setMaximumSize(int(v.image.columns * v.zoomFactor) + frameExtra_.width(),
-                   int(v.image.rows * v.zoomFactor) + frameExtra_.height());
+    setMaximumSize(int(v.dicom.image.columns * v.zoomFactor) + frameExtra_.width(),
+                   int(v.dicom.image.rows * v.zoomFactor) + frameExtra_.height());
 }
 
 void ImageWindow::setOuterSize(QSize outer) {
@@ -329,17 +329,17 @@ void ImageWindow::setOuterSize(QSize outer) {
 void ImageWindow::fitImageWindow() {
     const Viewer& v = app_.viewer;
     const QSize client = clientSize();
-    const int zw = int(v.image.columns * v.zoomFactor);
-    const int zh = int(v.image.rows * v.zoomFactor);
+    const int zw = int(v.dicom.image.columns * v.zoomFactor);
+    const int zh = int(v.dicom.image.rows * v.zoomFactor);
     const bool shrink = client.height() > zh || client.width() > zw;
-    const bool grow = (v.image.rows != fittedRows_ && client.height() < zh) ||
-                      (v.image.columns != fittedColumns_ && client.width() < zw);
+    const bool grow = (v.dicom.image.rows != fittedRows_ && client.height() < zh) ||
+                      (v.dicom.image.columns != fittedColumns_ && client.width() < zw);
     updateTrackingLimits();
     if (shrink || grow) {
         setOuterSize(QSize(std::min(zw + frameExtra_.width(), v.screenWidth - fitMarginX),
                            std::min(zh + frameExtra_.height(), v.screenHeight - fitMarginY)));
-        fittedRows_ = v.image.rows;
-        fittedColumns_ = v.image.columns;
+        fittedRows_ = v.dicom.image.rows;
+        fittedColumns_ = v.dicom.image.columns;
     }
     view_->updateScrollRanges();
 }
@@ -348,9 +348,9 @@ void ImageWindow::resizeForZoom() {
     Viewer& v = app_.viewer;
     updateTrackingLimits();
     if (v.zoomFactor != v.appliedZoom) {
-        setOuterSize(QSize(std::min(int(v.image.columns * v.zoomFactor) + frameExtra_.width(),
+        setOuterSize(QSize(std::min(int(v.dicom.image.columns * v.zoomFactor) + frameExtra_.width(),
                                     v.screenWidth - fitMarginX),
-                           std::min(int(v.image.rows * v.zoomFactor) + frameExtra_.height(),
+                           std::min(int(v.dicom.image.rows * v.zoomFactor) + frameExtra_.height(),
                                     v.screenHeight - fitMarginY)));
         v.appliedZoom = v.zoomFactor;
     }

@@ -196,7 +196,7 @@ void MainWindow::automaticZoom(int) {
 
 bool MainWindow::handleKey(int key) {
     if ((key == Qt::Key_Up || key == Qt::Key_Down) && app_.openDialog) app_.openDialog->stepFile(key == Qt::Key_Down);
-    const ImageState& image = app_.viewer.image;
+    const ImageState& image = app_.viewer.dicom.image;
     if (image.frameCount < 2 || !app_.animControl) return key == Qt::Key_Up || key == Qt::Key_Down;
     if (key == Qt::Key_Right) app_.animControl->stepForward();
     else if (key == Qt::Key_Left) app_.animControl->stepBack();
@@ -313,7 +313,7 @@ void MainWindow::cleanUp() {
         delete dialog;
     }
     v.currentPicture.reset();
-    v.file.release();
+    v.dicom.bytes.release();
     QCoreApplication::exit(0);
 }
 

@@ -92,7 +92,7 @@ QString Tooltips::textFor(QWidget* window, int controlId) const {
         case controlPreviousFrame: return QStringLiteral("Previous frame");
         case controlNextFrame: return QStringLiteral("Next frame");
         case controlFrameSlider:
-            return QStringLiteral("Frame %1 of %2").arg(v.image.currentFrame + 1).arg(v.image.frameCount);
+            return QStringLiteral("Frame %1 of %2").arg(v.currentFrame + 1).arg(v.dicom.image.frameCount);
         case controlSpeedSlider:
             return QStringLiteral("Animation speed %1 fps")
                 .arg(v.animationPlaying ? control.stepRate() : 1000 / control.framePeriod());

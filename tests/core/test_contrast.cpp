@@ -88,7 +88,7 @@ TEST(Contrast, RangeScanOfEachKindOfFrame) {
     frames.samples = {1, 2, 300, 4000};
     auto multi = load(frames);
     ASSERT_TRUE(multi);
-    multi->v().image.currentFrame = 1;
+    multi->v().currentFrame = 1;
     scanDataRange(multi->v());
     EXPECT_EQ(multi->v().window.dataMin, 300);
     EXPECT_EQ(multi->v().window.dataMax, 4000);

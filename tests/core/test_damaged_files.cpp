@@ -97,12 +97,12 @@ protected:
     void convertFrames(Viewer& v) {
         v.batchMode = 1;
         uint64_t spent = 0;
-        for (uint32_t f = 0; f < v.image.frameCount; ++f) {
-            spent += v.image.pixelsPerFrame;
+        for (uint32_t f = 0; f < v.dicom.image.frameCount; ++f) {
+            spent += v.dicom.image.pixelsPerFrame;
             if (spent > sampleBudget && f > 0) break;
             SCOPED_TRACE("frame " + std::to_string(f));
-            v.image.currentFrame = f;
-            if (v.image.compression == compressionJpeg) decodeJpegFrame(v);
+            v.currentFrame = f;
+            if (v.dicom.image.compression == compressionJpeg) decodeJpegFrame(v);
             scanDataRange(v);
             applyWindowPreset(v);
             renderFrame(v);
@@ -117,7 +117,7 @@ protected:
                 std::fclose(out);
                 std::free(buffer);
                 if (written) {
-                    EXPECT_EQ(length, expectedOutputBytes(v.image, format)) << "format " << format;
+                    EXPECT_EQ(length, expectedOutputBytes(v.dicom.image, format)) << "format " << format;
                 }
             }
             if (spent > sampleBudget) break;

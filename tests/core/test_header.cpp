@@ -26,8 +26,8 @@ Loaded loadBytes(const Bytes& bytes) {
     testing::TempDir dir;
     testing::TestViewer t;
     const uint16_t result = t.load(dir, "image.dcm", bytes);
-    const int first = result == loadDone ? t.v().image.pixelData[0] : -1;
-    return {result, t.v().image, t.host.lines[controlPatientLine], first};
+    const int first = result == loadDone ? t.v().dicom.image.pixelData[0] : -1;
+    return {result, t.v().dicom.image, t.host.lines[controlPatientLine], first};
 }
 
 Loaded loadSpec(const ImageSpec& recipe) { return loadBytes(makeImage(recipe)); }
@@ -121,8 +121,8 @@ TEST(Header, PixelDataLengthAndFrameCount) {
     DicomBuilder b(Syntax::explicitLittle);
     imageElements(b, 100, 100, 8).pixelData(Bytes(10, 9), "OB", 10000);
     ASSERT_EQ(t.load(dir, "short.dcm", b.build()), loadDone);
-    EXPECT_EQ(t.v().image.pixelData[9], 9);
-    EXPECT_EQ(t.v().image.pixelData[9999], 0);
+    EXPECT_EQ(t.v().dicom.image.pixelData[9], 9);
+    EXPECT_EQ(t.v().dicom.image.pixelData[9999], 0);
 
     auto frames = [](const std::string& text, uint32_t stored) {
         DicomBuilder f(Syntax::explicitLittle);
@@ -169,8 +169,8 @@ TEST(Header, TransferSyntaxesAndEncapsulatedFrames) {
         testing::TempDir dir;
         testing::TestViewer t;
         ASSERT_EQ(t.load(dir, "two.dcm", bytes), loadDone);
-        const std::vector<uint32_t>& entry = t.v().frameOffsets;
-        EXPECT_EQ(t.v().image.frameCount, 2u);
+        const std::vector<uint32_t>& entry = t.v().dicom.frameOffsets;
+        EXPECT_EQ(t.v().dicom.image.frameCount, 2u);
         EXPECT_EQ(bytes[entry[1]], 0xFF);
         EXPECT_EQ(bytes[entry[1] + 1], 0xD8);
         EXPECT_EQ(entry[2], delimited ? bytes.size() - 8 : bytes.size());

@@ -22,7 +22,7 @@ Info infoOf(const std::vector<uint8_t>& bytes) {
     testing::TempDir dir;
     testing::TestViewer t;
     EXPECT_EQ(t.load(dir, "image.dcm", bytes), loadDone);
-    return {t.host.lines, t.v().image};
+    return {t.host.lines, t.v().dicom.image};
 }
 
 ImageSpec ctSpec(Syntax syntax) {

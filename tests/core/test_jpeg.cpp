@@ -34,12 +34,12 @@ TEST(Jpeg, EveryFrameDecodesInPlaceAndTheLastEndsAtTheDelimiterOrTheFile) {
         auto l = testing::load(jpegFile(rows, columns, frames, delimited));
         ASSERT_TRUE(l);
         Viewer& v = l->v();
-        ASSERT_EQ(v.image.frameCount, 3u);
+        ASSERT_EQ(v.dicom.image.frameCount, 3u);
         v.window.windowLow = 40;
         v.window.windowHigh = 210;
         v.window.negativeMask = 255;
         for (uint32_t f = 0; f < 3; ++f) {
-            v.image.currentFrame = f;
+            v.currentFrame = f;
             ASSERT_EQ(decodeJpegFrame(v), 1u) << f;
             renderFrame(v);
             Bytes grey(size_t(rows) * columns);
@@ -58,7 +58,7 @@ TEST(Jpeg, EveryFrameDecodesInPlaceAndTheLastEndsAtTheDelimiterOrTheFile) {
         }
         EXPECT_TRUE(l->t.host.messages.empty());
         const JpegFrameRange last = jpegFrameRange(v);
-        EXPECT_EQ(last.start + last.size, delimited ? v.image.fileLength - 8 : v.image.fileLength);
+        EXPECT_EQ(last.start + last.size, delimited ? v.dicom.image.fileLength - 8 : v.dicom.image.fileLength);
     }
 }
 
@@ -80,7 +80,7 @@ TEST(Jpeg, UndecodableFramesPaintBlankAndSayWhy) {
     // A lossless (SOF3) frame: a failure with libjpeg-turbo's reason and no message of its own;
     // no picture is left, so the frame paints blank rather than the frame before.
     host.effects.clear();
-    v.image.currentFrame = 1;
+    v.currentFrame = 1;
     const JpegFrameDecode lossless = readJpegFrame(v);
     EXPECT_FALSE(lossless.decoded);
     EXPECT_EQ(lossless.reason, "libjpeg-turbo: Unsupported JPEG process: SOF type 0xc3");
@@ -90,20 +90,20 @@ TEST(Jpeg, UndecodableFramesPaintBlankAndSayWhy) {
 
     // decodeJpegFrame tells of a refused stream in one box, with the frame's length (its data
     // and the next item's 8-byte header, here the delimiter).
-    v.image.currentFrame = 2;
+    v.currentFrame = 2;
     EXPECT_EQ(decodeJpegFrame(v), 0u);
     EXPECT_FALSE(v.currentPicture);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].rfind("JPEG decoder error 400:\nlibjpeg-turbo: ", 0), 0u) << host.messages[0];
 
     // An end entry that was never written (or lies before the start) is bounded by the file.
-    v.frameOffsets[3] = 0xFFFFFFF0u;
-    EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.image.fileLength);
-    v.frameOffsets[3] = v.frameOffsets[2] - 2;
-    EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.image.fileLength);
+    v.dicom.frameOffsets[3] = 0xFFFFFFF0u;
+    EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.dicom.image.fileLength);
+    v.dicom.frameOffsets[3] = v.dicom.frameOffsets[2] - 2;
+    EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.dicom.image.fileLength);
 
     // A start beyond the file cannot be reached at all.
-    v.frameOffsets[2] = v.image.fileLength + 5000;
+    v.dicom.frameOffsets[2] = v.dicom.image.fileLength + 5000;
     host.effects.clear();
     EXPECT_EQ(decodeJpegFrame(v), 0u);
     EXPECT_EQ(host.messages.back(), "JPEG decoder error 0:\nthe frame starts beyond the end of the file");

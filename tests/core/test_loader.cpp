@@ -148,7 +148,7 @@ TEST(Loader, FileBufferIsReusedAndItsSpareRoomStaysZero) {
     ASSERT_EQ(t.load(dir, "large.dcm", largeImage()), loadDone);
     const std::vector<uint8_t> small = smallImage();
     ASSERT_EQ(t.load(dir, "small.dcm", small), loadDone);
-    const FileBuffer& file = t.v().file;
+    const FileBuffer& file = t.v().dicom.bytes;
     ASSERT_EQ(file.size(), small.size() + spareRoomBytes);
     EXPECT_TRUE(std::equal(small.begin(), small.end(), file.data()));
     const uint8_t* spare = file.data() + small.size();

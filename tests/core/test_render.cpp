@@ -72,7 +72,7 @@ TEST(Render, SampleValuesOfEveryDepthAndByteOrder) {
     for (uint32_t s = 0; s < 4; ++s) EXPECT_EQ(sampleValue(l->v(), s), packed.samples[s]) << s;
 
     // Past the end of the buffer every byte reads as zero.
-    const uint64_t last = l->v().file.size() - uint64_t(l->v().image.pixelData - l->v().file.data());
+    const uint64_t last = l->v().dicom.bytes.size() - uint64_t(l->v().dicom.image.pixelData - l->v().dicom.bytes.data());
     EXPECT_EQ(sampleValue(l->v(), uint32_t(last * 8 / 12)), 0);
     EXPECT_EQ(sampleValue(l->v(), 0xFFFFFFFFu), 0);
 }
@@ -80,9 +80,9 @@ TEST(Render, SampleValuesOfEveryDepthAndByteOrder) {
 // Renders a frame and checks every byte against the rule applied to the samples the file was
 // made from; the spare bytes of each row stay as they were.
 void expectRenderedAsRule(Viewer& v, const std::vector<int32_t>& samples, uint32_t frame, uint8_t xorMask) {
-    const ImageState& image = v.image;
+    const ImageState& image = v.dicom.image;
     std::memset(v.display.data(), 0xA5, 1 << 16);
-    v.image.currentFrame = frame;
+    v.currentFrame = frame;
     renderFrame(v);
     const uint32_t stride = v.window.displayStride;
     for (uint32_t y = 0; y < image.rows; ++y) {

@@ -143,12 +143,12 @@ TEST(Rle, SameImageAsUncompressedGivesTheSamePicture) {
         recipe.encoding = ImageSpec::Encoding::rle;
         auto rle = load(recipe);
         ASSERT_TRUE(native && rle);
-        ASSERT_EQ(rle->v().image.frameCount, c.frames);
+        ASSERT_EQ(rle->v().dicom.image.frameCount, c.frames);
         for (uint32_t f = 0; f < c.frames; ++f) {
             for (auto preset : {presetContrastStretch, presetStoredSettings}) {
                 for (testing::Loaded* l : {native.get(), rle.get()}) {
                     Viewer& v = l->v();
-                    v.image.currentFrame = f;
+                    v.currentFrame = f;
                     v.window.windowPreset = preset;
                     scanDataRange(v);
                     applyWindowPreset(v);

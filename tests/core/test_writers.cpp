@@ -55,7 +55,7 @@ TEST(Writers, FourFormatsOfTheCurrentUncompressedFrame) {
     auto l = load(recipe);
     ASSERT_TRUE(l);
     Viewer& v = l->v();
-    v.image.currentFrame = 1;
+    v.currentFrame = 1;
     v.window.windowLow = -3000;
     v.window.windowHigh = 20000;
     const auto sample = [&recipe](uint32_t i) { return recipe.samples[pixels + i]; };
@@ -98,7 +98,7 @@ TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
     auto rle = load(recipe);
     ASSERT_TRUE(native && rle);
     for (Loaded* l : {native.get(), rle.get()}) {
-        l->v().image.currentFrame = 1;
+        l->v().currentFrame = 1;
         l->v().window.windowLow = -100;
         l->v().window.windowHigh = 9000;
     }

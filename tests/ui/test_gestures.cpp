@@ -225,11 +225,11 @@ private slots:
         auto picture = [&] { return buttonPictureOf(button(controlPlayPause)); };
 
         QTest::mouseClick(button(controlPreviousFrame), Qt::LeftButton);
-        QCOMPARE(viewer().image.currentFrame, 9u);
+        QCOMPARE(viewer().currentFrame, 9u);
         QCOMPARE(title(), QStringLiteral("Dicom Image - Frame 10"));
         QCOMPARE(control.frameSlider()->value(), 9);
         QTest::mouseClick(button(controlNextFrame), Qt::LeftButton);
-        QCOMPARE(viewer().image.currentFrame, 0u);
+        QCOMPARE(viewer().currentFrame, 0u);
 
         QTest::mouseClick(button(controlPlayPause), Qt::LeftButton);
         QVERIFY(control.playing());
@@ -240,7 +240,7 @@ private slots:
         QVERIFY(control.frameTimer()->isActive());
         for (uint32_t expected : {1u, 2u}) {
             QMetaObject::invokeMethod(control.frameTimer(), "timeout");
-            QCOMPARE(viewer().image.currentFrame, expected);
+            QCOMPARE(viewer().currentFrame, expected);
         }
         // Two steps closer together than the period: the measured rate stops at the nominal one.
         QCOMPARE(control.stepRate(), 50u);
@@ -279,7 +279,7 @@ private slots:
             QMetaObject::invokeMethod(control.frameTimer(), "timeout");
         QCOMPARE(boxes, 1);
         QVERIFY(!control.playing());
-        QCOMPARE(viewer().image.currentFrame, 1u);
+        QCOMPARE(viewer().currentFrame, 1u);
         setMessageHook({});
     }
 

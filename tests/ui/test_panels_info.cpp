@@ -97,9 +97,9 @@ private slots:
 
         // Left and right on the panel step frames with wrap-around, also with a button focused.
         w->key(w->panel(), Qt::Key_Left);
-        QCOMPARE(w->viewer().image.currentFrame, 2u);
+        QCOMPARE(w->viewer().currentFrame, 2u);
         w->key(w->panel()->button(panelNextImage), Qt::Key_Right);
-        QCOMPARE(w->viewer().image.currentFrame, 0u);
+        QCOMPARE(w->viewer().currentFrame, 0u);
         w->panel()->button(panelResetContrast)->setFocus();
         w->key(w->panel()->button(panelResetContrast), Qt::Key_Up);
         QCOMPARE(w->shown(), QStringLiteral("a.dcm"));
@@ -163,7 +163,7 @@ private slots:
         w->image("s3.dcm", "Big^One", "1", Syntax::explicitBig);
         w->image("s4.dcm", "Implicit^Three", "3", Syntax::implicitLittle);
         w->start("s1.dcm");
-        QCOMPARE(w->viewer().image.bigEndian, uint16_t(1));
+        QCOMPARE(w->viewer().dicom.image.bigEndian, uint16_t(1));
         clickSort();
         QCOMPARE(w->entries(), (QStringList{"s3.dcm", "s1.dcm", "s4.dcm", "s2.dcm"}));
         QCOMPARE(w->selected(), QStringLiteral("s1.dcm"));

@@ -176,7 +176,7 @@ private slots:
         auto* slider = control->findChild<QSlider*>("1111");
         QCOMPARE(slider->maximum(), 9);
         key(Qt::Key_Left);  // wraps to the last frame
-        QCOMPARE(viewer().image.currentFrame, 9u);
+        QCOMPARE(viewer().currentFrame, 9u);
         QCOMPARE(app().imageWindow->windowTitle(), QString("Dicom Image - Frame 10"));
         QCOMPARE(slider->value(), 9);
         const std::vector<uint8_t> lastFrame(viewer().display.begin(), viewer().display.begin() + 32 * 32);
@@ -402,7 +402,7 @@ private slots:
         QVERIFY(!app().mainWindow->isVisible());
         QTest::qWait(20);
         QVERIFY(!app().openDialog);  // it does not come back
-        QVERIFY(viewer().file.empty());
+        QVERIFY(viewer().dicom.bytes.empty());
     }
 
     void notEnoughMemoryEndsWithTheErrorBox() {

@@ -141,7 +141,7 @@ private slots:
 
     void paintingTakesTheNearestPixelAtEachZoom() {
         Viewer v;
-        v.image.rows = v.image.columns = 8;
+        v.dicom.image.rows = v.dicom.image.columns = 8;
         v.window.displayStride = 8;
         for (int i = 0; i < 64; ++i) v.display[size_t(i)] = uint8_t(i * 3);
         const auto at = [](const QImage& image, int x, int y) { return int(image.pixelIndex(x, y)); };
