@@ -44,7 +44,7 @@ size_t frameBytes(const Viewer& v) {
     return size_t(v.dicom.frameOffsets[1] - v.dicom.frameOffsets[0]);
 }
 const uint8_t* frameData(const Viewer& v) {
-    if (v.dicom.image.compression == compressionNone) return v.dicom.image.pixelData;
+    if (v.dicom.image.compression == compressionNone) return v.dicom.pixelData();
     return v.dicom.bytes.data() + v.dicom.frameOffsets[0];
 }
 
@@ -55,7 +55,7 @@ void render(benchmark::State& state, Kind kind, bool redraw = false) {
     Viewer& v = lv.v();
     for (auto _ : state) {
         if (kind == jpeg) decodeJpegFrame(v);
-        if (!redraw) v.rleFrame.fileGeneration = 0;  // not decoded yet
+        if (!redraw) v.source.reset();  // not decoded yet
         renderFrame(v);
         benchmark::DoNotOptimize(v.display.data());
         benchmark::ClobberMemory();

@@ -10,7 +10,7 @@
 
 #include "bench/bench_support.h"
 #include "core/contrast.h"
-#include "core/writers.h"
+#include "core/write_frame.h"
 
 namespace vs::bench {
 namespace {
@@ -67,10 +67,10 @@ void reference(benchmark::State& state, bool toDisk) {
     std::FILE* sink = toDisk ? nullptr : std::fopen("/dev/null", "wb");
     for (auto _ : state) {
         if (format == formatTiff8 || format == formatBmp) {
-            referencePass(v.dicom.image.pixelData, inBytes, 2, block.data(), v.dicom.image.pixelsPerFrame, v.dicom.image.columns,
+            referencePass(v.dicom.pixelData(), inBytes, 2, block.data(), v.dicom.image.pixelsPerFrame, v.dicom.image.columns,
                           format == formatBmp ? bmpRowLength(v.dicom.image.columns) : v.dicom.image.columns, referenceTable());
         } else {
-            std::copy(v.dicom.image.pixelData, v.dicom.image.pixelData + inBytes, block.data());
+            std::copy(v.dicom.pixelData(), v.dicom.pixelData() + inBytes, block.data());
         }
         std::FILE* out = toDisk ? std::fopen(outputPath(lv).c_str(), "wb") : sink;
         std::fwrite(block.data(), 1, bytes, out);

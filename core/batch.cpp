@@ -8,7 +8,7 @@
 #include "core/contrast.h"
 #include "core/loader.h"
 #include "core/paths.h"
-#include "core/writers.h"
+#include "core/write_frame.h"
 
 namespace vs {
 namespace {

@@ -283,7 +283,7 @@ uint16_t scanPhase(Viewer& v) {
     HeaderScan scan(v);
     scan.walk();
     if (image.compression == compressionLosslessJpeg) return 0;
-    v.currentPicture.reset();
+    v.source.reset();
 
     CandidateSet* found = scan.chosen();
     if (!found) return 0;
@@ -314,7 +314,6 @@ uint16_t scanPhase(Viewer& v) {
     image.signBit = image.bitsAllocated > 12 && set.pixelRepresentation != 0
                         ? 1u << (image.bitsAllocated - 1)
                         : 0;
-    image.pixelData = v.dicom.bytes.data() + image.pixelDataOffset;
 
     if (image.compression == compressionJpeg && image.bitsAllocated == 16) return 0;
     return 1;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/render.h"
 #include "dicom/element_search.h"
 
 namespace vs {
@@ -179,7 +180,7 @@ void fillImageInfo(Viewer& v) {
 
     Host& host = *v.host;
     std::string image = imageLine(v.dicom.image);
-    if (v.dicom.image.compression == compressionJpeg && !v.currentPicture)
+    if (v.dicom.image.compression == compressionJpeg && !frameSource(v).unreadableReason(v.currentFrame).empty())
         image += std::string("  ") + undecodableFrameNote;
     host.setPanelText(controlImageLine, skipLeadingSpaces(image));
     host.setPanelText(controlPixsizeLine, skipLeadingSpaces(pixsizeLine(v, in, sliceLocation)));

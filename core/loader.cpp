@@ -176,10 +176,9 @@ uint16_t loadFile(Viewer& v) {
     host.setCursor(v.middleDragging ? Cursor::sizeNorthSouth : Cursor::wait);
     v.dicom.image.fileLength = uint32_t(length);
 
-    // 5. The previous image is gone from here on, whatever happens; so is its decoded RLE
-    // frame, which for a large image is tens of megabytes.
-    v.currentPicture.reset();
-    v.rleFrame = DecodedFrame{};
+    // 5. The previous image is gone from here on, whatever happens; so is its frame source with
+    // its decoded frame, which for a large image is tens of megabytes.
+    v.source.reset();
 
     // 6. The block for the file and its spare room.
     if (length >= largestFileBytes || !v.dicom.bytes.prepare(uint64_t(length))) {

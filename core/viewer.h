@@ -8,9 +8,10 @@
 
 #include "core/host.h"
 #include "core/image_gestures.h"
-#include "dicom/decoded_frame.h"
 #include "dicom/dicom_image.h"
+#include "dicom/frame_source.h"
 #include "dicom/picture.h"
+#include "dicom/writers.h"
 #include "dicom/window_state.h"
 
 namespace vs {
@@ -24,12 +25,6 @@ inline constexpr size_t displayStartBytes = size_t(1) << 20;
 enum LoadProgress : uint32_t { loadIdle = 0, loadReading = 1, loadAborted = 2 };
 enum AppState : uint32_t { appLoaded = 0, appStarting = 1, appClosing = 99 };
 
-enum OutputFormat : uint16_t {
-    formatTiff8 = 0,
-    formatTiff16 = 1,
-    formatBmp = 2,
-    formatRaw = 3,
-};
 
 struct Viewer {
     Host* host = nullptr;
@@ -42,10 +37,10 @@ struct Viewer {
     // 8-bit pixels, rows of window.displayStride bytes. Starts at displayStartBytes and grows
     // (never shrinks, new bytes zero) before every write that needs more.
     std::vector<uint8_t> display = std::vector<uint8_t>(displayStartBytes, 0);
-    // The samples of the last RLE frame decoded.
-    DecodedFrame rleFrame;
-    // The picture decoded from the current JPEG frame, if any.
-    std::unique_ptr<Picture> currentPicture;
+    // Reads the frames of the file in memory (made for it by frameSource, core/render.h).
+    std::unique_ptr<FrameSource> source;
+    uint64_t sourceGeneration = 0;
+    uint16_t sourceCompression = compressionNone;
 
     // Paths: the one to open next, its folder (with the trailing separator) and name, and
     // the file now in memory.

@@ -17,6 +17,8 @@ struct DicomImage {
     // of the buffer for RLE and JPEG fragments; the entry after the last frame ends it.
     std::vector<uint32_t> frameOffsets = std::vector<uint32_t>(frameTableEntries, 0);
 
+    const uint8_t* pixelData() const { return bytes.data() ? bytes.data() + image.pixelDataOffset : nullptr; }
+
     // The frame's entry of the frame table (0 past its end).
     uint32_t frameStart(uint32_t frame) const { return frame < frameOffsets.size() ? frameOffsets[frame] : 0; }
 };

@@ -33,7 +33,6 @@ struct ImageState {
     uint16_t bigEndian = 0;
     uint16_t compression = compressionNone;
     uint32_t pixelDataOffset = 0;
-    const uint8_t* pixelData = nullptr;
     uint32_t fileLength = 0;
     double rescaleIntercept = 0.0;
     double rescaleSlope = 0.0;

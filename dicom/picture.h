@@ -17,10 +17,6 @@ struct Picture {
     int bytesPerPixel = 3;
     // Rows of width pixels, bytesPerPixel bytes each, top row first, no padding.
     std::vector<uint8_t> pixels;
-    // Which frame the picture is, set by the core after decoding: the file buffer's generation
-    // (0: none) and where the frame starts in it.
-    uint64_t fileGeneration = 0;
-    uint64_t frameStart = 0;
 };
 
 class PictureDecoder {

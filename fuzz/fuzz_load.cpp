@@ -47,7 +47,7 @@ void resetViewer(Session& s) {
     std::memset(v.dicom.frameOffsets.data(), 0, v.dicom.frameOffsets.size() * sizeof(uint32_t));
     v.dicom.image = ImageState{};
     v.window = WindowState{};
-    v.currentPicture.reset();
+    v.source.reset();
     v.loadedPath.clear();
     v.currentDirectory = s.file.folder();
     v.currentFileName = s.file.name();

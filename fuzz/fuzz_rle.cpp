@@ -11,7 +11,7 @@
 
 #include "core/contrast.h"
 #include "core/render.h"
-#include "core/rle.h"
+#include "core/render.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!v.dicom.bytes.prepare(fileSize)) fail("no memory for the file buffer");
     if (fileSize) std::memcpy(v.dicom.bytes.data(), fileBytes, fileSize);
     v.dicom.bytes.noteWritten(fileSize);
-    image.pixelData = v.dicom.bytes.data();
+    image.pixelDataOffset = 0;
     vs::fuzzing::shrinkDisplay(v);
 
     const uint32_t samples = image.pixelsPerFrame;
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint32_t stride = v.window.displayStride;
         int32_t wantLow = rangeStartMin, wantHigh = rangeStartMax;
         for (uint32_t i = 0; i < samples; ++i) {
-            const uint8_t expected = uint8_t(mapThroughWindow(v.window, want[i]) ^ v.window.outputXorMask);
+            const uint8_t expected = uint8_t(displayByte(currentWindowMapping(v), want[i]));
             if (v.display[size_t(i / columns) * stride + i % columns] != expected)
                 fail("8-bit picture differs from the decoded samples");
             wantLow = std::min<int32_t>(wantLow, want[i]);
@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::unique_ptr<uint8_t[]> words(new uint8_t[2 * size_t(samples)]);
         std::memset(words.get(), 0xEE, 2 * size_t(samples));
         std::unique_ptr<uint8_t[]> planes(new uint8_t[2 * size_t(samples)]);
-        const uint32_t decoded = decodeRleFrame16Into(v, words.get(), planes.get());
+        const uint32_t decoded = decodeRleFrame16(v.dicom, v.currentFrame, words.get(), planes.get()) ? 1 : 0;
         if (decoded != (segments == 1 || segments == 2 ? 1u : 0u)) fail("segment count not judged as expected");
         if (decoded) {
             for (uint32_t k = 1; k <= segments; ++k) {
@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             int32_t wantLow = rangeStartMin, wantHigh = rangeStartMax;
             for (uint32_t i = 0; i < samples; ++i) {
                 const int32_t value = wordSampleValue(image, uint32_t(words[2 * i]) | uint32_t(words[2 * i + 1]) << 8);
-                const uint8_t expected = uint8_t(mapThroughWindow(v.window, value) ^ v.window.outputXorMask);
+                const uint8_t expected = uint8_t(displayByte(currentWindowMapping(v), value));
                 if (v.display[size_t(i / columns) * stride + i % columns] != expected)
                     fail("16-bit picture differs from the decoded samples");
                 wantLow = std::min(wantLow, value);

@@ -13,7 +13,7 @@
 
 #include "core/host.h"
 #include "core/viewer.h"
-#include "core/writers.h"
+#include "core/write_frame.h"
 
 namespace vs::fuzzing {
 

@@ -312,7 +312,7 @@ void MainWindow::cleanUp() {
         app_.openDialog = nullptr;
         delete dialog;
     }
-    v.currentPicture.reset();
+    v.source.reset();
     v.dicom.bytes.release();
     QCoreApplication::exit(0);
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "core/render.h"
-#include "core/writers.h"
+#include "core/write_frame.h"
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"

@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "core/batch.h"
-#include "core/writers.h"
+#include "core/write_frame.h"
 #include "tests/support/dicom_builder.h"
 #include "tests/support/recording_host.h"
 

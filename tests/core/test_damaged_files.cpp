@@ -16,7 +16,7 @@
 #include "core/jpeg_frame.h"
 #include "core/loader.h"
 #include "core/render.h"
-#include "core/writers.h"
+#include "core/write_frame.h"
 #include "platform/jpeg_decoder.h"
 #include "tests/support/damaged_copies.h"
 #include "tests/support/dicom_builder.h"

@@ -26,7 +26,7 @@ Loaded loadBytes(const Bytes& bytes) {
     testing::TempDir dir;
     testing::TestViewer t;
     const uint16_t result = t.load(dir, "image.dcm", bytes);
-    const int first = result == loadDone ? t.v().dicom.image.pixelData[0] : -1;
+    const int first = result == loadDone ? t.v().dicom.pixelData()[0] : -1;
     return {result, t.v().dicom.image, t.host.lines[controlPatientLine], first};
 }
 
@@ -121,8 +121,8 @@ TEST(Header, PixelDataLengthAndFrameCount) {
     DicomBuilder b(Syntax::explicitLittle);
     imageElements(b, 100, 100, 8).pixelData(Bytes(10, 9), "OB", 10000);
     ASSERT_EQ(t.load(dir, "short.dcm", b.build()), loadDone);
-    EXPECT_EQ(t.v().dicom.image.pixelData[9], 9);
-    EXPECT_EQ(t.v().dicom.image.pixelData[9999], 0);
+    EXPECT_EQ(t.v().dicom.pixelData()[9], 9);
+    EXPECT_EQ(t.v().dicom.pixelData()[9999], 0);
 
     auto frames = [](const std::string& text, uint32_t stored) {
         DicomBuilder f(Syntax::explicitLittle);

@@ -57,7 +57,7 @@ TEST(Jpeg, EveryFrameDecodesInPlaceAndTheLastEndsAtTheDelimiterOrTheFile) {
             }
         }
         EXPECT_TRUE(l->t.host.messages.empty());
-        const JpegFrameRange last = jpegFrameRange(v);
+        const JpegFragment last = jpegFragment(v.dicom, v.currentFrame);
         EXPECT_EQ(last.start + last.size, delimited ? v.dicom.image.fileLength - 8 : v.dicom.image.fileLength);
     }
 }
@@ -92,15 +92,14 @@ TEST(Jpeg, UndecodableFramesPaintBlankAndSayWhy) {
     // and the next item's 8-byte header, here the delimiter).
     v.currentFrame = 2;
     EXPECT_EQ(decodeJpegFrame(v), 0u);
-    EXPECT_FALSE(v.currentPicture);
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].rfind("JPEG decoder error 400:\nlibjpeg-turbo: ", 0), 0u) << host.messages[0];
 
     // An end entry that was never written (or lies before the start) is bounded by the file.
     v.dicom.frameOffsets[3] = 0xFFFFFFF0u;
-    EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.dicom.image.fileLength);
+    EXPECT_EQ(jpegFragment(v.dicom, v.currentFrame).start + jpegFragment(v.dicom, v.currentFrame).size, v.dicom.image.fileLength);
     v.dicom.frameOffsets[3] = v.dicom.frameOffsets[2] - 2;
-    EXPECT_EQ(jpegFrameRange(v).start + jpegFrameRange(v).size, v.dicom.image.fileLength);
+    EXPECT_EQ(jpegFragment(v.dicom, v.currentFrame).start + jpegFragment(v.dicom, v.currentFrame).size, v.dicom.image.fileLength);
 
     // A start beyond the file cannot be reached at all.
     v.dicom.frameOffsets[2] = v.dicom.image.fileLength + 5000;

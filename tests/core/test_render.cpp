@@ -25,7 +25,7 @@ TEST(Render, MappingBoundariesAndOneValueWindows) {
         v.window.windowLow = low;
         v.window.windowHigh = high;
         prepareWindowForRendering(v);
-        return mapThroughWindow(v.window, value);
+        return mapThroughWindow(windowMapping(low, high, 0), value);
     };
     EXPECT_EQ(map(100, 355, 99), 0u);
     EXPECT_EQ(map(100, 355, 227), 127u);
@@ -55,9 +55,9 @@ TEST(Render, SampleValuesOfEveryDepthAndByteOrder) {
             ASSERT_TRUE(l);
             SCOPED_TRACE(int(syntax) * 10 + representation);
             const bool isSigned = representation != 0;
-            EXPECT_EQ(sampleValue(l->v(), 0), isSigned ? -1024 : 0xFC00);
-            EXPECT_EQ(sampleValue(l->v(), 1), 32767);
-            EXPECT_EQ(sampleValue(l->v(), 3), isSigned ? -1 : 0xFFFF);
+            EXPECT_EQ(sampleValue(l->v().dicom, 0), isSigned ? -1024 : 0xFC00);
+            EXPECT_EQ(sampleValue(l->v().dicom, 1), 32767);
+            EXPECT_EQ(sampleValue(l->v().dicom, 3), isSigned ? -1 : 0xFFFF);
         }
     }
 
@@ -69,12 +69,12 @@ TEST(Render, SampleValuesOfEveryDepthAndByteOrder) {
     packed.samples = {0xABC, 0x123, 0xFFF, 0x001};
     auto l = load(packed);
     ASSERT_TRUE(l);
-    for (uint32_t s = 0; s < 4; ++s) EXPECT_EQ(sampleValue(l->v(), s), packed.samples[s]) << s;
+    for (uint32_t s = 0; s < 4; ++s) EXPECT_EQ(sampleValue(l->v().dicom, s), packed.samples[s]) << s;
 
     // Past the end of the buffer every byte reads as zero.
-    const uint64_t last = l->v().dicom.bytes.size() - uint64_t(l->v().dicom.image.pixelData - l->v().dicom.bytes.data());
-    EXPECT_EQ(sampleValue(l->v(), uint32_t(last * 8 / 12)), 0);
-    EXPECT_EQ(sampleValue(l->v(), 0xFFFFFFFFu), 0);
+    const uint64_t last = l->v().dicom.bytes.size() - uint64_t(l->v().dicom.pixelData() - l->v().dicom.bytes.data());
+    EXPECT_EQ(sampleValue(l->v().dicom, uint32_t(last * 8 / 12)), 0);
+    EXPECT_EQ(sampleValue(l->v().dicom, 0xFFFFFFFFu), 0);
 }
 
 // Renders a frame and checks every byte against the rule applied to the samples the file was

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "core/render.h"
-#include "core/writers.h"
+#include "core/write_frame.h"
 #include "tests/support/loaded_image.h"
 
 namespace vs {

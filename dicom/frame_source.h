@@ -1,0 +1,90 @@
+// Reading one frame of a DicomImage whatever its encoding: the range of its samples, its 8-bit
+// picture through a window, and its stored values as 16-bit words. There is one source per
+// encoding (uncompressed, RLE, JPEG) and frameSourceFor picks it. A source keeps the last frame
+// it decoded, so that the range scan, the picture and the writers decode a frame once and a
+// contrast drag over it decodes nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dicom/dicom_image.h"
+#include "dicom/picture.h"
+#include "dicom/window_state.h"
+#include "dicom/windowing.h"
+
+namespace vs {
+
+struct SampleRange {
+    int32_t low = rangeStartMin;
+    int32_t high = rangeStartMax;
+};
+
+// What windowing a frame came to: whether it was drawn, and the range of the samples seen on
+// the way where only decoding tells it (RLE and JPEG), either in place of the frame's range
+// or to widen it.
+struct WindowedFrame {
+    bool drawn = false;
+    std::optional<SampleRange> seen;
+    bool widens = false;
+};
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+
+    // Why the frame can be neither drawn nor written, or empty when it can. A JPEG frame is
+    // decoded to know.
+    virtual std::string unreadableReason(uint32_t frame) = 0;
+
+    // The range of the frame's samples as the window presets take it: read from the samples
+    // where they are samples, the depth's nominal range where they are a picture.
+    virtual SampleRange sampleRange(uint32_t frame) = 0;
+
+    // Windows rows firstRow .. firstRow + rowCount - 1 of the frame (cut at its last row) into
+    // dest, rows stride bytes apart (stride at least the columns). Bytes from the columns to
+    // the stride are left alone, except that a picture narrower than the stride fills them.
+    virtual WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
+                                     uint8_t* dest, size_t stride) = 0;
+
+    // The frame's stored values as packed little-endian 16-bit words, where they lie in the
+    // buffer or written into scratch; nullptr when the encoding holds a picture, not samples.
+    virtual const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) = 0;
+};
+
+// The source for the image's encoding. The image (and, for JPEG, the decoder) must outlive it;
+// a new file read into the image needs a new source.
+std::unique_ptr<FrameSource> frameSourceFor(const DicomImage& dicom, PictureDecoder* decoder);
+
+std::unique_ptr<FrameSource> uncompressedSource(const DicomImage& dicom);
+std::unique_ptr<FrameSource> rleSource(const DicomImage& dicom);
+std::unique_ptr<FrameSource> jpegSource(const DicomImage& dicom, PictureDecoder* decoder);
+
+// The range a sample of this depth can take: what is known of a frame whose samples are not
+// read.
+SampleRange nominalRange(const ImageState& image);
+
+// The value of stored sample number s of uncompressed pixel data (counted from the pixel data's
+// start). Reads that would fall outside the buffer read zeros.
+int32_t sampleValue(const DicomImage& dicom, uint32_t s);
+
+// The byte range of a frame's JPEG fragment in the buffer.
+struct JpegFragment {
+    uint32_t start = 0;
+    uint32_t size = 0;       // bounded by the file's length
+    bool reachable = false;  // false when the start lies beyond the file
+};
+JpegFragment jpegFragment(const DicomImage& dicom, uint32_t frame);
+
+// RLE frames (PS3.5 Annex G). An 8-bit frame's one segment into dest, pixelsPerFrame bytes.
+void decodeRleFrame8(const DicomImage& dicom, uint32_t frame, uint8_t* dest);
+// A deeper frame into dest as pixelsPerFrame little-endian 16-bit words; planes is scratch
+// room of 2 * pixelsPerFrame bytes. False, with dest left alone, when the header's segment
+// count is not 1 or 2.
+bool decodeRleFrame16(const DicomImage& dicom, uint32_t frame, uint8_t* dest, uint8_t* planes);
+
+}  // namespace vs

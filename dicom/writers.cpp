@@ -1,0 +1,157 @@
+// The TIFF, BMP and RAW writers. All numbers are little endian. Pixels are written a frame or a
+// row at a time; the bytes are those of writing each sample on its own.
+#include "dicom/writers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace vs {
+namespace {
+
+inline constexpr uint32_t tiffEntryCount = 10;
+inline constexpr uint32_t bmpInfoHeaderBytes = 40;
+inline constexpr uint32_t bmpPixelsPerMetre = 2834;  // 72 dots per inch
+
+enum TiffType : uint16_t { tiffShort = 3, tiffLong = 4 };
+
+class ByteWriter {
+public:
+    explicit ByteWriter(uint8_t* at) : at_(at) {}
+    void u16(uint32_t value) {
+        at_[0] = uint8_t(value);
+        at_[1] = uint8_t(value >> 8);
+        at_ += 2;
+    }
+    void u32(uint32_t value) {
+        u16(value & 0xFFFF);
+        u16(value >> 16);
+    }
+    void bytes(const char* text, size_t n) {
+        std::memcpy(at_, text, n);
+        at_ += n;
+    }
+
+private:
+    uint8_t* at_;
+};
+
+// A TIFF file with one strip of uncompressed greyscale samples (black is zero) right behind a
+// single 10-entry image file directory.
+void fillTiffHeader(uint8_t (&header)[tiffHeaderBytes], const ImageState& image, uint32_t bitsPerSample) {
+    std::memset(header, 0, sizeof header);
+    ByteWriter out(header);
+    out.bytes("II", 2);
+    out.u16(42);
+    out.u32(8);  // the directory follows the 8-byte file header
+    out.u16(tiffEntryCount);
+    auto entry = [&out](uint16_t tag, uint16_t type, uint32_t value) {
+        out.u16(tag);
+        out.u16(type);
+        out.u32(1);
+        out.u32(value);  // a SHORT sits in the first two bytes, the other two stay zero
+    };
+    const uint32_t stripBytes = image.pixelsPerFrame * (bitsPerSample / 8);
+    entry(254, tiffLong, 0);                 // NewSubfileType
+    entry(256, tiffLong, image.columns);     // ImageWidth
+    entry(257, tiffLong, image.rows);        // ImageLength
+    entry(258, tiffShort, bitsPerSample);    // BitsPerSample
+    entry(259, tiffShort, 1);                // Compression: none
+    entry(262, tiffShort, 1);                // PhotometricInterpretation: black is zero
+    entry(273, tiffLong, tiffHeaderBytes);   // StripOffsets
+    entry(277, tiffShort, 1);                // SamplesPerPixel
+    entry(278, tiffLong, image.rows);        // RowsPerStrip
+    entry(279, tiffLong, stripBytes);        // StripByteCounts
+    out.u32(0);                              // no next directory
+}
+
+// A top-down 8-bit BMP with a 256-level grey palette.
+void fillBmpHeader(uint8_t (&header)[bmpPixelOffset], const ImageState& image) {
+    std::memset(header, 0, sizeof header);
+    const uint32_t rowLength = bmpRowLength(image.columns);
+    const uint32_t pixelBytes = rowLength * image.rows;
+    ByteWriter out(header);
+    out.bytes("BM", 2);
+    out.u32(bmpPixelOffset + pixelBytes);
+    out.u32(0);
+    out.u32(bmpPixelOffset);
+    out.u32(bmpInfoHeaderBytes);
+    out.u32(image.columns);
+    out.u32(uint32_t(-int32_t(image.rows)));  // negative height: top row first
+    out.u16(1);
+    out.u16(8);
+    out.u32(0);
+    out.u32(pixelBytes);
+    out.u32(bmpPixelsPerMetre);
+    out.u32(bmpPixelsPerMetre);
+    out.u32(0);
+    out.u32(0);
+    for (uint32_t i = 0; i < 256; ++i) {
+        const uint8_t entry[4] = {uint8_t(i), uint8_t(i), uint8_t(i), 0};
+        out.bytes(reinterpret_cast<const char*>(entry), 4);
+    }
+}
+
+// The rows of the frame windowed a slice at a time (as many rows as a mebibyte holds), each
+// row widened to bytesPerPixel bytes per pixel (the grey level in the low byte) and padded with
+// zeros up to rowBytes. A large frame so needs no staging block of its size.
+bool writeWindowedRows(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
+                       ByteSink& out, uint32_t bytesPerPixel, size_t rowBytes) {
+    constexpr size_t sliceBytes = size_t(1) << 20;
+    const size_t stride = displayStrideFor(image.columns);
+    const uint32_t sliceRows = uint32_t(std::clamp<size_t>(sliceBytes / stride, 1, std::max<uint32_t>(image.rows, 1)));
+    std::vector<uint8_t> slice(sliceRows * stride, 0);
+    std::vector<uint8_t> row(rowBytes, 0);
+    bool ok = true;
+    for (uint32_t first = 0; first < image.rows; first += sliceRows) {
+        const uint32_t rows = std::min(sliceRows, image.rows - first);
+        source.windowRows(frame, m, first, rows, slice.data(), stride);
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint8_t* in = slice.data() + size_t(r) * stride;
+            if (bytesPerPixel == 1) {
+                std::memcpy(row.data(), in, image.columns);
+            } else {
+                for (uint32_t x = 0; x < image.columns; ++x) row[2 * size_t(x)] = in[x];
+            }
+            ok = out.write(row.data(), rowBytes) && ok;
+        }
+    }
+    return ok;
+}
+
+bool writePixels(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
+                 OutputFormat format, ByteSink& out) {
+    if (format == formatTiff8) return writeWindowedRows(source, image, frame, m, out, 1, image.columns);
+    if (format == formatBmp) return writeWindowedRows(source, image, frame, m, out, 1, bmpRowLength(image.columns));
+    std::vector<uint8_t> scratch;
+    if (const uint8_t* words = source.storedWords(frame, scratch)) return out.write(words, 2 * size_t(image.pixelsPerFrame));
+    return writeWindowedRows(source, image, frame, m, out, 2, 2 * size_t(image.columns));
+}
+
+}  // namespace
+
+bool FileSink::write(const void* bytes, size_t n) { return n == 0 || std::fwrite(bytes, 1, n, file_) == n; }
+
+std::string unwritableFrameText(uint32_t frame, uint32_t frameCount, const std::string& sourcePath,
+                                const std::string& reason) {
+    return "Error: Frame " + std::to_string(frame + 1) + " of " + std::to_string(frameCount) + " in '" + sourcePath +
+           "' cannot be decoded!\n" + reason;
+}
+
+bool writeFrame(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
+                OutputFormat format, ByteSink& out) {
+    if (format > formatRaw || !source.unreadableReason(frame).empty()) return false;
+    bool ok = true;
+    if (format == formatTiff8 || format == formatTiff16) {
+        uint8_t header[tiffHeaderBytes];
+        fillTiffHeader(header, image, format == formatTiff8 ? 8 : 16);
+        ok = out.write(header, sizeof header);
+    } else if (format == formatBmp) {
+        uint8_t header[bmpPixelOffset];
+        fillBmpHeader(header, image);
+        ok = out.write(header, sizeof header);
+    }
+    return writePixels(source, image, frame, m, format, out) && ok;
+}
+
+}  // namespace vs
