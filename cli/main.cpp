@@ -6,6 +6,7 @@
 
 #include "cli/convert.h"
 #include "cli/info_command.h"
+#include "vireoscan_version.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
             std::fputs(usageText, stdout);
             return 0;
         } else if (std::strcmp(arg, "--version") == 0) {
-            std::puts("vireoscan-convert 1.2");
+            std::puts("vireoscan-convert " VIREOSCAN_VERSION);
             return 0;
         } else if (optionWithValue(argc, argv, i, "-f", "--format", value)) {
             if (!value || !vs::cli::parseFormat(value, options.format))

@@ -2,6 +2,7 @@
 # holding what `cmake --install` installs. Its Depends come from dpkg-shlibdeps (dpkg-dev).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vireoscan)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Vireoscan developers")
 set(CPACK_PACKAGE_CONTACT "Vireoscan Developer <dev@vireoscan.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer and converter for greyscale DICOM images")

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "vireoscan_version.h"
+
 namespace vs {
 
 // Identities of the controls and menu commands the core talks about.
@@ -40,7 +42,7 @@ enum class MessageButtons { ok, okCancel, yesNo, yesNoCancel };
 enum class MessageIcon { none, stop, exclamation, information };
 enum class MessageAnswer { ok, cancel, yes, no };
 
-inline constexpr const char* programCaption = "Vireoscan v 1.2";
+inline constexpr const char* programCaption = "Vireoscan v " VIREOSCAN_VERSION_SHORT;
 
 class Host {
 public:

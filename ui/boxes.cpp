@@ -123,7 +123,7 @@ void openWebPage(const QUrl& url) {
 AboutBox::AboutBox(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName("AboutBox");
-    setWindowTitle("About Vireoscan v 1.2");
+    setWindowTitle(QString("About ") + programCaption);
     setAccessibleName("About Vireoscan");
     setFixedSize(systemFontUnits(0, 0, 138, 84).size());
     setAutoFillBackground(true);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "vireoscan_version.h"
+
 namespace vs::ui {
 
 namespace {

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QStringList>
 
+#include "core/host.h"
 #include "ui/app.h"
 
 class QMdiArea;
@@ -13,7 +14,7 @@ class QMenu;
 
 namespace vs::ui {
 
-inline constexpr const char* mainTitle = "Vireoscan v 1.2";
+inline constexpr const char* mainTitle = programCaption;
 
 enum MainCommand : int {
     commandAbout = 100,

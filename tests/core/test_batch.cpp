@@ -1,10 +1,7 @@
 // The batch run over real files: output names, questions answered through a recording host,
-// counts and report texts, the window each file is written with; and the converter's options.
+// counts and report texts, the window each file is written with.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -164,60 +161,6 @@ TEST(Batch, RelativePathsAreTakenFromWhereTheRunStarts) {
     EXPECT_EQ(r.converted, 2u);
     EXPECT_TRUE(fs::exists(dir.path() / "x" / "one.TIF"));
     EXPECT_TRUE(fs::exists(dir.path() / "y" / "two.TIF"));
-}
-
-// Runs the converter, standard input from /dev/null; returns its exit status and fills out
-// with what it printed on both streams.
-int convert(const std::string& arguments, std::string& out) {
-    const std::string command = std::string(VIREOSCAN_CONVERT) + " " + arguments + " </dev/null 2>&1";
-    out.clear();
-    std::FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST(Converter, OptionsOutputsAndExitStatus) {
-    // Windows, presets, negatives, names and overwriting are compared with pydicom's reading
-    // of real files by the corpus checks; here the report, refusals and usage errors.
-    testing::TempDir dir;
-    const std::string image = dir.write("img", framesImage(1));
-    const std::string junk = dir.write("junk", Bytes(500, 'j'));
-    const std::string outDir = (dir.path() / "out").string();
-    std::string printed;
-
-    EXPECT_EQ(convert("-f raw -o " + outDir + " " + image, printed), 0);
-    EXPECT_EQ(printed, "Successfully processed 1 image(s) out of 1 file(s).\n");
-    EXPECT_EQ(convert("--window=0:200 -n --format=bmp --output-dir " + outDir + " " + image, printed), 0);
-    EXPECT_TRUE(fs::exists(dir.path() / "out" / "img.BMP"));
-
-    // A file that is refused produces nothing and makes the run unsuccessful.
-    EXPECT_EQ(convert("-q -o " + outDir + " " + junk + " " + image + " -y", printed), 1);
-    EXPECT_NE(printed.find("Error: File format of '" + junk + "' is unsupported!"), std::string::npos);
-    EXPECT_FALSE(fs::exists(dir.path() / "out" / "junk.TIF"));
-
-    // A frame that cannot be decoded gets no file; the message names the file, the frame and
-    // the decoder's reason, and the run is unsuccessful.
-    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
-    testing::DicomBuilder b(testing::Syntax::explicitLittle);
-    b.transferSyntax(testing::uidJpegLossless);
-    b.text(0x0028, 0x0008, "IS", "3").us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-    const std::string cine = dir.write("cine", b.encapsulated({good, testing::relabelAsLossless(good), good}).build());
-    EXPECT_EQ(convert("-q -o " + outDir + " " + cine, printed), 1);
-    EXPECT_EQ(printed, "vireoscan-convert: Error: Frame 2 of 3 in '" + cine +
-                           "' cannot be decoded!\nlibjpeg-turbo: Unsupported JPEG process: SOF type 0xc3\n"
-                           "Successfully converted 2 image(s) out of 1 file(s).\nConversion of 1 image(s) was "
-                           "unsuccessful.\n");
-    EXPECT_TRUE(fs::exists(dir.path() / "out" / "cine.0.TIF") && fs::exists(dir.path() / "out" / "cine.2.TIF"));
-    EXPECT_FALSE(fs::exists(dir.path() / "out" / "cine.1.TIF"));
-
-    for (const char* wrong : {"-f png", "-p lungs", "-w 5", "-w 9:1", "--bogus", "-y --no-overwrite", "-p bone -w 1:2"})
-        EXPECT_EQ(convert(std::string(wrong) + " " + image, printed), 2) << wrong;
-    EXPECT_EQ(convert("", printed), 2);
-    EXPECT_EQ(convert("--help", printed), 0);
-    EXPECT_NE(printed.find("--output-dir"), std::string::npos);
 }
 
 }  // namespace
