@@ -175,11 +175,16 @@ TEST_F(DamagedFiles, OurOwnEncodingsCutAndOverwritten) {
 TEST_F(DamagedFiles, SavedFuzzFindings) {
     const fs::path folder = fs::path(VIREOSCAN_SOURCE_DIR) / "fuzz" / "regressions" / "load";
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(folder, error)) {
+    fs::directory_iterator entries(folder, error);
+    ASSERT_FALSE(error) << folder << ": " << error.message();
+    int replayed = 0;
+    for (const auto& entry : entries) {
         if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
         SCOPED_TRACE(entry.path().string());
         check({entry.path().filename().string(), readFile(entry.path())});
+        ++replayed;
     }
+    EXPECT_GT(replayed, 0) << "no saved inputs in " << folder;
 }
 
 }  // namespace
