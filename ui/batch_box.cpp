@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,6 +16,7 @@
 #include "core/loader.h"
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
+#include "ui/core_text.h"
 #include "ui/dropped_paths.h"
 #include "ui/image_window.h"
 #include "ui/main_window.h"
@@ -136,7 +136,7 @@ void BatchBox::convertFiles(const QStringList& paths) {
     running_ = true;
     std::vector<std::string> files;
     files.reserve(size_t(paths.size()));
-    for (const QString& path : paths) files.push_back(QFile::encodeName(path).toStdString());
+    for (const QString& path : paths) files.push_back(toCore(path));
     runBatch(v, files);
     running_ = false;
 }

@@ -20,6 +20,7 @@
 #include "core/image_sort.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"
+#include "ui/core_text.h"
 #include "ui/image_window.h"
 #include "ui/main_window.h"
 #include "ui/open_dialog.h"
@@ -294,20 +295,20 @@ void InfoPanel::sortImages(bool autoSortRequest) {
 
     std::vector<std::string> names;
     names.reserve(size_t(list->count()));
-    for (int i = 0; i < list->count(); ++i) names.push_back(list->item(i)->text().toStdString());
+    for (int i = 0; i < list->count(); ++i) names.push_back(toCore(list->item(i)->text()));
     const QListWidgetItem* selected = list->currentRow() >= 0 ? list->item(list->currentRow()) : nullptr;
     const QString selectedName = selected && selected->isSelected() ? selected->text() : QString();
 
     if (sortByNumber_) {
         dialog->repaint();
         if (app_.viewer.host) app_.viewer.host->showStatusBox("Sorting files...");
-        names = sortNamesByInstanceNumber(dialog->directory().toStdString(), names);
+        names = sortNamesByInstanceNumber(toCore(dialog->directory()), names);
     } else {
         sortTextsCaseInsensitive(names);
     }
     QStringList entries;
     entries.reserve(qsizetype(names.size()));
-    for (const std::string& name : names) entries << QString::fromStdString(name);
+    for (const std::string& name : names) entries << fromCore(name);
     dialog->replaceEntries(entries, selectedName);
     if (sortByNumber_ && app_.viewer.host) app_.viewer.host->closeStatusBox();
     list->setUpdatesEnabled(true);

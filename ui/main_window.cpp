@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMdiArea>
@@ -18,6 +17,7 @@
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
 #include "ui/boxes.h"
+#include "ui/core_text.h"
 #include "ui/dropped_paths.h"
 #include "ui/image_window.h"
 #include "ui/open_dialog.h"
@@ -250,7 +250,7 @@ void MainWindow::dropPaths(const QStringList& paths) {
         return;
     }
     // Only the first file counts; it loads again even when it is the file shown.
-    setPath(v.pathBuffer, QFile::encodeName(paths.first()).toStdString());
+    setPath(v.pathBuffer, toCore(paths.first()));
     splitPath(v);
     v.loadedPath.clear();
     v.loadOnOpen = 1;
@@ -263,7 +263,7 @@ void MainWindow::handOff(const QByteArray& path) {
     activateWindow();
     if (path.isEmpty()) return;
     // The path travels through the title, as the user briefly sees, and is opened from there.
-    setWindowTitle(QFile::decodeName(path));
+    setWindowTitle(fromCore(path.toStdString()));
     QTimer::singleShot(0, this, [this, path] { openHandedPath(path); });
 }
 

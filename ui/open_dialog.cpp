@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -24,6 +23,7 @@
 #include "core/image_sort.h"
 #include "core/loader.h"
 #include "core/paths.h"
+#include "ui/core_text.h"
 #include "ui/info_panel.h"
 #include "ui/main_window.h"
 
@@ -49,14 +49,11 @@ QString withSeparator(QString folder) {
     return folder;
 }
 
-QString fromLocal(const std::string& text) { return QFile::decodeName(QByteArray::fromStdString(text)); }
-std::string toLocal(const QString& text) { return QFile::encodeName(text).toStdString(); }
-
 // The text of a name as the file list shows it, and back.
 std::vector<std::string> sortedNames(const QStringList& names) {
     std::vector<std::string> list;
     list.reserve(size_t(names.size()));
-    for (const QString& n : names) list.push_back(toLocal(n));
+    for (const QString& n : names) list.push_back(toCore(n));
     sortTextsCaseInsensitive(list);
     return list;
 }
@@ -75,19 +72,19 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
     buildControls();
 
     // The folder of the last path taken apart, or the working directory.
-    QString start = fromLocal(v.currentDirectory);
+    QString start = fromCore(v.currentDirectory);
     if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::currentPath();
     setDirectory(start);
     place();
 
     // The name of the last path taken apart is selected when the folder lists it.
-    fileName_->setText(fromLocal(v.currentFileName));
+    fileName_->setText(fromCore(v.currentFileName));
 
     // The file list has the keyboard focus after every start, and one preview follows.
     fileList_->setFocus(Qt::OtherFocusReason);
     requestPreview(0);
 
-    fileName_->setText(v.loadOnOpen ? fromLocal(v.currentFileName) : QString());
+    fileName_->setText(v.loadOnOpen ? fromCore(v.currentFileName) : QString());
     if (v.loadOnOpen) loadFile(v);
     v.loadOnOpen = 0;
     placement().firstPlacement = false;
@@ -96,7 +93,7 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
 
 OpenDialog::~OpenDialog() {
     if (hookInstalled_) qApp->removeEventFilter(this);
-    const QString folder = fromLocal(app_.viewer.currentDirectory);
+    const QString folder = fromCore(app_.viewer.currentDirectory);
     if (!folder.isEmpty()) QDir::setCurrent(folder);
     placement().openDialogRect = frameGeometry();
     if (app_.openDialog == this) app_.openDialog = nullptr;
@@ -269,7 +266,7 @@ void OpenDialog::fillFolders() {
     folderList_->setCurrentRow(folderList_->count() - 1);
     QStringList subfolders = QDir(folder_).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     QStringList ordered;
-    for (const std::string& n : sortedNames(subfolders)) ordered << fromLocal(n);
+    for (const std::string& n : sortedNames(subfolders)) ordered << fromCore(n);
     for (const QString& name : ordered) {
         auto* item = new QListWidgetItem(style()->standardIcon(QStyle::SP_DirIcon),
                                          QString(depth, QLatin1Char(' ')) + name, folderList_);
@@ -298,7 +295,7 @@ void OpenDialog::fillFiles() {
     for (const QString& name : QDir(folder_).entryList(QDir::Files))
         if (matchesFilter(name, patterns)) names << name;
     QStringList ordered;
-    for (const std::string& n : sortedNames(names)) ordered << fromLocal(n);
+    for (const std::string& n : sortedNames(names)) ordered << fromCore(n);
     replaceEntries(ordered, QString());
     // A list seen empty and refilled is put into the panel's order at the next chance.
     fileListWasEmpty_ = true;
@@ -381,7 +378,7 @@ void OpenDialog::requestPreview(int fromFileType) {
 void OpenDialog::previewRequest(int fromFileType) {
     Viewer& v = app_.viewer;
     InfoPanel* panel = app_.infoPanel;
-    setPath(v.currentDirectory, toLocal(directory()));
+    setPath(v.currentDirectory, toCore(directory()));
 
     const int typed = findExact(fileName_->text());
     if (typed >= 0) QMetaObject::invokeMethod(this, [this, typed] { selectRowSilently(typed); }, Qt::QueuedConnection);
@@ -405,7 +402,7 @@ void OpenDialog::previewRequest(int fromFileType) {
         showLoadStatus(v, statusNoFileSelected);
     } else if (s >= 0) {
         const QString name = fileList_->item(s)->text();
-        setPath(v.currentFileName, toLocal(name));
+        setPath(v.currentFileName, toCore(name));
         {
             const QSignalBlocker quiet(fileName_);
             fileName_->setText(name);

@@ -61,10 +61,6 @@ bool LoadInputFilter::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-QString fromCore(std::string_view text) {
-    return QString::fromLocal8Bit(text.data(), qsizetype(text.size()));
-}
-
 QtHost::QtHost(App& app) : app_(app) {}
 
 QtHost::~QtHost() {

@@ -7,6 +7,7 @@
 #include "core/host.h"
 #include "ui/app.h"
 #include "ui/boxes.h"
+#include "ui/core_text.h"
 
 namespace vs::ui {
 
@@ -69,8 +70,5 @@ private:
 
 // The window system's cursor for one of the core's cursors.
 Qt::CursorShape cursorShape(Cursor cursor);
-
-// Text of the core (bytes of the file or of a path) as a Qt string.
-QString fromCore(std::string_view text);
 
 }  // namespace vs::ui

@@ -1,6 +1,5 @@
 #include "ui/save_image_as.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"
+#include "ui/core_text.h"
 #include "ui/main_window.h"
 #include "ui/open_dialog.h"
 
@@ -50,12 +50,12 @@ void writeChosenFile(App& app, const QString& path) {
     // A frame that cannot be decoded is told of before anything is asked or written.
     if (const std::string reason = unwritableFrameReason(v); !reason.empty()) {
         const std::string text = unwritableFrameText(v, v.loadedPath, reason);
-        tell(app, QFile::decodeName(QByteArray::fromStdString(text)), MessageButtons::ok, MessageIcon::stop);
+        tell(app, fromCore(text), MessageButtons::ok, MessageIcon::stop);
         repaintImage(app);
         return;
     }
-    const QByteArray nativePath = QFile::encodeName(path);
-    if (std::FILE* existing = std::fopen(nativePath.constData(), "rb")) {
+    const std::string nativePath = toCore(path);
+    if (std::FILE* existing = std::fopen(nativePath.c_str(), "rb")) {
         std::fclose(existing);
         const QString question =
             QString("Warning: File '%1' already exists!\nDo you want to overwrite this file?").arg(path);
@@ -71,7 +71,7 @@ void writeChosenFile(App& app, const QString& path) {
         return;
     }
     v.outputFormat = *format;
-    std::FILE* out = std::fopen(nativePath.constData(), "wb");
+    std::FILE* out = std::fopen(nativePath.c_str(), "wb");
     if (!out) {
         tell(app,
              QString("Error: Can't create file '%1'!\nMake sure the disk is not write protected.").arg(path),

@@ -1,7 +1,6 @@
 #include "ui/startup.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QScreen>
 #include <chrono>
 #include <new>
