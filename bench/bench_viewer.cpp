@@ -103,6 +103,8 @@ std::unique_ptr<ui::Program> ViewerBench::start(const std::string& path) {
     ui::StartOptions options;
     options.commandText = "\"" + path + "\"";
     options.counter = 0;  // no donation box
+    options.seams.modal = [](QDialog& box) { box.accept(); };
+    options.seams.message = [](const ui::MessageRequest&) { return MessageAnswer::ok; };
     options.channel = QStringLiteral("vs-bench-%1-%2").arg(QCoreApplication::applicationPid()).arg(++starts_);
     return ui::Program::start(options);
 }
@@ -280,8 +282,6 @@ int main(int argc, char** argv) {
     const Clock::time_point begun = Clock::now();
     QApplication application(argc, argv);
     const double applicationMs = msSince(begun);
-    vs::ui::setModalHook([](QDialog& box) { box.accept(); });
-    vs::ui::setMessageHook([](const vs::ui::MessageRequest&) { return vs::MessageAnswer::ok; });
 
     std::printf("platform %s, screen %dx%d\n", qgetenv("QT_QPA_PLATFORM").constData(),
                 QGuiApplication::primaryScreen()->geometry().width(), QGuiApplication::primaryScreen()->geometry().height());

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/viewer.h"
+#include "ui/seams.h"
 
 class QWidget;
 
@@ -27,6 +28,7 @@ struct App {
     InfoPanel* infoPanel = nullptr;
     BatchBox* batchBox = nullptr;
     Tooltips* tooltips = nullptr;
+    Seams seams;
 };
 
 }  // namespace vs::ui

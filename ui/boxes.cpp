@@ -13,24 +13,11 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "ui/main_window.h"
+
 namespace vs::ui {
 
 namespace {
-
-ModalHook& modalHook() {
-    static ModalHook hook;
-    return hook;
-}
-
-MessageHook& messageHook() {
-    static MessageHook hook;
-    return hook;
-}
-
-PageOpener& pageOpener() {
-    static PageOpener opener;
-    return opener;
-}
 
 void centreOnScreen(QWidget& box) {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -53,33 +40,8 @@ QPushButton* templateButton(QWidget* parent, int id, const QString& text, QRect 
 constexpr uint64_t donationOrderBit = 4;  // bit 2 of the counter's low word
 constexpr int donationTextSlack = 4;      // pixels beside the donation text, so no line touches the frame
 
-}  // namespace
-
-QRect dialogUnits(int x, int y, int width, int height) {
-    return QRect(int(x * pixelsPerUnitX), int(y * pixelsPerUnitY), int(width * pixelsPerUnitX),
-                 int(height * pixelsPerUnitY));
-}
-
-QRect systemFontUnits(int x, int y, int width, int height) {
-    return QRect(int(x * systemPixelsPerUnit), int(y * systemPixelsPerUnit), int(width * systemPixelsPerUnit),
-                 int(height * systemPixelsPerUnit));
-}
-
-void setModalHook(ModalHook hook) { modalHook() = std::move(hook); }
-
-int runModal(QDialog& box) {
-    if (!modalHook()) return box.exec();
-    box.setModal(true);
-    box.show();
-    modalHook()(box);
-    if (box.isVisible()) box.hide();
-    return box.result();
-}
-
-void setMessageHook(MessageHook hook) { messageHook() = std::move(hook); }
-
-MessageAnswer showMessage(QWidget* owner, const MessageRequest& request) {
-    if (messageHook()) return messageHook()(request);
+MessageAnswer runMessageBox(QWidget* owner, const MessageRequest& request, const MessageHook& answer) {
+    if (answer) return answer(request);
     QMessageBox box(owner);
     box.setWindowTitle(request.caption);
     box.setText(request.text);
@@ -110,11 +72,34 @@ MessageAnswer showMessage(QWidget* owner, const MessageRequest& request) {
     }
 }
 
-void setPageOpener(PageOpener opener) { pageOpener() = std::move(opener); }
+}  // namespace
 
-void openWebPage(const QUrl& url) {
-    if (pageOpener()) {
-        pageOpener()(url);
+QRect dialogUnits(int x, int y, int width, int height) {
+    return QRect(int(x * pixelsPerUnitX), int(y * pixelsPerUnitY), int(width * pixelsPerUnitX),
+                 int(height * pixelsPerUnitY));
+}
+
+QRect systemFontUnits(int x, int y, int width, int height) {
+    return QRect(int(x * systemPixelsPerUnit), int(y * systemPixelsPerUnit), int(width * systemPixelsPerUnit),
+                 int(height * systemPixelsPerUnit));
+}
+
+int runModal(QDialog& box, const ModalHook& answer) {
+    if (!answer) return box.exec();
+    box.setModal(true);
+    box.show();
+    answer(box);
+    if (box.isVisible()) box.hide();
+    return box.result();
+}
+
+MessageAnswer showMessage(MainWindow* owner, const MessageRequest& request) {
+    return runMessageBox(owner, request, owner ? owner->seams().message : MessageHook());
+}
+
+void openWebPage(const QUrl& url, const PageOpener& opener) {
+    if (opener) {
+        opener(url);
         return;
     }
     QDesktopServices::openUrl(url);
@@ -197,8 +182,8 @@ QStringList donationLines() {
     };
 }
 
-DonationBox::DonationBox(QWidget* owner, uint64_t counter)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+DonationBox::DonationBox(QWidget* owner, uint64_t counter, PageOpener pages)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), pages_(std::move(pages)) {
     setObjectName("DonateBox");
     setWindowTitle("Vireoscan Donation Program");
     setAccessibleName("Donation request");
@@ -252,19 +237,19 @@ void DonationBox::buttonPressed(int id) {
     // Button 1 donates unless the texts are swapped; button 2 (and Escape) only when they are.
     const bool donate = (id == 1) != swapped_;
     done(id);
-    if (donate) openWebPage(QUrl(donationUrl));
+    if (donate) openWebPage(QUrl(donationUrl), pages_);
 }
 
 void DonationBox::reject() { buttonPressed(2); }
 
-void showFatalError(QWidget* owner, const QString& text) {
+void showFatalError(const QString& text, const MessageHook& answer) {
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (w->isVisible() && w->windowTitle() == fatalCaption) {
             if (auto* dialog = qobject_cast<QDialog*>(w)) dialog->done(1);
             else w->close();
         }
     }
-    showMessage(owner, {text, fatalCaption, MessageButtons::ok, MessageIcon::stop});
+    runMessageBox(nullptr, {text, fatalCaption, MessageButtons::ok, MessageIcon::stop}, answer);
 }
 
 }  // namespace vs::ui

@@ -1,6 +1,5 @@
 // The shell's small boxes: About, the status note of long operations, the donation request,
-// and the one fatal error box. Also the seams through which tests answer modal boxes and see
-// which web pages would open.
+// and the one fatal error box; and how each is run, by the user or by a seam standing in.
 #pragma once
 
 #include <QDialog>
@@ -8,15 +7,16 @@
 #include <QUrl>
 #include <QWidget>
 #include <cstdint>
-#include <functional>
 
-#include "core/host.h"
+#include "ui/seams.h"
 
 class QLabel;
 class QListWidget;
 class QPushButton;
 
 namespace vs::ui {
+
+class MainWindow;
 
 inline constexpr const char* websiteUrl = "https://vireoscan.example.org/";
 inline constexpr const char* donationUrl = "https://vireoscan.example.org/donate";
@@ -30,28 +30,16 @@ QRect dialogUnits(int x, int y, int width, int height);
 inline constexpr double systemPixelsPerUnit = 2.0;
 QRect systemFontUnits(int x, int y, int width, int height);
 
-// Runs a modal box. Without a hook it is exec(); with one, the box is shown and the hook
-// acts on it as a user would (a key press, a click) before its result is read.
-using ModalHook = std::function<void(QDialog&)>;
-void setModalHook(ModalHook hook);
-int runModal(QDialog& box);
+// Runs a modal box: exec(), or, with an answer, the box shown and answered at once.
+int runModal(QDialog& box, const ModalHook& answer);
 
-// Message boxes. Without a hook a QMessageBox is run; with one the hook answers instead, so
-// that no test ever waits for a click.
-struct MessageRequest {
-    QString text;
-    QString caption;
-    MessageButtons buttons = MessageButtons::ok;
-    MessageIcon icon = MessageIcon::none;
-};
-using MessageHook = std::function<MessageAnswer(const MessageRequest&)>;
-void setMessageHook(MessageHook hook);
-MessageAnswer showMessage(QWidget* owner, const MessageRequest& request);
+// A message box over the main window, answered by the user or by the main window's program's
+// message seam. Without a main window (none yet) the user answers.
+MessageAnswer showMessage(MainWindow* owner, const MessageRequest& request);
 
-// Opens a web page in the default browser; a failure goes unnoticed. Tests replace it.
-using PageOpener = std::function<void(const QUrl&)>;
-void setPageOpener(PageOpener opener);
-void openWebPage(const QUrl& url);
+// Opens a web page in the default browser, or through the opener when there is one; a
+// failure goes unnoticed.
+void openWebPage(const QUrl& url, const PageOpener& opener);
 
 class AboutBox : public QDialog {
     Q_OBJECT
@@ -78,7 +66,8 @@ class DonationBox : public QDialog {
     Q_OBJECT
 public:
     // counter: the high-resolution counter's reading; its bit 2 chooses the button order.
-    DonationBox(QWidget* owner, uint64_t counter);
+    // pages opens the donation page (empty: the browser).
+    DonationBox(QWidget* owner, uint64_t counter, PageOpener pages);
     bool swapped() const { return swapped_; }
 
 protected:
@@ -88,6 +77,7 @@ private:
     void buttonPressed(int id);
 
     bool swapped_ = false;
+    PageOpener pages_;
     QListWidget* lines_;
     QPushButton* button1_;
     QPushButton* button2_;
@@ -96,7 +86,8 @@ private:
 // The lines of the donation box, in order.
 QStringList donationLines();
 
-// Closes an earlier fatal error box still on screen, then shows the stop box.
-void showFatalError(QWidget* owner, const QString& text);
+// Closes an earlier fatal error box still on screen, then shows the stop box, answered by the
+// user or by answer.
+void showFatalError(const QString& text, const MessageHook& answer);
 
 }  // namespace vs::ui

@@ -156,7 +156,7 @@ QString MainWindow::helpText() {
 
 void MainWindow::about(int) {
     AboutBox box(this);
-    runModal(box);
+    runModal(box, app_.seams.modal);
 }
 
 void MainWindow::exitProgram(int) { close(); }
@@ -167,15 +167,15 @@ void MainWindow::batchConversion(int) {
     app_.batchBox->open();
 }
 
-void MainWindow::visitWebsite(int) { openWebPage(QUrl(websiteUrl)); }
+void MainWindow::visitWebsite(int) { openWebPage(QUrl(websiteUrl), app_.seams.pages); }
 
 void MainWindow::help(int) {
     showMessage(this, {helpText(), "Vireoscan Help", MessageButtons::ok, MessageIcon::information});
 }
 
 void MainWindow::donate(int) {
-    DonationBox box(this, uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()));
-    runModal(box);
+    DonationBox box(this, uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()), app_.seams.pages);
+    runModal(box, app_.seams.modal);
 }
 
 void MainWindow::negativeImage(int) { negativeImageCommand(app_.viewer); }

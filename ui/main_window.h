@@ -32,6 +32,8 @@ public:
     QAction* commandAction(int commandId) const { return actions_.value(commandId); }
     QMenu* automaticWindowingMenu() const { return automaticWindowing_; }
     QMdiArea* workArea() const { return workArea_; }
+    // What stands in for the user and the desktop in this program (see ui/seams.h).
+    const Seams& seams() const { return app_.seams; }
 
     // Runs menu command commandId as a click on its item would.
     void runCommand(int commandId);

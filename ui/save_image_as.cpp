@@ -17,15 +17,10 @@ namespace vs::ui {
 
 namespace {
 
-SaveDialogHook& saveDialogHook() {
-    static SaveDialogHook hook;
-    return hook;
-}
-
 constexpr const char* defaultSuffix = "bmp";
 
 QString askForFileName(App& app) {
-    if (saveDialogHook()) return saveDialogHook()();
+    if (app.seams.saveDialog) return app.seams.saveDialog();
     QFileDialog dialog(app.openDialog ? static_cast<QWidget*>(app.openDialog) : nullptr, "Save Image As");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({"Windows Bitmap (*.bmp)", "TIFF (*.tif)"});
@@ -98,8 +93,6 @@ std::optional<uint16_t> saveFormatOf(const QString& path) {
     if (suffix == "bmp") return formatBmp;
     return std::nullopt;
 }
-
-void setSaveDialogHook(SaveDialogHook hook) { saveDialogHook() = std::move(hook); }
 
 void saveImageAs(App& app) {
     Viewer& v = app.viewer;

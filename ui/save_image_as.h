@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <optional>
 
 #include "ui/app.h"
@@ -14,10 +13,6 @@ namespace vs::ui {
 // (any case), nothing for other extensions. Only the name's own extension counts, never a
 // folder's.
 std::optional<uint16_t> saveFormatOf(const QString& path);
-
-// The save dialog's answer; an empty string is a cancel. Tests install their own.
-using SaveDialogHook = std::function<QString()>;
-void setSaveDialogHook(SaveDialogHook hook);
 
 // Runs the whole command, from stopping the animation to re-enabling the file commands.
 void saveImageAs(App& app);

@@ -75,10 +75,11 @@ std::unique_ptr<Program> Program::start(const StartOptions& options) {
         program->app_ = options.makeApp ? options.makeApp() : std::make_unique<App>();
         if (!program->app_) throw std::bad_alloc();
     } catch (const std::bad_alloc&) {
-        showFatalError(nullptr, "Exit - Not enough free memory.");
+        showFatalError("Exit - Not enough free memory.", options.seams.message);
         return nullptr;
     }
     App& app = *program->app_;
+    app.seams = options.seams;
     Viewer& v = app.viewer;
 
     program->channel_ = std::make_unique<SingleInstance>();
@@ -113,12 +114,12 @@ std::unique_ptr<Program> Program::start(const StartOptions& options) {
     // The About box; and the donation box at one start in four.
     {
         AboutBox about(main);
-        runModal(about);
+        runModal(about, app.seams.modal);
     }
     const uint64_t counter = options.counter ? *options.counter : clockCounter();
     if (donationDueAtStart(counter)) {
-        DonationBox donation(main, counter);
-        runModal(donation);
+        DonationBox donation(main, counter, app.seams.pages);
+        runModal(donation, app.seams.modal);
     }
 
     app.tooltips = new Tooltips(app, main);

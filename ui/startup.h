@@ -40,6 +40,9 @@ struct StartOptions {
     QString channel;
     // Makes the program's state; tests make it fail to follow the out-of-memory path.
     std::function<std::unique_ptr<App>()> makeApp;
+    // What answers the boxes and opens web pages; empty: the user and the desktop. The
+    // program keeps them in App::seams.
+    Seams seams;
 };
 
 class Program {

@@ -26,8 +26,10 @@ namespace vs::testing {
 struct PanelsWorld {
     QTemporaryDir dir;
     std::unique_ptr<vs::ui::Program> program;
+    vs::ui::Seams seams;  // tests add to them before start()
 
-    PanelsWorld() { vs::ui::setModalHook([](QDialog& box) { box.accept(); }); }
+    PanelsWorld() { seams.modal = [](QDialog& box) { box.accept(); }; }  // start-up boxes: accepted
+
     ~PanelsWorld() {
         program.reset();
         settle();
@@ -54,6 +56,7 @@ struct PanelsWorld {
         vs::ui::StartOptions options;
         if (!file.isEmpty()) options.commandText = "\"" + QFile::encodeName(dir.filePath(file)).toStdString() + "\"";
         options.counter = 0;  // no donation box
+        options.seams = seams;
         options.channel = QStringLiteral("vs-panels-%1-%2").arg(QCoreApplication::applicationPid()).arg(++starts);
         program = vs::ui::Program::start(options);
         QVERIFY(program);

@@ -1,5 +1,5 @@
 // Shared set-up of the shell's widget tests: a folder of synthetic DICOM files, the viewer
-// started on it as a user would start it, and hooks that answer every box.
+// started on it as a user would start it, and seams that answer every box.
 #pragma once
 
 #include <QDir>
@@ -23,32 +23,27 @@ struct Seen {
     std::function<void(const MessageRequest&)> duringMessage;
 };
 
-inline Seen& seen() {
-    static Seen s;
-    return s;
-}
-
-// Installs hooks that close modal boxes with Enter and record messages and pages.
-inline void installAnswerHooks() {
-    setModalHook([](QDialog& box) {
-        seen().boxes << box.objectName();
+// Seams that close modal boxes with Enter and record boxes, messages and pages in seen.
+inline Seams answering(Seen& seen) {
+    Seams seams;
+    seams.modal = [&seen](QDialog& box) {
+        seen.boxes << box.objectName();
         if (box.isVisible()) box.done(1);
-    });
-    setMessageHook([](const MessageRequest& request) {
-        seen().messages.push_back(request);
-        if (seen().duringMessage) seen().duringMessage(request);
-        if (!seen().answers.empty()) {
-            const MessageAnswer answer = seen().answers.front();
-            seen().answers.erase(seen().answers.begin());
+    };
+    seams.message = [&seen](const MessageRequest& request) {
+        seen.messages.push_back(request);
+        if (seen.duringMessage) seen.duringMessage(request);
+        if (!seen.answers.empty()) {
+            const MessageAnswer answer = seen.answers.front();
+            seen.answers.erase(seen.answers.begin());
             return answer;
         }
         const bool asks = request.buttons == MessageButtons::yesNo || request.buttons == MessageButtons::yesNoCancel;
         return asks ? MessageAnswer::yes : MessageAnswer::ok;
-    });
-    setPageOpener([](const QUrl& url) { seen().pages << url; });
+    };
+    seams.pages = [&seen](const QUrl& url) { seen.pages << url; };
+    return seams;
 }
-
-inline void resetSeen() { seen() = Seen{}; }
 
 // A greyscale image file: rows x columns, the given frames, instance number.
 inline void writeImage(const QString& path, uint16_t rows, uint16_t columns, uint32_t frames = 1,

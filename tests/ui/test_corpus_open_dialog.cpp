@@ -121,7 +121,7 @@ class CorpusThroughOpenDialog : public QObject {
 private slots:
     void initTestCase() {
         w = std::make_unique<PanelsWorld>();
-        vs::ui::setMessageHook([](const vs::ui::MessageRequest&) { return MessageAnswer::ok; });
+        w->seams.message = [](const vs::ui::MessageRequest&) { return MessageAnswer::ok; };
         w->start();
     }
     void cleanupTestCase() { w.reset(); }

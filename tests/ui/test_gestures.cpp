@@ -268,8 +268,8 @@ private slots:
         const std::vector<uint8_t> lossless = vs::testing::relabelAsLossless(good);
         cine.encapsulated({good, lossless, lossless});
         int boxes = 0;
-        setMessageHook([&boxes](const MessageRequest&) { return ++boxes, MessageAnswer::ok; });
         world_ = std::make_unique<PanelsWorld>();
+        world_->seams.message = [&boxes](const MessageRequest&) { return ++boxes, MessageAnswer::ok; };
         world_->writeBytes("cine.dcm", cine.build());
         world_->start("cine.dcm");
         AnimationControl& control = *app().animControl;
@@ -280,7 +280,6 @@ private slots:
         QCOMPARE(boxes, 1);
         QVERIFY(!control.playing());
         QCOMPARE(viewer().currentFrame, 1u);
-        setMessageHook({});
     }
 
     void tooltipsExplainTheControls() {

@@ -39,6 +39,9 @@ class Shell : public QObject {
     std::unique_ptr<Program> program_;
     QString channel_;
     int starts_ = 0;
+    Seen seen_;
+
+    Seen& seen() { return seen_; }
 
     QString file(const QString& name) const { return folder_.filePath(name); }
     App& app() { return program_->app(); }
@@ -54,6 +57,7 @@ class Shell : public QObject {
         StartOptions options;
         options.commandText = commandText.toStdString();
         options.counter = counter;
+        options.seams = answering(seen_);
         channel_ = QDir::temp().filePath(QString("vs-shell-%1-%2").arg(getpid()).arg(++starts_));
         options.channel = channel_;
         program_ = Program::start(options);
@@ -92,9 +96,7 @@ private slots:
     }
 
     void init() {
-        resetSeen();
-        installAnswerHooks();
-        setSaveDialogHook({});
+        seen_ = Seen{};
     }
 
     void cleanup() { program_.reset(); }
@@ -284,7 +286,7 @@ private slots:
         QDir(out.path()).mkdir("scans.tif");
         const QString bmp = out.filePath("scans.tif/frame.bmp");
         QString chosen = bmp;
-        setSaveDialogHook([&] { return chosen; });
+        app().seams.saveDialog = [&] { return chosen; };
         const QImage before = painted();
         command(commandSaveImageAs);
         QFile written(bmp);
@@ -410,6 +412,7 @@ private slots:
         options.commandText = file("a.dcm").toStdString();
         options.channel = QDir::temp().filePath(QString("vs-shell-oom-%1").arg(getpid()));
         options.makeApp = []() -> std::unique_ptr<App> { throw std::bad_alloc(); };
+        options.seams = answering(seen_);
         QVERIFY(!Program::start(options));
         QCOMPARE(seen().messages.size(), size_t(1));
         QCOMPARE(seen().messages[0].text, QString("Exit - Not enough free memory."));

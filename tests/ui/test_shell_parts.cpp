@@ -28,11 +28,12 @@ class ShellParts : public QObject {
 
     static QString channel(const char* name) { return QDir::temp().filePath(QString("vs-%1-%2").arg(name).arg(getpid())); }
 
+    Seen seen_;
+    Seams seams_ = answering(seen_);
+    Seen& seen() { return seen_; }
+
 private slots:
-    void init() {
-        resetSeen();
-        installAnswerHooks();
-    }
+    void init() { seen_ = Seen{}; }
 
     void commandLineTakesOnePath() {
         const struct { std::string text, path; } cases[] = {
@@ -62,13 +63,12 @@ private slots:
             {0, "1", false}, {0, "2", true}, {0, "escape", true},
         };
         for (const auto& c : cases) {
-            resetSeen();
-            setModalHook([&c](QDialog& box) {
-                if (QString(c.action) == "escape") QTest::keyClick(&box, Qt::Key_Escape);
-                else QTest::mouseClick(box.findChild<QPushButton*>(c.action), Qt::LeftButton);
+            seen_ = Seen{};
+            DonationBox box(nullptr, c.counter, seams_.pages);
+            runModal(box, [&c](QDialog& shown) {
+                if (QString(c.action) == "escape") QTest::keyClick(&shown, Qt::Key_Escape);
+                else QTest::mouseClick(shown.findChild<QPushButton*>(c.action), Qt::LeftButton);
             });
-            DonationBox box(nullptr, c.counter);
-            runModal(box);
             QVERIFY(!box.isVisible());
             QCOMPARE(seen().pages.size(), c.opens ? 1 : 0);
         }
@@ -80,7 +80,7 @@ private slots:
             QFont font = normal;
             font.setPointSizeF(normal.pointSizeF() * scale);
             QApplication::setFont(font);
-            DonationBox box(nullptr, 4);
+            DonationBox box(nullptr, 4, {});
             box.show();
             const auto* list = box.findChild<QListWidget*>("1004");
             const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
@@ -97,13 +97,12 @@ private slots:
 
     void aboutBoxIgnoresEscapeAndClosesOnEnter() {
         bool openAfterEscape = false;
-        setModalHook([&](QDialog& box) {
-            QTest::keyClick(&box, Qt::Key_Escape);
-            openAfterEscape = box.isVisible();
-            QTest::keyClick(box.findChild<QPushButton*>("1"), Qt::Key_Return);
-        });
         AboutBox box(nullptr);
-        runModal(box);
+        runModal(box, [&](QDialog& shown) {
+            QTest::keyClick(&shown, Qt::Key_Escape);
+            openAfterEscape = shown.isVisible();
+            QTest::keyClick(shown.findChild<QPushButton*>("1"), Qt::Key_Return);
+        });
         QVERIFY(openAfterEscape);
         QVERIFY(!box.isVisible());
     }
@@ -112,7 +111,7 @@ private slots:
         QWidget stale;
         stale.setWindowTitle(fatalCaption);
         stale.show();
-        showFatalError(nullptr, "Exit - Not enough free memory.");
+        showFatalError("Exit - Not enough free memory.", seams_.message);
         QVERIFY(!stale.isVisible());
         QCOMPARE(seen().messages.size(), size_t(1));
         QCOMPARE(seen().messages[0].caption, QString("Vireoscan Error"));
