@@ -19,14 +19,9 @@
 #include "ui/single_instance.h"
 #include "ui/tooltips.h"
 
-// Resources of a static library are registered by hand, once.
-static void initResources() {
-    static const bool done = [] {
-        Q_INIT_RESOURCE(vireoscan);
-        return true;
-    }();
-    (void)done;
-}
+// Resources of a static library are registered by hand, at every start: Qt registers the
+// same data only once. Outside any namespace, as the macro's declaration needs.
+static void initResources() { Q_INIT_RESOURCE(vireoscan); }
 
 namespace vs::ui {
 
