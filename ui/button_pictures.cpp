@@ -1,7 +1,6 @@
 #include "ui/button_pictures.h"
 
 #include <QAbstractButton>
-#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -44,7 +43,9 @@ void circularArrow(QPainter& p, const QColor& colour) {
     p.drawPolygon(head);
 }
 
-QPixmap draw(int id) {
+}  // namespace
+
+QPixmap buttonPicture(int id) {
     QPixmap pixmap(buttonPictureSize);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
@@ -73,15 +74,6 @@ QPixmap draw(int id) {
         return QPixmap();
     }
     return pixmap;
-}
-
-}  // namespace
-
-QPixmap buttonPicture(int id) {
-    static QHash<int, QPixmap> drawn;
-    auto it = drawn.find(id);
-    if (it == drawn.end()) it = drawn.insert(id, draw(id));
-    return it.value();
 }
 
 void setButtonPicture(QAbstractButton* button, int id) {

@@ -24,7 +24,8 @@ enum ButtonPicture : int {
 
 inline constexpr QSize buttonPictureSize{21, 22};
 
-// The picture with that number (drawn once, then shared); a null pixmap for other numbers.
+// The picture with that number, drawn on each call (a few microseconds at this size, so
+// nothing keeps them); a null pixmap for other numbers.
 QPixmap buttonPicture(int id);
 
 // Puts a picture on a button and records its number in the button's "picture" property,
