@@ -2,6 +2,9 @@
 // Every window gets a reference to it; nothing else is global.
 #pragma once
 
+#include <QRect>
+#include <optional>
+
 #include "core/viewer.h"
 #include "ui/seams.h"
 
@@ -29,6 +32,9 @@ struct App {
     BatchBox* batchBox = nullptr;
     Tooltips* tooltips = nullptr;
     Seams seams;
+    // Where the Open dialog (or the batch box standing in for it) last was, once one has
+    // closed; every later dialog opens there.
+    std::optional<QRect> openDialogPlace;
 };
 
 }  // namespace vs::ui

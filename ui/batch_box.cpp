@@ -117,7 +117,7 @@ void BatchBox::open() {
 void BatchBox::done() {
     Viewer& v = app_.viewer;
     if (running_) return;
-    OpenDialog::setLastRect(frameGeometry());
+    app_.openDialogPlace = frameGeometry();
     if (app_.openDialog) {
         app_.openDialog->move(pos());
         app_.openDialog->show();

@@ -31,17 +31,6 @@ namespace vs::ui {
 
 namespace {
 
-// Process-wide placement: the first dialog goes to the right of the screen, every later one
-// (and the batch box) where the last one was.
-struct Placement {
-    bool firstPlacement = true;
-    QRect openDialogRect;
-};
-Placement& placement() {
-    static Placement p;
-    return p;
-}
-
 QString idName(int id) { return QString::number(id); }
 
 QString withSeparator(QString folder) {
@@ -87,7 +76,6 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
     fileName_->setText(v.loadOnOpen ? fromCore(v.currentFileName) : QString());
     if (v.loadOnOpen) loadFile(v);
     v.loadOnOpen = 0;
-    placement().firstPlacement = false;
     QMetaObject::invokeMethod(this, [this] { installHook(); }, Qt::QueuedConnection);
 }
 
@@ -95,7 +83,7 @@ OpenDialog::~OpenDialog() {
     if (hookInstalled_) qApp->removeEventFilter(this);
     const QString folder = fromCore(app_.viewer.currentDirectory);
     if (!folder.isEmpty()) QDir::setCurrent(folder);
-    placement().openDialogRect = frameGeometry();
+    app_.openDialogPlace = frameGeometry();
     if (app_.openDialog == this) app_.openDialog = nullptr;
 }
 
@@ -174,10 +162,10 @@ void OpenDialog::buildControls() {
 }
 
 void OpenDialog::place() {
-    Placement& p = placement();
-    const QPoint topLeft = p.firstPlacement || !p.openDialogRect.isValid()
-                               ? QPoint(app_.viewer.screenWidth - openDialogRightMargin, openDialogFirstTop)
-                               : p.openDialogRect.topLeft();
+    // The first dialog goes to the right of the screen, every later one where the last was.
+    const QPoint topLeft = app_.openDialogPlace
+                               ? app_.openDialogPlace->topLeft()
+                               : QPoint(app_.viewer.screenWidth - openDialogRightMargin, openDialogFirstTop);
     fitOuterSize(this, openDialogSize);
     move(topLeft);
 }
@@ -488,11 +476,5 @@ bool OpenDialog::eventFilter(QObject* watched, QEvent* event) {
 void OpenDialog::closeEvent(QCloseEvent* event) { event->ignore(); }
 
 void OpenDialog::keyPressEvent(QKeyEvent* event) { event->accept(); }
-
-QRect OpenDialog::lastRect() { return placement().openDialogRect; }
-
-void OpenDialog::setLastRect(const QRect& rect) { placement().openDialogRect = rect; }
-
-void OpenDialog::resetPlacement() { placement() = Placement(); }
 
 }  // namespace vs::ui

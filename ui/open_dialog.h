@@ -86,12 +86,6 @@ public:
     // "*.*" takes every name, "*." the names without a dot.
     static bool matchesFilter(const QString& name, const QString& patterns);
 
-    // Where the dialog (or the batch box standing in for it) last was; later dialogs open there.
-    static QRect lastRect();
-    static void setLastRect(const QRect& rect);
-    // Forgets the placement, as at program start.
-    static void resetPlacement();
-
     // Gives a tool window the outer size outer (frame and caption included) once the window
     // system has told the frame; until then the inside takes the whole size.
     static void fitOuterSize(QWidget* window, QSize outer);

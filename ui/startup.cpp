@@ -90,7 +90,6 @@ std::unique_ptr<Program> Program::start(const StartOptions& options) {
     program->host_ = std::make_unique<QtHost>(app);
     app.host = program->host_.get();
     v.host = app.host;
-    OpenDialog::resetPlacement();
 
     auto* main = new MainWindow(app);
     app.mainWindow = main;
