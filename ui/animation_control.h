@@ -35,7 +35,7 @@ class AnimationControl : public QWidget {
 public:
     AnimationControl(App& app, QWidget* owner);
 
-    // The loader's hooks: stop the frame timer, hide, or get ready for a multi-frame image.
+    // What a load asks of the control: stop the frame timer, or get ready for a multi-frame image.
     void stopPlaying();
     void prepare(uint32_t frameCount, uint32_t currentFrame);
 

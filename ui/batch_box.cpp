@@ -49,7 +49,7 @@ QString batchCaption(int format) {
 
 BatchBox::BatchBox(App& app, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
-    setObjectName("BATCHCONVERT");
+    setObjectName("batchBox");
     setWindowTitle(batchCaption(formatTiff8));
     setAccessibleName("Batch conversion");
     setAcceptDrops(true);

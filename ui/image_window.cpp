@@ -271,7 +271,7 @@ ImageWindow::ImageWindow(App& app, QMdiArea* area)
     : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                  Qt::WindowCloseButtonHint),
       app_(app) {
-    setObjectName("SliceWClass");
+    setObjectName("imageWindow");
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_ShowWithoutActivating);
     view_ = new ImageView(app, this);

@@ -63,7 +63,7 @@ InfoPanel::InfoPanel(App& app, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
     setWindowTitle(QStringLiteral("Image Information"));
     setAccessibleName(QStringLiteral("Image Information"));
-    setObjectName(QStringLiteral("IMAGEINFO"));
+    setObjectName(QStringLiteral("infoPanel"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setMouseTracking(true);
     buildControls();

@@ -17,9 +17,6 @@ class QTimer;
 
 namespace vs::ui {
 
-// The lParam with which the Open dialog asks for a re-sort of its refilled list.
-inline constexpr int autoSortMarker = 363715;
-
 inline constexpr int panelRightMargin = 340;  // left edge at screen width minus this
 inline constexpr int panelTop = 55;
 inline constexpr QSize panelSize{324, 216};

@@ -41,7 +41,7 @@ struct MainWindow::Command {
     bool checkedAtStart;
 };
 
-// Every item of the menu "MainMenu", in menu order. The "&Automatic Windowing" pop-up comes
+// Every item of the menu bar, in menu order. The "&Automatic Windowing" pop-up comes
 // where its first item is listed.
 const MainWindow::Command MainWindow::commandTable[] = {
     {commandSaveImageAs, fileMenu, "&Save Image As", &MainWindow::saveImage, false, false},
@@ -65,7 +65,7 @@ const MainWindow::Command MainWindow::commandTable[] = {
 };
 
 MainWindow::MainWindow(App& app) : app_(app) {
-    setObjectName("VSClass");
+    setObjectName("mainWindow");
     setWindowTitle(mainTitle);
     setAccessibleName("Vireoscan");
     setWindowIcon(QIcon(":/vireoscan/icon.png"));
@@ -86,7 +86,7 @@ MainWindow::MainWindow(App& app) : app_(app) {
 
 void MainWindow::buildMenu() {
     QMenuBar* bar = menuBar();
-    bar->setObjectName("MainMenu");
+    bar->setObjectName("menuBar");
     bar->setAccessibleName("Main menu");
     QMenu* menus[4] = {bar->addMenu("&File"), bar->addMenu("&Adjustments"), nullptr, bar->addMenu("&Help")};
     menus[fileMenu]->setObjectName("fileMenu");

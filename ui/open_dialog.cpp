@@ -76,11 +76,13 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
     fileName_->setText(v.loadOnOpen ? fromCore(v.currentFileName) : QString());
     if (v.loadOnOpen) loadFile(v);
     v.loadOnOpen = 0;
-    QMetaObject::invokeMethod(this, [this] { installHook(); }, Qt::QueuedConnection);
+    // The wheel, drags in the file list and clicks after an aborted load are watched in the
+    // whole program from the first turn of the event loop on.
+    QMetaObject::invokeMethod(this, [this] { installProgramFilter(); }, Qt::QueuedConnection);
 }
 
 OpenDialog::~OpenDialog() {
-    if (hookInstalled_) qApp->removeEventFilter(this);
+    if (programFilterInstalled_) qApp->removeEventFilter(this);
     const QString folder = fromCore(app_.viewer.currentDirectory);
     if (!folder.isEmpty()) QDir::setCurrent(folder);
     app_.openDialogPlace = frameGeometry();
@@ -413,10 +415,10 @@ void OpenDialog::previewRequest(int fromFileType) {
 
 // ---- the application-wide filter --------------------------------------------------------
 
-void OpenDialog::installHook() {
-    if (hookInstalled_) return;
+void OpenDialog::installProgramFilter() {
+    if (programFilterInstalled_) return;
     qApp->installEventFilter(this);
-    hookInstalled_ = true;
+    programFilterInstalled_ = true;
 }
 
 bool OpenDialog::filterWheel(QObject* watched, QEvent* event) {

@@ -107,7 +107,7 @@ private:
     void requestPreview(int fromFileType);
     void previewRequest(int fromFileType);
     void requestSortAfterRefill();
-    void installHook();
+    void installProgramFilter();
     void fileNameEdited(const QString& text);
     void selectRowSilently(int row);
     int findExact(const QString& name) const;
@@ -125,7 +125,7 @@ private:
     bool previewPending_ = false;
     bool fileListWasEmpty_ = true;
     bool sortQueued_ = false;
-    bool hookInstalled_ = false;
+    bool programFilterInstalled_ = false;
 };
 
 }  // namespace vs::ui
