@@ -47,6 +47,31 @@ std::vector<std::string> sortedNames(const QStringList& names) {
     return list;
 }
 
+// An up or down arrow for one of the dialog's own controls.
+void pressArrow(QWidget* control, bool down) {
+    QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
+    QCoreApplication::sendEvent(control, &press);
+}
+
+// The widget with the keyboard focus as the wheel turns over watched: the program's focus,
+// else the focus in watched's window, else watched itself.
+QWidget* focusForWheel(QObject* watched) {
+    if (QWidget* focus = QApplication::focusWidget()) return focus;
+    if (auto* window = qobject_cast<QWindow*>(watched)) return qobject_cast<QWidget*>(window->focusObject());
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget) return nullptr;
+    QWidget* windowFocus = widget->window()->focusWidget();
+    return windowFocus ? windowFocus : widget;
+}
+
+// What an arrow key does to a closed combo box: the neighbouring entry, chosen as by the user.
+void chooseNeighbour(QComboBox* box, bool down) {
+    const int index = box->currentIndex() + (down ? 1 : -1);
+    if (index < 0 || index >= box->count()) return;
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
 }  // namespace
 
 OpenDialog::OpenDialog(App& app, QWidget* owner)
@@ -332,10 +357,7 @@ int OpenDialog::selectedRow() const {
 
 bool OpenDialog::hasSelection() const { return selectedRow() >= 0; }
 
-void OpenDialog::stepFile(bool down) {
-    QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
-    QCoreApplication::sendEvent(fileList_, &press);
-}
+void OpenDialog::stepFile(bool down) { pressArrow(fileList_, down); }
 
 void OpenDialog::selectRowSilently(int row) {
     if (row < 0) return;
@@ -424,16 +446,17 @@ void OpenDialog::installProgramFilter() {
 bool OpenDialog::filterWheel(QObject* watched, QEvent* event) {
     const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
     if (delta == 0) return false;
-    // A notch of the wheel anywhere in the program is one up or down arrow press for the
-    // window with the keyboard focus.
-    QObject* target = QApplication::focusWidget();
-    if (!target) {
-        if (auto* w = qobject_cast<QWidget*>(watched)) target = w->window()->focusWidget() ? w->window()->focusWidget() : w;
-        else if (auto* window = qobject_cast<QWindow*>(watched)) target = window->focusObject();
-    }
-    if (!target) return true;
-    QKeyEvent press(QEvent::KeyPress, delta < 0 ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &press);
+    const bool down = delta < 0;
+    // A notch of the wheel anywhere in the program is an up or down arrow for the control with
+    // the keyboard focus: this dialog's own controls get the key; in the main window and the
+    // panel the arrows step the file list, and so does the notch; a combo box of another
+    // window takes its neighbouring entry.
+    QWidget* focus = focusForWheel(watched);
+    if (!focus) return true;
+    const QWidget* window = focus->window();
+    if (window == this) pressArrow(focus, down);
+    else if (auto* box = qobject_cast<QComboBox*>(focus)) chooseNeighbour(box, down);
+    else if (window == app_.mainWindow || window == app_.infoPanel) stepFile(down);
     return true;
 }
 

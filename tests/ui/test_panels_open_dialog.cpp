@@ -85,6 +85,11 @@ private slots:
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
         wheel(w->list()->viewport(), 0);
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
+        QApplication::setActiveWindow(w->app().mainWindow);
+        w->app().mainWindow->setFocus();
+        QCOMPARE(QApplication::focusWidget(), w->app().mainWindow);
+        wheel(w->panel(), 120);  // the main window's arrows, and so the notch, step the list
+        QCOMPARE(w->shown(), QStringLiteral("a.dcm"));
 
         // The preview follows a drag with the left button held through the list.
         QWidget* viewport = w->list()->viewport();
