@@ -1,5 +1,5 @@
-// The shell's pieces that need no running viewer: the command line, the donation choice and
-// its box, the About box, the single-instance channel, the save format rule, the painting.
+// The shell's pieces that need no running viewer: the command line, the donation box, the
+// About box, the single-instance channel, the save format rule, the painting.
 #include <QApplication>
 #include <QListWidget>
 #include <QLocalSocket>
@@ -49,10 +49,6 @@ private slots:
         QCOMPARE(commandLineToPath("\"" + longText + "\"").size(), size_t(2046));  // the quote search is within the cut
         const char* argv[] = {"vireoscan", "/my", "data/a.dcm"};
         QCOMPARE(argumentText(3, argv), std::string("/my data/a.dcm"));
-    }
-
-    void donationIsDueWhenTheLowTwoBitsAre01() {
-        for (uint64_t counter = 0; counter < 16; ++counter) QCOMPARE(donationDueAtStart(counter), (counter & 3) == 1);
     }
 
     void donationBoxOpensThePageOnlyFromMakeADonation() {
