@@ -38,7 +38,7 @@ QString withSeparator(QString folder) {
     return folder;
 }
 
-// The text of a name as the file list shows it, and back.
+// Names in the core's case-insensitive order, as the core's text.
 std::vector<std::string> sortedNames(const QStringList& names) {
     std::vector<std::string> list;
     list.reserve(size_t(names.size()));
@@ -135,7 +135,6 @@ void OpenDialog::buildControls() {
     fileList_->setSelectionMode(QAbstractItemView::SingleSelection);
     fileList_->setGeometry(6, 44, 150, 118);
     fileList_->setUniformItemSizes(true);
-    // Every change of the list by the user asks for a preview.
     // Every change of the list by the user puts the chosen name into the name field, as a
     // file dialog does, and asks for a preview.
     auto listEvent = [this] {
