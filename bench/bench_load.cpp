@@ -13,7 +13,7 @@
 
 #include "bench/bench_support.h"
 #include "core/contrast.h"
-#include "core/header.h"
+#include "dicom/header.h"
 #include "core/loader.h"
 
 namespace vs::bench {
@@ -65,7 +65,7 @@ void BM_ReferenceRead(benchmark::State& state) {
 void BM_HeaderScan(benchmark::State& state) {
     LoadedViewer& lv = viewerFor(int(state.range(0)));
     Viewer& v = lv.v();
-    for (auto _ : state) benchmark::DoNotOptimize(interpretHeader(v, headerScan));
+    for (auto _ : state) benchmark::DoNotOptimize(scanHeader(v.dicom));
     countSamples(state, v.dicom.image.pixelsPerFrame, headerScanBytes);
 }
 

@@ -84,8 +84,6 @@ public:
 
     // The Open dialog: put a name in its file-name box and select it in its list when present.
     virtual void selectInOpenDialog(std::string_view fileName) = 0;
-    // Whether the Open dialog's file list has a selected line.
-    virtual bool openDialogHasSelection() const = 0;
 
     // A message box; blocks until answered.
     virtual MessageAnswer messageBox(std::string_view text, std::string_view caption,
@@ -123,7 +121,6 @@ public:
     void setCursor(Cursor) override {}
     bool escapePressed() override { return false; }
     void selectInOpenDialog(std::string_view) override {}
-    bool openDialogHasSelection() const override { return true; }
     MessageAnswer messageBox(std::string_view, std::string_view, MessageButtons buttons,
                              MessageIcon) override {
         return buttons == MessageButtons::yesNo || buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes

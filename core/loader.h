@@ -1,38 +1,22 @@
-// Loading a file into the file buffer and showing it.
+// Loading a file for the viewer: the library reads it, and the viewer shows its progress, its
+// lines, its picture or why it cannot be shown.
 #pragma once
 
 #include <cstdint>
 
 #include "core/viewer.h"
+#include "dicom/read_file.h"
 
 namespace vs {
 
-enum LoadStatus : int {
-    statusNoFileSelected = 1,
-    statusUnsupported = 2,
-    statusTooBigDimensions = 3,
-    statusNoAccess = 4,
-    statusReadError = 5,
-    statusBatchMode = 6,
-    statusTooShort = 7,
-    statusAborted = 8,
-    statusLoading = 9,
-    statusExamining = 10,
-    statusTooBig = 11,
-};
-
-inline constexpr uint32_t loadChunkBytes = 65536;
-inline constexpr uint32_t progressChunkThreshold = 70;
-
 enum LoadResult : uint16_t { loadFailed = 0, loadDone = 1, loadAlreadyLoaded = 2 };
 
-// Loads currentDirectory + currentFileName. See LoadResult.
-uint16_t loadFile(Viewer& v);
+// Loads currentDirectory + currentFileName. dialogHasSelection says whether the Open dialog's
+// list has a line selected (a file that cannot be opened is reported only then). See
+// LoadResult.
+uint16_t loadFile(Viewer& v, bool dialogHasSelection = true);
 
 // Shows a status text on the panel's Patient line and clears the other four lines.
 void showLoadStatus(Viewer& v, int code);
-
-// The text a status code shows (empty for codes without one).
-const char* loadStatusText(int code);
 
 }  // namespace vs

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "core/contrast.h"
-#include "core/header.h"
+#include "dicom/header.h"
 #include "core/jpeg_frame.h"
 #include "core/loader.h"
 #include "core/render.h"
@@ -105,7 +105,7 @@ bool smallEnough(Session& s, const uint8_t* data, size_t size) {
     if (size) std::memcpy(v.dicom.bytes.data(), data, size);
     v.dicom.bytes.noteWritten(size);
     v.dicom.image.fileLength = uint32_t(size);
-    const bool accepted = interpretHeader(v, headerScan) != 0;
+    const bool accepted = scanHeader(v.dicom);
     const bool small = !accepted || uint64_t(v.dicom.image.pixelsPerFrame) <= sampleBudget;
     resetViewer(s);
     return small;

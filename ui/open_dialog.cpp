@@ -99,7 +99,7 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
     requestPreview(0);
 
     fileName_->setText(v.loadOnOpen ? fromCore(v.currentFileName) : QString());
-    if (v.loadOnOpen) loadFile(v);
+    if (v.loadOnOpen) loadFile(v, hasSelection());
     v.loadOnOpen = 0;
     // The wheel, drags in the file list and clicks after an aborted load are watched in the
     // whole program from the first turn of the event loop on.
@@ -430,7 +430,7 @@ void OpenDialog::previewRequest(int fromFileType) {
         panel->setPreviousPicture(false);
         panel->setNextPicture(true);
     }
-    loadFile(v);
+    loadFile(v, hasSelection());
     previewPending_ = false;
 }
 

@@ -178,7 +178,6 @@ void QtHost::selectInOpenDialog(std::string_view fileName) {
     if (app_.openDialog) app_.openDialog->selectInOpenDialog(fromCore(fileName));
 }
 
-bool QtHost::openDialogHasSelection() const { return app_.openDialog && app_.openDialog->hasSelection(); }
 
 MessageAnswer QtHost::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
                                  MessageIcon icon) {

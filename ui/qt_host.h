@@ -53,7 +53,6 @@ public:
     bool escapePressed() override;
 
     void selectInOpenDialog(std::string_view fileName) override;
-    bool openDialogHasSelection() const override;
 
     MessageAnswer messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
                              MessageIcon icon) override;

@@ -1,7 +1,7 @@
 // Which files the header scan accepts, and what it reads from them, through real loads.
 #include <gtest/gtest.h>
 
-#include "core/header.h"
+#include "dicom/header.h"
 #include "core/loader.h"
 #include "tests/support/dicom_builder.h"
 #include "tests/support/recording_host.h"

@@ -86,7 +86,6 @@ public:
         selectedInOpenDialog = std::string(fileName);
         effects.push_back("open dialog select " + selectedInOpenDialog);
     }
-    bool openDialogHasSelection() const override { return hasSelection; }
     MessageAnswer messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
                              MessageIcon icon) override;
     void showStatusBox(std::string_view text) override { effects.push_back("status box " + std::string(text)); }

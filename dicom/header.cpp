@@ -1,4 +1,4 @@
-#include "core/header.h"
+#include "dicom/header.h"
 
 #include <algorithm>
 #include <array>
@@ -8,8 +8,6 @@
 
 #include "dicom/byte_reader.h"
 #include "dicom/element_search.h"
-#include "core/image_gestures.h"
-#include "core/jpeg_frame.h"
 
 namespace vs {
 
@@ -80,7 +78,7 @@ constexpr uint16_t jpegStartOfImage = 0xD8FF;  // FF D8 read little-endian
 
 class HeaderScan {
 public:
-    HeaderScan(Viewer& v) : v_(v), in_(v.dicom.bytes.data(), v.dicom.bytes.size()) { big_.bigEndian = true; }
+    HeaderScan(DicomImage& dicom) : dicom_(dicom), in_(dicom.bytes.data(), dicom.bytes.size()) { big_.bigEndian = true; }
 
     // Walks the first bytes of the file, two at a time, until 80,000 offsets in a row held
     // nothing accepted.
@@ -174,13 +172,13 @@ private:
         findElement(pattern, vrOf("UI"), in_.data() + p, 30, uid, 256, false, in_.length() - p);
         if (std::strncmp(uid, "1.2.840.10008.1.2.", 18) != 0) return true;
         if (uid[18] == '4') {
-            v_.dicom.image.compression = compressionJpeg;
+            dicom_.image.compression = compressionJpeg;
             uid[22] = 0;
             short process = 0;
             if (std::sscanf(uid + 20, "%hd", &process) == 1 && process >= 65)
-                v_.dicom.image.compression = compressionLosslessJpeg;
+                dicom_.image.compression = compressionLosslessJpeg;
         } else if (uid[18] == '5') {
-            v_.dicom.image.compression = compressionRle;
+            dicom_.image.compression = compressionRle;
         }
         return true;
     }
@@ -248,7 +246,7 @@ private:
         return true;
     }
 
-    Viewer& v_;
+    DicomImage& dicom_;
     ByteReader in_;
     CandidateSet little_;
     CandidateSet big_;
@@ -265,38 +263,36 @@ bool nativeLengthMatches(const CandidateSet& set) {
 
 // The frames must lie inside the file buffer (the file and its spare room), counted without
 // wrapping; the sample reader may read 4 bytes at the last sample.
-bool nativeFramesFit(const Viewer& v, const CandidateSet& set) {
+bool nativeFramesFit(const DicomImage& dicom, const CandidateSet& set) {
     const uint64_t samples = uint64_t(set.columns) * set.rows * set.frames;
     if (samples > UINT32_MAX) return false;
     const uint64_t bytes = (samples * set.bitsAllocated + 7) / 8;
-    return uint64_t(set.pixelValueOffset) + bytes + 4 <= v.dicom.bytes.size();
+    return uint64_t(set.pixelValueOffset) + bytes + 4 <= dicom.bytes.size();
 }
 
-uint16_t scanPhase(Viewer& v) {
-    ImageState& image = v.dicom.image;
+}  // namespace
+
+bool scanHeader(DicomImage& dicom) {
+    ImageState& image = dicom.image;
     image.compression = compressionNone;
     image.bigEndian = 0;
-    v.animationPlaying = 0;
-    v.host->stopAnimationTimer();
-    v.host->hideAnimationControl();
 
-    HeaderScan scan(v);
+    HeaderScan scan(dicom);
     scan.walk();
-    if (image.compression == compressionLosslessJpeg) return 0;
-    v.source.reset();
+    if (image.compression == compressionLosslessJpeg) return false;
 
     CandidateSet* found = scan.chosen();
-    if (!found) return 0;
+    if (!found) return false;
     CandidateSet& set = *found;
     if (set.frames == 0) set.frames = 1;
-    if (set.samplesPerPixel > 1) return 0;  // colour
+    if (set.samplesPerPixel > 1) return false;  // colour
     // Below 4 bits the sample mask keeps nothing (every sample would read as 0); from 24 bits
     // on the masks end.
-    if (set.bitsAllocated < 4 || set.bitsAllocated >= 24) return 0;
-    if (set.rows == 0 || set.columns == 0) return 0;
-    if (image.compression == compressionNone && (!nativeLengthMatches(set) || !nativeFramesFit(v, set)))
-        return 0;
-    if (set.photometric == photometricOther) return 0;
+    if (set.bitsAllocated < 4 || set.bitsAllocated >= 24) return false;
+    if (set.rows == 0 || set.columns == 0) return false;
+    if (image.compression == compressionNone && (!nativeLengthMatches(set) || !nativeFramesFit(dicom, set)))
+        return false;
+    if (set.photometric == photometricOther) return false;
     image.invertMask = set.photometric == monochrome1 ? 255 : 0;
 
     image.rows = set.rows;
@@ -307,7 +303,6 @@ uint16_t scanPhase(Viewer& v) {
     image.bigEndian = set.bigEndian ? 1 : 0;
     image.pixelRepresentation = int16_t(set.pixelRepresentation);
 
-    v.currentFrame = 0;
     image.pixelsPerFrame = uint32_t(image.columns) * image.rows;
     image.pixelMask = pixelMaskTable[image.bitsAllocated / 4];
     // Samples deeper than 12 bits are two's complement unless (0028,0103) says unsigned.
@@ -315,41 +310,26 @@ uint16_t scanPhase(Viewer& v) {
                         ? 1u << (image.bitsAllocated - 1)
                         : 0;
 
-    if (image.compression == compressionJpeg && image.bitsAllocated == 16) return 0;
-    return 1;
+    if (image.compression == compressionJpeg && image.bitsAllocated == 16) return false;
+    return true;
 }
 
-uint16_t finishPhase(Viewer& v) {
-    ImageState& image = v.dicom.image;
-    image.frameCount = buildFrameOffsets(v, image.pixelDataOffset);
-    if (image.frameCount == 0) return 0;
-    // A batch run tells of every frame it cannot decode itself, so its loads show nothing.
-    if (image.compression == compressionJpeg) {
-        if (v.batchMode) readJpegFrame(v);
-        else decodeJpegFrame(v);
-    }
-
-    v.host->setImageWindowTitle(frameTitle(image.frameCount, v.currentFrame));
-
-    if (image.frameCount > 1 && !v.batchMode)
-        v.host->prepareAnimationControl(image.frameCount, v.currentFrame);
-    return 1;
-}
+namespace {
 
 // Encapsulated pixel data: every item holds one frame (RLE: after the offset table; JPEG:
 // items that begin with a start-of-image marker). Every byte is looked at, not only element
 // boundaries.
-uint32_t findFragments(Viewer& v, uint32_t pixelDataOffset) {
-    const ByteReader in(v.dicom.bytes.data(), v.dicom.bytes.size());
-    const bool rle = v.dicom.image.compression == compressionRle;
-    const uint32_t fileLength = v.dicom.image.fileLength;
+uint32_t findFragments(DicomImage& dicom, uint32_t pixelDataOffset) {
+    const ByteReader in(dicom.bytes.data(), dicom.bytes.size());
+    const bool rle = dicom.image.compression == compressionRle;
+    const uint32_t fileLength = dicom.image.fileLength;
     constexpr uint32_t mostFrames = frameTableEntries - 1;  // the last entry is the end entry
-    uint32_t* entry = v.dicom.frameOffsets.data();
+    uint32_t* entry = dicom.frameOffsets.data();
     uint32_t count = 0;
     int64_t endRecordedAt = -1;
     bool offsetTableSkipped = false;
 
-    const uint8_t* base = v.dicom.bytes.data();
+    const uint8_t* base = dicom.bytes.data();
     for (uint32_t q = pixelDataOffset; q < fileLength;) {
         // Every tag of interest starts with FE FF.
         const void* hit = std::memchr(base + q, 0xFE, fileLength - q);
@@ -373,19 +353,20 @@ uint32_t findFragments(Viewer& v, uint32_t pixelDataOffset) {
 
 }  // namespace
 
-uint32_t buildFrameOffsets(Viewer& v, uint32_t pixelDataOffset) {
-    const ImageState& image = v.dicom.image;
+uint32_t buildFrameOffsets(DicomImage& dicom) {
+    const ImageState& image = dicom.image;
     if (image.compression == compressionNone) {
-        for (uint32_t i = 0; i <= image.frameCount; ++i) v.dicom.frameOffsets[i] = i * image.pixelsPerFrame;
+        for (uint32_t i = 0; i <= image.frameCount; ++i) dicom.frameOffsets[i] = i * image.pixelsPerFrame;
         return image.frameCount;
     }
     // No big-endian compressed transfer syntax exists.
     if (image.bigEndian) return 0;
-    return findFragments(v, pixelDataOffset);
+    return findFragments(dicom, image.pixelDataOffset);
 }
 
-uint16_t interpretHeader(Viewer& v, uint16_t phase) {
-    return phase == headerScan ? scanPhase(v) : finishPhase(v);
+bool locateFrames(DicomImage& dicom) {
+    dicom.image.frameCount = buildFrameOffsets(dicom);
+    return dicom.image.frameCount != 0;
 }
 
 }  // namespace vs

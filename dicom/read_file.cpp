@@ -1,0 +1,102 @@
+#include "dicom/read_file.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "dicom/header.h"
+
+namespace vs {
+namespace {
+
+// Closes the file on every path out of the reading.
+class InputFile {
+public:
+    explicit InputFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+    ~InputFile() {
+        if (file_) std::fclose(file_);
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    std::FILE* get() const { return file_; }
+
+private:
+    std::FILE* file_;
+};
+
+// The length of an open file, or -1 when it is not a regular file (a folder opens for reading
+// here but holds no bytes to show).
+int64_t regularFileLength(std::FILE* file) {
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+    return int64_t(info.st_size);
+}
+
+// Reads the chunks; the header is walked once the first four are in (it looks at 240,000
+// bytes at most). statusLoaded when all went in.
+LoadStatus readChunks(std::FILE* file, DicomImage& dicom, ReadObserver& observer, uint32_t chunks, bool large,
+                      uint64_t& total) {
+    int lastPercent = -1;
+    for (uint32_t chunk = 0; chunk < chunks; ++chunk) {
+        const uint64_t at = uint64_t(chunk) * loadChunkBytes;
+        const size_t got = std::fread(dicom.bytes.data() + at, 1, loadChunkBytes, file);
+        total += got;
+        dicom.bytes.noteWritten(at + got);
+        if (chunk == 3 && !scanHeader(dicom)) return statusUnsupported;
+        if (large && chunk > 3) {
+            const int percent = int(uint64_t(chunk) * 100 / chunks + 1);
+            if (percent != lastPercent) observer.progress(percent);
+            lastPercent = percent;
+        }
+        if (observer.abortRequested()) return statusAborted;
+    }
+    return statusLoaded;
+}
+
+}  // namespace
+
+const char* loadStatusText(int status) {
+    switch (status) {
+        case statusNoFileSelected: return "<no file selected>";
+        case statusUnsupported:
+        case statusTooShort: return "<unsupported filetype>";
+        case statusTooBigDimensions: return "<image dimensions too big>";
+        case statusNoAccess: return "<no file access>";
+        case statusReadError: return "<file read error>";
+        case statusBatchMode: return "<batch conversion mode>";
+        case statusAborted: return "<loading aborted by user>";
+        case statusLoading: return "<loading file, press escape to abort>";
+        case statusExamining: return "<examining file...>";
+        case statusTooBig: return "<file is too big>";
+        default: return "";
+    }
+}
+
+LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer) {
+    InputFile file(path);
+    const int64_t length = file.get() ? regularFileLength(file.get()) : -1;
+    if (length < 0) return statusNoAccess;
+    if (length < int64_t(smallestFileBytes)) return statusTooShort;
+
+    observer.started();
+    dicom.image.fileLength = uint32_t(length);
+    if (length >= largestFileBytes || !dicom.bytes.prepare(uint64_t(length))) {
+        dicom.bytes.release();
+        return statusTooBig;
+    }
+    const uint32_t chunks = (dicom.image.fileLength >> 16) + 1;
+    const bool large = chunks > progressChunkThreshold;
+    observer.opened(uint64_t(length), large);
+
+    uint64_t total = 0;
+    const LoadStatus read = readChunks(file.get(), dicom, observer, chunks, large, total);
+    if (read != statusLoaded) return read;
+    if (large) observer.examining();
+    if (total != uint64_t(dicom.image.fileLength)) return statusReadError;
+    if (chunks < 4 && !scanHeader(dicom)) return statusUnsupported;
+    if (!locateFrames(dicom)) return statusUnsupported;
+    if (dicom.image.pixelsPerFrame >= largestPixelsPerFrame) return statusTooBigDimensions;
+    return statusLoaded;
+}
+
+}  // namespace vs

@@ -1,0 +1,58 @@
+// Reading a file into a DicomImage: the whole file in 64 KiB chunks, with progress and an
+// abort between chunks, the header walk once the first four chunks are in, and the frames
+// located once all are.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dicom/dicom_image.h"
+
+namespace vs {
+
+// Why a file cannot be shown; also the texts of the states a load passes through.
+enum LoadStatus : int {
+    statusLoaded = 0,
+    statusNoFileSelected = 1,
+    statusUnsupported = 2,
+    statusTooBigDimensions = 3,
+    statusNoAccess = 4,
+    statusReadError = 5,
+    statusBatchMode = 6,
+    statusTooShort = 7,
+    statusAborted = 8,
+    statusLoading = 9,
+    statusExamining = 10,
+    statusTooBig = 11,
+};
+
+// The text a status shows in the Patient line ("<unsupported filetype>" ...); empty for none.
+const char* loadStatusText(int status);
+
+inline constexpr uint32_t loadChunkBytes = 65536;
+// Files of more chunks than this tell their progress.
+inline constexpr uint32_t progressChunkThreshold = 70;
+
+// What a reading tells while it runs, and how it is stopped. Every step may be left alone.
+class ReadObserver {
+public:
+    virtual ~ReadObserver() = default;
+    // The file opened and is long enough to be an image: reading begins.
+    virtual void started() {}
+    // The buffer holds room for the file: length bytes, read in chunks; large files tell
+    // their progress.
+    virtual void opened(uint64_t /*length*/, bool /*large*/) {}
+    // Percent of a large file read, each value once.
+    virtual void progress(int /*percent*/) {}
+    // Asked after every chunk; true ends the reading with statusAborted.
+    virtual bool abortRequested() { return false; }
+    // A large file is all in; its frames are being located.
+    virtual void examining() {}
+};
+
+// Reads the file at path into dicom and walks its header. statusLoaded when it is an image we
+// show, else why not. The buffer is replaced (or released, for a file too big to hold) only
+// once the file has opened and is long enough to be an image.
+LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer);
+
+}  // namespace vs
