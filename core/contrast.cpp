@@ -11,23 +11,10 @@
 namespace vs {
 namespace {
 
-inline constexpr int presetCount = 7;
 inline constexpr int presetCommands[presetCount] = {
     commandContrastStretch, commandStoredSettings, commandCtLung,  commandCtBone,
     commandCtChest,         commandCtSoftTissue,   commandCtBrain,
 };
-
-// CT windows in rescaled units (Hounsfield units), by preset 2..6.
-struct CtWindow {
-    double low;
-    double high;
-};
-inline constexpr CtWindow ctWindows[presetCount] = {
-    {0, 0}, {0, 0}, {-1100, 150}, {-700, 1800}, {-135, 225}, {-100, 250}, {0, 90},
-};
-
-inline constexpr uint32_t rescaleValid = 3;
-inline constexpr uint16_t fileWindowValid = 3;
 
 }  // namespace
 
@@ -37,32 +24,12 @@ void scanDataRange(Viewer& v) {
     v.window.dataMax = range.high;
 }
 
-int32_t storedFromRescaled(const ImageState& image, double value) {
-    const double stored = std::trunc((value - image.rescaleIntercept) / image.rescaleSlope);
-    if (std::isnan(stored)) return 0;
-    if (stored <= double(INT32_MIN)) return INT32_MIN;
-    if (stored >= double(INT32_MAX)) return INT32_MAX;
-    return int32_t(stored);
-}
-
 void applyWindowPreset(Viewer& v) {
-    const ImageState& image = v.dicom.image;
     WindowState& w = v.window;
-    const uint16_t preset = w.windowPreset;
-    const bool rescaleOk = image.rescaleFlags == rescaleValid;
-    if (preset == presetContrastStretch ||
-        (preset == presetStoredSettings && !(image.fileWindowFlags == fileWindowValid && rescaleOk))) {
-        w.windowLow = w.dataMin;
-        w.windowHigh = w.dataMax;
-    } else if (preset == presetStoredSettings) {
-        const double half = double(image.fileWindowWidth) * 0.5;
-        w.windowLow = storedFromRescaled(image, double(image.fileWindowCenter) - half);
-        w.windowHigh = storedFromRescaled(image, double(image.fileWindowCenter) + half);
-    } else if (preset < presetCount && rescaleOk) {
-        w.windowLow = storedFromRescaled(image, ctWindows[preset].low);
-        w.windowHigh = storedFromRescaled(image, ctWindows[preset].high);
-    }
-    if (w.windowHigh < w.windowLow) std::swap(w.windowLow, w.windowHigh);  // a negative slope
+    const DisplayWindow chosen = presetWindow(v.dicom.image, {w.dataMin, w.dataMax}, w.windowPreset,
+                                              {w.windowLow, w.windowHigh});
+    w.windowLow = chosen.low;
+    w.windowHigh = chosen.high;
     if (v.host->imageWindowVisible()) renderFrame(v);
 }
 

@@ -13,10 +13,6 @@ void scanDataRange(Viewer& v);
 // Sets the window from windowPreset and, when the image window is visible, renders.
 void applyWindowPreset(Viewer& v);
 
-// Stored sample value of a value in rescaled units: (value - intercept) / slope, truncated
-// toward zero, held inside the 32-bit range.
-int32_t storedFromRescaled(const ImageState& image, double value);
-
 // Menu commands and panel controls.
 void presetCommand(Viewer& v, int commandId);
 void negativeImageCommand(Viewer& v);

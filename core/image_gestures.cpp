@@ -20,8 +20,6 @@ DisplayWindow dragWindow(DisplayWindow w, int dx, int dy, double scale, bool inv
 }
 
 int32_t titleWindowValue(const ImageState& image, int32_t stored) {
-    constexpr uint32_t interceptAndSlope = 3;
-    if (image.rescaleFlags != interceptAndSlope) return stored;
     return truncated(double(stored) * image.rescaleSlope + image.rescaleIntercept);
 }
 

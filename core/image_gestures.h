@@ -8,6 +8,7 @@
 
 #include "core/host.h"
 #include "dicom/image_state.h"
+#include "dicom/windowing.h"
 
 namespace vs {
 
@@ -15,19 +16,13 @@ namespace vs {
 // the frame's data range / 768, so a 768-pixel drag moves the window by the whole range.
 inline constexpr double startContrastDragScale = 2.0;
 
-struct DisplayWindow {
-    int32_t low = 0;
-    int32_t high = 0;
-};
-
 // The window after a left drag of (dx, dy) pixels. Right moves the window down (a brighter
 // picture), down narrows it from both ends (more contrast). On an inverted picture the shift
 // goes the other way, so moving right still brightens. There are no limits: narrowing past
 // zero leaves low above high, which renders as a hard threshold at low.
 DisplayWindow dragWindow(DisplayWindow w, int dx, int dy, double scale, bool inverted);
 
-// A window value as the title shows it: in rescaled units when both the slope and the
-// intercept are present, truncated toward zero.
+// A window value as the title shows it: in rescaled units, truncated toward zero.
 int32_t titleWindowValue(const ImageState& image, int32_t stored);
 
 // "Dicom Image - Windowed %d to %d" during a contrast drag.

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "core/contrast.h"
-#include "core/image_info.h"
 #include "core/jpeg_frame.h"
 #include "core/render.h"
 #include "core/zoom.h"
+#include "dicom/image_description.h"
 
 namespace vs {
 namespace {
@@ -107,6 +107,23 @@ void showFrames(Viewer& v) {
     if (image.frameCount > 1 && !v.batchMode) v.host->prepareAnimationControl(image.frameCount, v.currentFrame);
 }
 
+// Appended to the Image line when the shown JPEG frame could not be decoded.
+constexpr const char* undecodableFrameNote = "<JPEG frame cannot be decoded>";
+
+// The five lines of the panel.
+void showDescription(Viewer& v) {
+    const ImageDescription d = describeImage(v.dicom);
+    std::string image = d.image;
+    if (v.dicom.image.compression == compressionJpeg && !frameSource(v).unreadableReason(v.currentFrame).empty())
+        image += std::string("  ") + undecodableFrameNote;
+    Host& host = *v.host;
+    host.setPanelText(controlImageLine, image);
+    host.setPanelText(controlPixsizeLine, d.pixsize);
+    host.setPanelText(controlDateLine, d.date);
+    host.setPanelText(controlPatientLine, d.patient);
+    host.setPanelText(controlStudyLine, d.study);
+}
+
 // The image window's part of a load: zoom, fit, render.
 void showLoadedImage(Viewer& v) {
     if (v.autoZoom) chooseAutomaticZoom(v);
@@ -173,8 +190,8 @@ uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
     }
 
     showFrames(v);
-    if (!v.batchMode) fillImageInfo(v);
-    else readRescaleAndWindow(v);  // each file of a batch is windowed with its own values
+    readRescaleAndWindow(v.dicom);  // each file of a batch is windowed with its own values
+    if (!v.batchMode) showDescription(v);
     setContrastAfterLoad(v);
     if (!v.batchMode) showLoadedImage(v);
     v.loadBusy = 0;

@@ -14,15 +14,9 @@
 
 #include "dicom/dicom_image.h"
 #include "dicom/picture.h"
-#include "dicom/window_state.h"
 #include "dicom/windowing.h"
 
 namespace vs {
-
-struct SampleRange {
-    int32_t low = rangeStartMin;
-    int32_t high = rangeStartMax;
-};
 
 // What windowing a frame came to: whether it was drawn, and the range of the samples seen on
 // the way where only decoding tells it (RLE and JPEG), either in place of the frame's range

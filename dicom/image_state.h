@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace vs {
 
@@ -34,12 +35,12 @@ struct ImageState {
     uint16_t compression = compressionNone;
     uint32_t pixelDataOffset = 0;
     uint32_t fileLength = 0;
+    // Stored values v stand for v * rescaleSlope + rescaleIntercept (CT: Hounsfield units).
     double rescaleIntercept = 0.0;
-    double rescaleSlope = 0.0;
-    uint32_t rescaleFlags = 0;
-    float fileWindowCenter = 0.0f;
-    float fileWindowWidth = 0.0f;
-    uint16_t fileWindowFlags = 0;
+    double rescaleSlope = 1.0;
+    // (0028,1050) and (0028,1051), when the file gives them.
+    std::optional<float> storedWindowCenter;
+    std::optional<float> storedWindowWidth;
     // (0028,0103): 0 unsigned, 1 signed, -1 when the file does not say.
     int16_t pixelRepresentation = -1;
 };

@@ -3,20 +3,11 @@
 
 #include <cstdint>
 
+#include "dicom/presets.h"
+#include "dicom/windowing.h"
+
 namespace vs {
 
-inline constexpr int32_t rangeStartMin = 2000000000;
-inline constexpr int32_t rangeStartMax = -2000000000;
-
-enum WindowPreset : uint16_t {
-    presetContrastStretch = 0,
-    presetStoredSettings = 1,
-    presetCtLung = 2,
-    presetCtBone = 3,
-    presetCtChest = 4,
-    presetCtSoftTissue = 5,
-    presetCtBrain = 6,
-};
 
 struct WindowState {
     int32_t windowLow = 0;

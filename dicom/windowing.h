@@ -15,6 +15,22 @@
 
 namespace vs {
 
+// What a range starts as before any sample widens it.
+inline constexpr int32_t rangeStartMin = 2000000000;
+inline constexpr int32_t rangeStartMax = -2000000000;
+
+// The values a frame's samples take, from low to high.
+struct SampleRange {
+    int32_t low = rangeStartMin;
+    int32_t high = rangeStartMax;
+};
+
+// A display window: stored values from low to high span the grey levels.
+struct DisplayWindow {
+    int32_t low = 0;
+    int32_t high = 0;
+};
+
 // A display window as a rendering applies it.
 struct WindowMapping {
     int32_t low = 0;

@@ -56,8 +56,8 @@ TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
         EXPECT_EQ(info.lines.at(controlStudyLine), "CHEST  Thorax routine");  // CS padded to even
         EXPECT_EQ(info.lines.at(controlImageLine), "8 x 8 Pixels,  16 Bit, 1 Frame");
         EXPECT_EQ(info.lines.at(controlPixsizeLine), "0.5000\\0.5000\\5.00 mm  Pos:-120.5");
-        EXPECT_EQ(info.image.fileWindowFlags, 3);
-        EXPECT_FLOAT_EQ(info.image.fileWindowWidth, 400.0f);
+        EXPECT_TRUE(info.image.storedWindowCenter);
+        EXPECT_EQ(info.image.storedWindowWidth, 400.0f);
     }
 }
 
@@ -87,14 +87,13 @@ TEST(ImageInfo, RescaleAndWindowEdgeCases) {
     Info info = infoOf(makeImage(recipe));
     EXPECT_DOUBLE_EQ(info.image.rescaleSlope, 1.0);
     EXPECT_DOUBLE_EQ(info.image.rescaleIntercept, 0.0);
-    EXPECT_EQ(info.image.rescaleFlags, 3u);
-    EXPECT_EQ(info.image.fileWindowFlags, 1);
-    EXPECT_FLOAT_EQ(info.image.fileWindowCenter, -600.0f);
+    EXPECT_EQ(info.image.storedWindowCenter, -600.0f);
+    EXPECT_FALSE(info.image.storedWindowWidth);
 
     recipe.windowCenter = "";
     recipe.rescaleIntercept = 10;
     info = infoOf(makeImage(recipe));
-    EXPECT_EQ(info.image.fileWindowFlags, 0);
+    EXPECT_FALSE(info.image.storedWindowCenter);
     EXPECT_DOUBLE_EQ(info.image.rescaleSlope, 2.0);
     EXPECT_DOUBLE_EQ(info.image.rescaleIntercept, 10.0);
 }

@@ -1,11 +1,10 @@
-#include "core/image_info.h"
+#include "dicom/image_description.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "core/render.h"
 #include "dicom/element_search.h"
 
 namespace vs {
@@ -15,7 +14,7 @@ namespace {
 // One element's value as text, searched in the first 9,000 bytes of the file.
 class InfoReader {
 public:
-    explicit InfoReader(const Viewer& v) : v_(v) {}
+    explicit InfoReader(const DicomImage& dicom) : dicom_(dicom) {}
 
     std::string text(uint16_t group, uint16_t element, const char (&vr)[3], uint16_t outSize = 256) const {
         return read(group, element, vr, outSize).text;
@@ -28,13 +27,13 @@ public:
     Value read(uint16_t group, uint16_t element, const char (&vr)[3], uint16_t outSize = 256) const {
         char out[257];
         out[outSize] = 0;
-        const uint8_t result = findElement(tagOf(group, element), vrOf(vr), v_.dicom.bytes.data(), infoSearchBytes, out,
-                                           outSize, v_.dicom.image.bigEndian != 0, v_.dicom.bytes.size());
+        const uint8_t result = findElement(tagOf(group, element), vrOf(vr), dicom_.bytes.data(), infoSearchBytes, out,
+                                           outSize, dicom_.image.bigEndian != 0, dicom_.bytes.size());
         return {result, std::string(out)};
     }
 
 private:
-    const Viewer& v_;
+    const DicomImage& dicom_;
 };
 
 std::string skipLeadingSpaces(const std::string& text) {
@@ -64,32 +63,19 @@ float floatOrZero(const std::string& text) {
     return value;
 }
 
-void readRescale(Viewer& v, const InfoReader& in) {
-    ImageState& image = v.dicom.image;
-    image.rescaleFlags = 0;
+// Both the intercept and the slope, or neither: one of the two alone is ignored.
+void readRescale(ImageState& image, const InfoReader& in) {
     const std::string intercept = in.text(0x0028, 0x1052, "DS");
     const std::string slope = in.text(0x0028, 0x1053, "DS");
-    if (!intercept.empty()) {
-        image.rescaleIntercept = std::atof(intercept.c_str());
-        image.rescaleFlags |= 1;
-    }
-    if (!slope.empty()) {
-        image.rescaleSlope = std::atof(slope.c_str());
-        image.rescaleFlags |= 2;
-    }
-    // One of the two alone is ignored.
-    if (image.rescaleFlags != 3) {
-        image.rescaleSlope = 1.0;
-        image.rescaleIntercept = 0.0;
-        image.rescaleFlags = 3;
-    }
+    const bool both = !intercept.empty() && !slope.empty();
+    image.rescaleIntercept = both ? std::atof(intercept.c_str()) : 0.0;
+    image.rescaleSlope = both ? std::atof(slope.c_str()) : 1.0;
 }
 
-void readStoredWindow(Viewer& v, const InfoReader& in) {
-    ImageState& image = v.dicom.image;
-    image.fileWindowFlags = 0;
-    if (readFloat(in.text(0x0028, 0x1050, "DS"), image.fileWindowCenter)) image.fileWindowFlags |= 1;
-    if (readFloat(in.text(0x0028, 0x1051, "DS"), image.fileWindowWidth)) image.fileWindowFlags |= 2;
+std::optional<float> storedFloat(const InfoReader& in, uint16_t element) {
+    float value = 0.0f;
+    if (!readFloat(in.text(0x0028, element, "DS"), value)) return std::nullopt;
+    return value;
 }
 
 std::string format(const char* pattern, auto... args) {
@@ -107,7 +93,7 @@ std::string imageLine(const ImageState& image) {
     return format("%d x %d Pixels,  %d Bit, 1 Frame%s", image.columns, image.rows, image.bitsAllocated, suffix);
 }
 
-std::string pixsizeLine(const Viewer& v, const InfoReader& in, const std::string& sliceLocation) {
+std::string pixsizeLine(const InfoReader& in, float sliceThickness, float sliceSpacing, const std::string& sliceLocation) {
     InfoReader::Value spacing = in.read(0x0028, 0x0030, "DS");
     if (!spacing.result) spacing = in.read(0x0018, 0x1164, "DS");  // imager pixel spacing
     if (!spacing.result) spacing = in.read(0x0018, 0x1050, "DS");  // spatial resolution
@@ -119,7 +105,7 @@ std::string pixsizeLine(const Viewer& v, const InfoReader& in, const std::string
     if (numbers == 1) return format("%.4f mm", double(spacing1));
     if (numbers != 2) return "";
 
-    const double thickness = v.sliceThickness, between = v.sliceSpacing;
+    const double thickness = sliceThickness, between = sliceSpacing;
     std::string line;
     if (thickness != 0 && between != 0)
         line = format("%.4f\\%.4f\\%.2f\\%.2f mm", double(spacing1), double(spacing2), thickness, between);
@@ -151,16 +137,16 @@ std::string dateLine(const InfoReader& in, const std::string& instanceNumber) {
 
 }  // namespace
 
-void readRescaleAndWindow(Viewer& v) {
-    const InfoReader in(v);
-    readRescale(v, in);
-    readStoredWindow(v, in);
+void readRescaleAndWindow(DicomImage& dicom) {
+    const InfoReader in(dicom);
+    ImageState& image = dicom.image;
+    readRescale(image, in);
+    image.storedWindowCenter = storedFloat(in, 0x1050);
+    image.storedWindowWidth = storedFloat(in, 0x1051);
 }
 
-void fillImageInfo(Viewer& v) {
-    const InfoReader in(v);
-    readRescale(v, in);
-
+ImageDescription describeImage(const DicomImage& dicom) {
+    const InfoReader in(dicom);
     const std::string sliceLocation = in.text(0x0020, 0x1041, "DS");
     const std::string instanceNumber = in.text(0x0020, 0x0013, "IS", 10);
     std::string patient = in.text(0x0010, 0x0010, "PN");
@@ -174,19 +160,15 @@ void fillImageInfo(Viewer& v) {
     if (study.empty()) study = in.text(0x0018, 0x0022, "CS");
     const std::string protocol = in.text(0x0018, 0x1030, "LO");
 
-    v.sliceThickness = floatOrZero(in.text(0x0018, 0x0050, "DS"));
-    v.sliceSpacing = floatOrZero(in.text(0x0018, 0x0088, "DS"));
-    readStoredWindow(v, in);
-
-    Host& host = *v.host;
-    std::string image = imageLine(v.dicom.image);
-    if (v.dicom.image.compression == compressionJpeg && !frameSource(v).unreadableReason(v.currentFrame).empty())
-        image += std::string("  ") + undecodableFrameNote;
-    host.setPanelText(controlImageLine, skipLeadingSpaces(image));
-    host.setPanelText(controlPixsizeLine, skipLeadingSpaces(pixsizeLine(v, in, sliceLocation)));
-    host.setPanelText(controlDateLine, skipLeadingSpaces(dateLine(in, instanceNumber)));
-    host.setPanelText(controlPatientLine, skipLeadingSpaces(patient));
-    host.setPanelText(controlStudyLine, skipLeadingSpaces(study + " " + protocol));
+    ImageDescription d;
+    d.sliceThickness = floatOrZero(in.text(0x0018, 0x0050, "DS"));
+    d.sliceSpacing = floatOrZero(in.text(0x0018, 0x0088, "DS"));
+    d.patient = skipLeadingSpaces(patient);
+    d.date = skipLeadingSpaces(dateLine(in, instanceNumber));
+    d.study = skipLeadingSpaces(study + " " + protocol);
+    d.image = skipLeadingSpaces(imageLine(dicom.image));
+    d.pixsize = skipLeadingSpaces(pixsizeLine(in, d.sliceThickness, d.sliceSpacing, sliceLocation));
+    return d;
 }
 
 }  // namespace vs
