@@ -6,9 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "cli/convert_host.h"
-#include "core/batch.h"
-#include "core/viewer.h"
+#include "cli/terminal_dialogue.h"
+#include "dicom/conversion.h"
 #include "platform/jpeg_decoder.h"
 
 namespace vs::cli {
@@ -65,27 +64,19 @@ int runConvert(const ConvertOptions& options, const std::vector<std::string>& pa
             return 1;
         }
     }
-    ConvertHost host(options.overwrite, !options.quiet);
-    TurboJpegDecoder decoder;
-    auto viewer = std::make_unique<Viewer>();
-    Viewer& v = *viewer;
-    v.host = &host;
-    v.pictureDecoder = &decoder;
-    // Nothing is shown first here, so no load counts as the very first image: the preset is
-    // applied exactly when automatic windowing is on.
-    v.appState = appLoaded;
-    v.outputFormat = options.format;
-    v.window.windowPreset = options.preset;
+    ConversionSettings settings;
+    settings.format = OutputFormat(options.format);
+    settings.preset = options.preset;
     if (options.windowLow && options.windowHigh) {
-        v.window.autoWindowing = 0;
-        v.window.windowLow = *options.windowLow;
-        v.window.windowHigh = *options.windowHigh;
+        settings.automaticWindowing = false;
+        settings.window = {*options.windowLow, *options.windowHigh};
     }
-    v.window.negativeMask = options.negative ? 255 : 0;
-
-    BatchOptions batch;
-    batch.outputDirectory = options.outputDirectory;
-    const BatchResult result = runBatch(v, paths, batch);
+    settings.negative = options.negative;
+    settings.outputDirectory = options.outputDirectory;
+    TerminalDialogue dialogue(options.overwrite, !options.quiet);
+    TurboJpegDecoder decoder;
+    const BatchResult result = convertFiles(paths, settings, &decoder, dialogue);
+    dialogue.report(batchReportText(result));
     return result.failed == 0 && !result.cancelled ? 0 : 1;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "dicom/questions.h"
+
 #include "vireoscan_version.h"
 
 namespace vs {
@@ -38,9 +40,6 @@ enum CommandId : int {
 
 enum class Cursor { arrow, wait, sizeNorthSouth, cross, sizeAll };
 
-enum class MessageButtons { ok, okCancel, yesNo, yesNoCancel };
-enum class MessageIcon { none, stop, exclamation, information };
-enum class MessageAnswer { ok, cancel, yes, no };
 
 inline constexpr const char* programCaption = "Vireoscan v " VIREOSCAN_VERSION_SHORT;
 

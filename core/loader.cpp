@@ -107,17 +107,11 @@ void showFrames(Viewer& v) {
     if (image.frameCount > 1 && !v.batchMode) v.host->prepareAnimationControl(image.frameCount, v.currentFrame);
 }
 
-// Appended to the Image line when the shown JPEG frame could not be decoded.
-constexpr const char* undecodableFrameNote = "<JPEG frame cannot be decoded>";
-
 // The five lines of the panel.
 void showDescription(Viewer& v) {
-    const ImageDescription d = describeImage(v.dicom);
-    std::string image = d.image;
-    if (v.dicom.image.compression == compressionJpeg && !frameSource(v).unreadableReason(v.currentFrame).empty())
-        image += std::string("  ") + undecodableFrameNote;
+    const ImageDescription d = describeImage(v.dicom, frameSource(v), v.currentFrame);
     Host& host = *v.host;
-    host.setPanelText(controlImageLine, image);
+    host.setPanelText(controlImageLine, d.image);
     host.setPanelText(controlPixsizeLine, d.pixsize);
     host.setPanelText(controlDateLine, d.date);
     host.setPanelText(controlPatientLine, d.patient);

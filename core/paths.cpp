@@ -16,10 +16,7 @@ void splitPath(Viewer& v) {
     setPath(v.currentDirectory, std::string_view(v.pathBuffer).substr(0, nameStart));
 
     std::error_code error;
-    if (!v.currentDirectory.empty() && std::filesystem::exists(v.currentDirectory, error)) {
-        std::filesystem::current_path(v.currentDirectory, error);
-        return;
-    }
+    if (!v.currentDirectory.empty() && std::filesystem::exists(v.currentDirectory, error)) return;
     // The folder part is missing or gone: the working directory stands in. It keeps a
     // trailing separator so that folder and name still make a path.
     std::string working = std::filesystem::current_path(error).string();

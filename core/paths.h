@@ -5,11 +5,9 @@
 
 namespace vs {
 
-inline constexpr char pathSeparator = '/';
-
-// Splits pathBuffer into currentDirectory (with its trailing separator) and currentFileName,
-// and makes the folder the working directory. A folder that does not exist is replaced by the
-// working directory (with a trailing separator, so that folder + name is still a path).
+// Splits pathBuffer into currentDirectory (with its trailing separator) and currentFileName.
+// A folder that does not exist is replaced by the working directory (with a trailing
+// separator, so that folder + name is still a path). The working directory never changes.
 void splitPath(Viewer& v);
 
 // Copies text into a path, cut at pathCapacity - 1 characters.

@@ -8,6 +8,7 @@
 
 #include "core/host.h"
 #include "core/image_gestures.h"
+#include "dicom/conversion.h"
 #include "dicom/dicom_image.h"
 #include "dicom/frame_source.h"
 #include "dicom/picture.h"
@@ -16,7 +17,6 @@
 
 namespace vs {
 
-inline constexpr size_t pathCapacity = 2048;  // paths are cut to pathCapacity - 1 characters
 // The display buffer's nominal size: bytes below it that no rendering wrote read as zero.
 inline constexpr size_t displayBufferBytes = 34000300;
 // What the display buffer starts with; renderings grow it (ensureDisplayCapacity) as needed.

@@ -145,7 +145,7 @@ void readRescaleAndWindow(DicomImage& dicom) {
     image.storedWindowWidth = storedFloat(in, 0x1051);
 }
 
-ImageDescription describeImage(const DicomImage& dicom) {
+ImageDescription describeImage(const DicomImage& dicom, FrameSource& frames, uint32_t frameShown) {
     const InfoReader in(dicom);
     const std::string sliceLocation = in.text(0x0020, 0x1041, "DS");
     const std::string instanceNumber = in.text(0x0020, 0x0013, "IS", 10);
@@ -167,6 +167,8 @@ ImageDescription describeImage(const DicomImage& dicom) {
     d.date = skipLeadingSpaces(dateLine(in, instanceNumber));
     d.study = skipLeadingSpaces(study + " " + protocol);
     d.image = skipLeadingSpaces(imageLine(dicom.image));
+    if (dicom.image.compression == compressionJpeg && !frames.unreadableReason(frameShown).empty())
+        d.image += std::string("  ") + undecodableFrameNote;
     d.pixsize = skipLeadingSpaces(pixsizeLine(in, d.sliceThickness, d.sliceSpacing, sliceLocation));
     return d;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dicom/dicom_image.h"
+#include "dicom/frame_source.h"
 
 namespace vs {
 
@@ -21,7 +22,12 @@ struct ImageDescription {
     float sliceSpacing = 0.0f;
 };
 
-ImageDescription describeImage(const DicomImage& dicom);
+// Appended to the Image line when the JPEG frame shown cannot be decoded.
+inline constexpr const char* undecodableFrameNote = "<JPEG frame cannot be decoded>";
+
+// The lines of the file; frames reads it, to tell on the Image line when the JPEG frame shown
+// cannot be decoded.
+ImageDescription describeImage(const DicomImage& dicom, FrameSource& frames, uint32_t frameShown = 0);
 
 // Reads the rescale (both values, or slope 1 and intercept 0) and the stored window center
 // and width into the image record.

@@ -108,8 +108,6 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
 
 OpenDialog::~OpenDialog() {
     if (programFilterInstalled_) qApp->removeEventFilter(this);
-    const QString folder = fromCore(app_.viewer.currentDirectory);
-    if (!folder.isEmpty()) QDir::setCurrent(folder);
     app_.openDialogPlace = frameGeometry();
     if (app_.openDialog == this) app_.openDialog = nullptr;
 }

@@ -55,7 +55,7 @@ public:
     // focused and one preview queued; loads currentDirectory + currentFileName first when
     // loadOnOpen is set. The caller shows it.
     explicit OpenDialog(App& app, QWidget* owner = nullptr);
-    // Leaves the working directory at currentDirectory and remembers where the dialog was.
+    // Remembers where the dialog was, for the next one.
     ~OpenDialog() override;
 
     // Puts a name in the file name box and selects it in the list when it is there, without

@@ -1,4 +1,4 @@
-#include "cli/convert_host.h"
+#include "cli/terminal_dialogue.h"
 
 #include <unistd.h>
 
@@ -12,32 +12,32 @@ inline constexpr int barWidth = 30;
 
 }  // namespace
 
-ConvertHost::ConvertHost(Overwrite overwrite, bool showProgress)
+TerminalDialogue::TerminalDialogue(Overwrite overwrite, bool showProgress)
     : overwrite_(overwrite),
       progress_(showProgress && isatty(STDERR_FILENO)),
       askOnTerminal_(isatty(STDIN_FILENO)) {}
 
-MessageAnswer ConvertHost::messageBox(std::string_view text, std::string_view /*caption*/, MessageButtons buttons,
-                                      MessageIcon icon) {
+MessageAnswer TerminalDialogue::ask(const std::string& text, MessageButtons buttons, MessageIcon) {
     clearProgress();
     if (buttons == MessageButtons::yesNoCancel) return askOverwrite(text);
-    if (icon == MessageIcon::information) {
-        std::fprintf(stdout, "%.*s\n", int(text.size()), text.data());
-        std::fflush(stdout);
-    } else {
-        std::fprintf(stderr, "vireoscan-convert: %.*s\n", int(text.size()), text.data());
-    }
+    std::fprintf(stderr, "vireoscan-convert: %s\n", text.c_str());
     return MessageAnswer::ok;
 }
 
-MessageAnswer ConvertHost::askOverwrite(std::string_view text) {
+void TerminalDialogue::report(const std::string& text) {
+    clearProgress();
+    std::fprintf(stdout, "%s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+MessageAnswer TerminalDialogue::askOverwrite(const std::string& text) {
     if (overwrite_ == Overwrite::yes) return MessageAnswer::yes;
     if (overwrite_ == Overwrite::no || !askOnTerminal_) {
-        std::fprintf(stderr, "vireoscan-convert: %.*s No.\n", int(text.size()), text.data());
+        std::fprintf(stderr, "vireoscan-convert: %s No.\n", text.c_str());
         return MessageAnswer::no;
     }
     for (;;) {
-        std::fprintf(stderr, "%.*s [y]es, [n]o, [c]ancel: ", int(text.size()), text.data());
+        std::fprintf(stderr, "%s [y]es, [n]o, [c]ancel: ", text.c_str());
         std::fflush(stderr);
         std::string answer;
         if (!std::getline(std::cin, answer)) {
@@ -51,23 +51,21 @@ MessageAnswer ConvertHost::askOverwrite(std::string_view text) {
     }
 }
 
-void ConvertHost::batchProgress(uint32_t fileIndex, uint32_t fileCount) {
-    file_ = fileIndex;
-    files_ = fileCount;
+void TerminalDialogue::fileStarted(uint32_t index, uint32_t count) {
+    file_ = index;
+    files_ = count;
     frame_ = frames_ = 0;
     drawProgress();
 }
 
-void ConvertHost::batchFrameProgress(uint32_t frame, uint32_t frameCount) {
+void TerminalDialogue::frameStarted(uint32_t frame, uint32_t count) {
     frame_ = frame;
-    frames_ = frameCount;
+    frames_ = count;
     // Redraw about a hundred times per file at most.
-    if (frameCount < 100 || frame % (frameCount / 100) == 0) drawProgress();
+    if (count < 100 || frame % (count / 100) == 0) drawProgress();
 }
 
-void ConvertHost::closeStatusBox() { clearProgress(); }
-
-void ConvertHost::drawProgress() {
+void TerminalDialogue::drawProgress() {
     // A bar only for runs of several files or frames.
     if (!progress_ || (files_ < 2 && frames_ < 2) || file_ >= files_) return;
     double done = double(file_) / files_;
@@ -81,7 +79,7 @@ void ConvertHost::drawProgress() {
     barShown_ = true;
 }
 
-void ConvertHost::clearProgress() {
+void TerminalDialogue::clearProgress() {
     if (!barShown_) return;
     std::fputs("\r\033[K", stderr);
     std::fflush(stderr);

@@ -1,0 +1,64 @@
+// Converting files: every frame of each file windowed and written as a picture file named
+// after its source, asking before an existing file is replaced. The viewer's batch run and the
+// converter both run it; each says how it asks its questions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dicom/picture.h"
+#include "dicom/questions.h"
+#include "dicom/read_file.h"
+#include "dicom/windowing.h"
+#include "dicom/writers.h"
+
+namespace vs {
+
+inline constexpr size_t pathCapacity = 2048;  // paths are cut to pathCapacity - 1 characters
+inline constexpr char pathSeparator = '/';
+
+struct ConversionSettings {
+    OutputFormat format = formatTiff8;
+    // With automatic windowing every frame gets the preset's window; without, every frame is
+    // written through window.
+    bool automaticWindowing = true;
+    uint16_t preset = 1;  // a WindowPreset
+    DisplayWindow window;
+    bool negative = false;
+    // Empty: each output goes beside its source. Otherwise the folder outputs go into (named
+    // from each source's file name), with or without a trailing separator.
+    std::string outputDirectory;
+};
+
+struct BatchResult {
+    uint32_t files = 0;      // files given, also when the run was ended early
+    uint32_t converted = 0;  // images written
+    uint32_t failed = 0;     // files that did not load, and images not written
+    bool cancelled = false;  // a question or message was answered with Cancel
+};
+
+// Who the run asks and tells. Reading each file tells it as a ReadObserver does.
+class ConversionDialogue : public ReadObserver {
+public:
+    // A question or a message; Cancel ends the run.
+    virtual MessageAnswer ask(const std::string& text, MessageButtons buttons, MessageIcon icon) = 0;
+    virtual void fileStarted(uint32_t /*index*/, uint32_t /*count*/) {}
+    virtual void frameStarted(uint32_t /*frame*/, uint32_t /*count*/) {}
+};
+
+// Converts every frame of every file. Relative paths are taken from the working directory,
+// which the run never changes.
+BatchResult convertFiles(const std::vector<std::string>& paths, const ConversionSettings& settings,
+                         PictureDecoder* decoder, ConversionDialogue& dialogue);
+
+// The output path of frame frame of a file with frameCount frames: folder + name + suffix, the
+// suffix ".TIF", ".BMP" or ".RAW", preceded by the frame number zero-padded to as many digits
+// as frameCount has when there is more than one frame. Cut at the path capacity.
+std::string batchOutputPath(const std::string& folder, const std::string& name, uint32_t frameCount,
+                            uint32_t frame, uint16_t format);
+
+// The report at the end of a run.
+std::string batchReportText(const BatchResult& result);
+
+}  // namespace vs
