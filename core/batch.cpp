@@ -1,7 +1,5 @@
 #include "core/batch.h"
 
-#include <cstdio>
-
 namespace vs {
 namespace {
 
@@ -17,12 +15,10 @@ public:
     void frameStarted(uint32_t frame, uint32_t count) override { v_.host->batchFrameProgress(frame, count); }
 
     void opened(uint64_t length, bool) override {
-        char sizeText[64];
-        std::snprintf(sizeText, sizeof sizeText, "Filesize: %llu KB", static_cast<unsigned long long>(length >> 10));
-        v_.host->setPanelText(controlFileSizeLine, sizeText);
+        v_.host->showFileSize(fileSizeLine(length));
         v_.host->repaintPanel();
     }
-    void progress(int) override { v_.host->repaintControl(controlPatientLine); }
+    void progress(int) override { v_.host->repaintPanel(); }
     bool abortRequested() override { return v_.host->escapePressed(); }
 
 private:

@@ -9,14 +9,6 @@
 #include "core/render.h"
 
 namespace vs {
-namespace {
-
-inline constexpr int presetCommands[presetCount] = {
-    commandContrastStretch, commandStoredSettings, commandCtLung,  commandCtBone,
-    commandCtChest,         commandCtSoftTissue,   commandCtBrain,
-};
-
-}  // namespace
 
 void scanDataRange(Viewer& v) {
     const SampleRange range = frameSource(v).sampleRange(v.currentFrame);
@@ -33,35 +25,25 @@ void applyWindowPreset(Viewer& v) {
     if (v.host->imageWindowVisible()) renderFrame(v);
 }
 
-void presetCommand(Viewer& v, int commandId) {
-    const int preset = presetOfCommand(commandId);
-    if (preset < 0) return;
-    v.window.windowPreset = uint16_t(preset);
-    for (int command : presetCommands) v.host->checkMenuItem(CommandId(command), false);
-    v.host->checkMenuItem(CommandId(commandId), true);
+void choosePreset(Viewer& v, uint16_t preset) {
+    if (preset >= presetCount) return;
+    v.window.windowPreset = preset;
+    v.host->showPreset(preset);
     if (v.window.autoWindowing) applyWindowPreset(v);
 }
 
 void negativeImageCommand(Viewer& v) {
     v.window.negativeMask ^= 255;
-    v.host->checkMenuItem(commandNegativeImage, v.window.negativeMask == 255);
+    v.host->showNegative(v.window.negativeMask == 255);
     if (v.host->imageWindowVisible()) renderFrame(v);
 }
 
 void setAutoWindowing(Viewer& v, bool on) {
     v.window.autoWindowing = on ? 1 : 0;
-    v.host->checkAutomaticWindowingMenu(on);
+    v.host->showAutomaticWindowing(on);
     if (on) applyWindowPreset(v);
 }
 
 void resetContrast(Viewer& v) { applyWindowPreset(v); }
-
-int presetCommandId(uint16_t preset) { return preset < presetCount ? presetCommands[preset] : -1; }
-
-int presetOfCommand(int commandId) {
-    for (int preset = 0; preset < presetCount; ++preset)
-        if (presetCommands[preset] == commandId) return preset;
-    return -1;
-}
 
 }  // namespace vs

@@ -14,13 +14,9 @@ void scanDataRange(Viewer& v);
 void applyWindowPreset(Viewer& v);
 
 // Menu commands and panel controls.
-void presetCommand(Viewer& v, int commandId);
+void choosePreset(Viewer& v, uint16_t preset);
 void negativeImageCommand(Viewer& v);
 void setAutoWindowing(Viewer& v, bool on);
 void resetContrast(Viewer& v);
-
-// The command id of a preset, and the preset of a command id (-1 when none).
-int presetCommandId(uint16_t preset);
-int presetOfCommand(int commandId);
 
 }  // namespace vs

@@ -20,7 +20,7 @@ void giveUp(Viewer& v) {
     v.host->stopAnimationTimer();
     v.host->hideAnimationControl();
     v.host->hideImageWindow();
-    v.host->enableMenuItem(commandSaveImageAs, false);
+    v.host->enableSaving(false);
 }
 
 void restoreCursor(Viewer& v) {
@@ -46,23 +46,18 @@ public:
         if (large) {
             showLoadStatus(v_, statusLoading);
             v_.host->hideImageWindow();
-            v_.host->enableMenuItem(commandSaveImageAs, false);
+            v_.host->enableSaving(false);
         }
-        char sizeText[64];
-        std::snprintf(sizeText, sizeof sizeText, "Filesize: %llu KB", static_cast<unsigned long long>(length >> 10));
-        v_.host->setPanelText(controlFileSizeLine, sizeText);
+        v_.host->showFileSize(fileSizeLine(length));
         v_.host->repaintPanel();
         v_.loadProgressState = loadReading;
         stopAnimation();
     }
 
     void progress(int percent) override {
-        if (!v_.batchMode) {
-            char text[64];
-            std::snprintf(text, sizeof text, "<loading file, press escape to abort (%d%%)>", percent);
-            v_.host->setPanelText(controlPatientLine, text);
-        }
-        v_.host->repaintControl(controlPatientLine);
+        char text[64];
+        std::snprintf(text, sizeof text, "<loading file, press escape to abort (%d%%)>", percent);
+        v_.host->showLoadProgress(text);
     }
 
     bool abortRequested() override { return v_.host->escapePressed(); }
@@ -94,28 +89,19 @@ void refuseTooBig(Viewer& v) {
     restoreCursor(v);
 }
 
-// The frames of an accepted file: the first JPEG frame decoded (a batch run tells of every
-// frame it cannot decode itself, so its loads show nothing), the title, the animation control.
+// The frames of an accepted file: the first JPEG frame decoded (or a box says why not), the
+// title, the animation control.
 void showFrames(Viewer& v) {
     const ImageState& image = v.dicom.image;
     v.currentFrame = 0;
-    if (image.compression == compressionJpeg) {
-        if (v.batchMode) readJpegFrame(v);
-        else decodeJpegFrame(v);
-    }
+    if (image.compression == compressionJpeg) decodeJpegFrame(v);
     v.host->setImageWindowTitle(frameTitle(image.frameCount, v.currentFrame));
-    if (image.frameCount > 1 && !v.batchMode) v.host->prepareAnimationControl(image.frameCount, v.currentFrame);
+    if (image.frameCount > 1) v.host->prepareAnimationControl(image.frameCount, v.currentFrame);
 }
 
 // The five lines of the panel.
 void showDescription(Viewer& v) {
-    const ImageDescription d = describeImage(v.dicom, frameSource(v), v.currentFrame);
-    Host& host = *v.host;
-    host.setPanelText(controlImageLine, d.image);
-    host.setPanelText(controlPixsizeLine, d.pixsize);
-    host.setPanelText(controlDateLine, d.date);
-    host.setPanelText(controlPatientLine, d.patient);
-    host.setPanelText(controlStudyLine, d.study);
+    v.host->showDescription(describeImage(v.dicom, frameSource(v), v.currentFrame));
 }
 
 // The image window's part of a load: zoom, fit, render.
@@ -141,12 +127,8 @@ void setContrastAfterLoad(Viewer& v) {
 }  // namespace
 
 void showLoadStatus(Viewer& v, int code) {
-    if (v.batchMode) code = statusBatchMode;
-    const char* text = loadStatusText(code);
-    if (*text) v.host->setPanelText(controlPatientLine, text);
-    for (ControlId line : {controlDateLine, controlStudyLine, controlImageLine, controlPixsizeLine})
-        v.host->setPanelText(line, "");
-    v.host->setResetContrastPicture(true);
+    v.host->showLoadStatus(loadStatusText(code));
+    v.host->showWindowAtDataRange(true);
 }
 
 uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
@@ -162,7 +144,7 @@ uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
     case statusNoAccess:
         if (dialogHasSelection) {
             if (!v.currentFileName.empty()) showLoadStatus(v, statusNoAccess);
-            v.host->setPanelText(controlFileSizeLine, "");
+            v.host->showFileSize("");
             v.loadedPath.clear();
         }
         giveUp(v);
@@ -184,16 +166,14 @@ uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
     }
 
     showFrames(v);
-    readRescaleAndWindow(v.dicom);  // each file of a batch is windowed with its own values
-    if (!v.batchMode) showDescription(v);
+    readRescaleAndWindow(v.dicom);
+    showDescription(v);
     setContrastAfterLoad(v);
-    if (!v.batchMode) showLoadedImage(v);
+    showLoadedImage(v);
     v.loadBusy = 0;
     restoreCursor(v);
-    if (!v.batchMode) {
-        v.host->showImageWindow();
-        v.host->enableMenuItem(commandSaveImageAs, true);
-    }
+    v.host->showImageWindow();
+    v.host->enableSaving(true);
     return loadDone;
 }
 

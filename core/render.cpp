@@ -49,7 +49,7 @@ void renderFrame(Viewer& v) {
         w.dataMax = drawn.seen->high;
     }
 
-    if (!v.animationPlaying) v.host->setResetContrastPicture(w.windowLow == w.dataMin && w.windowHigh == w.dataMax);
+    if (!v.animationPlaying) v.host->showWindowAtDataRange(w.windowLow == w.dataMin && w.windowHigh == w.dataMax);
     v.host->repaintImageWindow();
 }
 

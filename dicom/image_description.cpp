@@ -137,6 +137,10 @@ std::string dateLine(const InfoReader& in, const std::string& instanceNumber) {
 
 }  // namespace
 
+std::string fileSizeLine(uint64_t length) {
+    return format("Filesize: %llu KB", static_cast<unsigned long long>(length >> 10));
+}
+
 void readRescaleAndWindow(DicomImage& dicom) {
     const InfoReader in(dicom);
     ImageState& image = dicom.image;

@@ -29,6 +29,9 @@ inline constexpr const char* undecodableFrameNote = "<JPEG frame cannot be decod
 // cannot be decoded.
 ImageDescription describeImage(const DicomImage& dicom, FrameSource& frames, uint32_t frameShown = 0);
 
+// The file size line: "Filesize: %d KB".
+std::string fileSizeLine(uint64_t length);
+
 // Reads the rescale (both values, or slope 1 and intercept 0) and the stored window center
 // and width into the image record.
 void readRescaleAndWindow(DicomImage& dicom);

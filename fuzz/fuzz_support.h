@@ -89,9 +89,10 @@ private:
 class PatientLineHost : public NullHost {
 public:
     std::string patientLine;
-    void setPanelText(ControlId line, std::string_view text) override {
-        if (line == controlPatientLine) patientLine.assign(text);
+    void showLoadStatus(std::string_view status) override {
+        if (!status.empty()) patientLine.assign(status);
     }
+    void showDescription(const ImageDescription& d) override { patientLine = d.patient; }
 };
 
 // The bytes writeImageFile produces for the current frame, by format, when it succeeds.

@@ -105,8 +105,8 @@ void BatchBox::open() {
     v.host->hideImageWindow();
     v.host->stopAnimationTimer();
     v.host->hideAnimationControl();
-    v.host->enableMenuItem(commandSaveImageAs, false);
-    v.host->enableMenuItem(commandBatchConversion, false);
+    app_.mainWindow->enableCommand(commandSaveImageAs, false);
+    app_.mainWindow->enableCommand(commandBatchConversion, false);
     {
         QSignalBlocker quiet(formats_);
         formats_->setCurrentIndex(v.outputFormat <= formatRaw ? v.outputFormat : 0);
@@ -124,8 +124,8 @@ void BatchBox::done() {
     }
     hide();
     if (v.dicom.image.frameCount > 1) v.host->prepareAnimationControl(v.dicom.image.frameCount, v.currentFrame);
-    v.host->enableMenuItem(commandSaveImageAs, true);
-    v.host->enableMenuItem(commandBatchConversion, true);
+    app_.mainWindow->enableCommand(commandSaveImageAs, true);
+    app_.mainWindow->enableCommand(commandBatchConversion, true);
     v.batchMode = 0;
     v.loadedPath.clear();
 }

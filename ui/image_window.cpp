@@ -13,6 +13,7 @@
 
 #include "core/render.h"
 #include "core/zoom.h"
+#include "ui/main_window.h"
 #include "ui/open_dialog.h"
 #include "ui/qt_host.h"
 
@@ -370,7 +371,7 @@ void ImageWindow::closeEvent(QCloseEvent* event) {
     // Closing only hides the window; the next load shows it again.
     event->ignore();
     hide();
-    app_.viewer.host->enableMenuItem(commandSaveImageAs, false);
+    if (app_.mainWindow) app_.mainWindow->enableCommand(commandSaveImageAs, false);
     view_->browseTimer()->stop();
 }
 

@@ -47,7 +47,6 @@ public:
 
     // Text of one of the lines 1009, 1013, 1015, 1017, 1018 or 1113; other ids are ignored.
     void setLineText(int controlId, const QString& text);
-    void setPanelText(int controlId, const QString& text) { setLineText(controlId, text); }
     QString lineText(int controlId) const;
     void setResetContrastPicture(bool fullRange);
     // Selects a zoom list entry without acting on it (as a program's selection does).

@@ -180,7 +180,18 @@ void MainWindow::donate(int) {
 
 void MainWindow::negativeImage(int) { negativeImageCommand(app_.viewer); }
 
-void MainWindow::preset(int commandId) { presetCommand(app_.viewer, commandId); }
+void MainWindow::preset(int commandId) {
+    for (uint16_t preset = 0; preset < presetCount; ++preset)
+        if (presetCommands[preset] == commandId) choosePreset(app_.viewer, preset);
+}
+
+void MainWindow::enableCommand(int commandId, bool enabled) {
+    if (QAction* action = actions_.value(commandId)) action->setEnabled(enabled);
+}
+
+void MainWindow::checkCommand(int commandId, bool checked) {
+    if (QAction* action = actions_.value(commandId)) action->setChecked(checked);
+}
 
 void MainWindow::saveImage(int) { saveImageAs(app_); }
 

@@ -16,12 +16,30 @@ namespace vs::ui {
 
 inline constexpr const char* mainTitle = programCaption;
 
+// The menu's commands.
 enum MainCommand : int {
     commandAbout = 100,
     commandExit = 105,
+    commandBatchConversion = 156,
     commandVisitWebsite = 180,
     commandHelp = 181,
     commandDonate = 183,
+    commandNegativeImage = 184,
+    commandContrastStretch = 185,
+    commandSaveImageAs = 186,
+    commandStoredSettings = 188,
+    commandCtLung = 189,
+    commandCtBone = 190,
+    commandAutomaticZoom = 191,
+    commandCtChest = 192,
+    commandCtSoftTissue = 193,
+    commandCtBrain = 194,
+};
+
+// The command of each window preset, in preset order.
+inline constexpr int presetCommands[presetCount] = {
+    commandContrastStretch, commandStoredSettings, commandCtLung,     commandCtBone,
+    commandCtChest,         commandCtSoftTissue,   commandCtBrain,
 };
 
 class MainWindow : public QMainWindow {
@@ -37,6 +55,8 @@ public:
 
     // Runs menu command commandId as a click on its item would.
     void runCommand(int commandId);
+    void enableCommand(int commandId, bool enabled);
+    void checkCommand(int commandId, bool checked);
 
     // Up and down go to the Open dialog's file list; left and right step frames.
     // Returns false for any other key.

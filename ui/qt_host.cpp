@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 
 #include "ui/animation_control.h"
@@ -68,20 +69,37 @@ QtHost::~QtHost() {
     if (overrideCursor_) QGuiApplication::restoreOverrideCursor();
 }
 
-void QtHost::setPanelText(ControlId line, std::string_view text) {
-    if (app_.infoPanel) app_.infoPanel->setLineText(int(line), fromCore(text));
+void QtHost::showDescription(const ImageDescription& d) {
+    if (!app_.infoPanel) return;
+    app_.infoPanel->setLineText(panelPatientLine, fromCore(d.patient));
+    app_.infoPanel->setLineText(panelDateLine, fromCore(d.date));
+    app_.infoPanel->setLineText(panelStudyLine, fromCore(d.study));
+    app_.infoPanel->setLineText(panelImageLine, fromCore(d.image));
+    app_.infoPanel->setLineText(panelPixsizeLine, fromCore(d.pixsize));
+}
+
+void QtHost::showLoadStatus(std::string_view status) {
+    if (!app_.infoPanel) return;
+    if (!status.empty()) app_.infoPanel->setLineText(panelPatientLine, fromCore(status));
+    for (int line : {panelDateLine, panelStudyLine, panelImageLine, panelPixsizeLine})
+        app_.infoPanel->setLineText(line, QString());
+}
+
+void QtHost::showLoadProgress(std::string_view text) {
+    if (!app_.infoPanel) return;
+    app_.infoPanel->setLineText(panelPatientLine, fromCore(text));
+    app_.infoPanel->line(panelPatientLine)->repaint();
+}
+
+void QtHost::showFileSize(std::string_view text) {
+    if (app_.infoPanel) app_.infoPanel->setLineText(panelFileSizeLine, fromCore(text));
 }
 
 void QtHost::repaintPanel() {
     if (app_.infoPanel) app_.infoPanel->repaintNow();
 }
 
-void QtHost::repaintControl(ControlId control) {
-    if (!app_.infoPanel) return;
-    if (QWidget* w = app_.infoPanel->findChild<QWidget*>(QString::number(int(control)))) w->repaint();
-}
-
-void QtHost::setResetContrastPicture(bool fullRange) {
+void QtHost::showWindowAtDataRange(bool fullRange) {
     if (app_.infoPanel) app_.infoPanel->setResetContrastPicture(fullRange);
 }
 
@@ -126,18 +144,21 @@ void QtHost::prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame)
     if (app_.animControl) app_.animControl->prepare(frameCount, currentFrame);
 }
 
-void QtHost::enableMenuItem(CommandId command, bool enabled) {
-    if (!app_.mainWindow) return;
-    if (QAction* action = app_.mainWindow->commandAction(command)) action->setEnabled(enabled);
+void QtHost::enableSaving(bool enabled) {
+    if (app_.mainWindow) app_.mainWindow->enableCommand(commandSaveImageAs, enabled);
 }
 
-void QtHost::checkMenuItem(CommandId command, bool checked) {
+void QtHost::showPreset(uint16_t preset) {
     if (!app_.mainWindow) return;
-    if (QAction* action = app_.mainWindow->commandAction(command)) action->setChecked(checked);
+    for (uint16_t p = 0; p < presetCount; ++p) app_.mainWindow->checkCommand(presetCommands[p], p == preset);
 }
 
-void QtHost::checkAutomaticWindowingMenu(bool checked) {
-    if (app_.mainWindow) app_.mainWindow->automaticWindowingMenu()->menuAction()->setChecked(checked);
+void QtHost::showNegative(bool on) {
+    if (app_.mainWindow) app_.mainWindow->checkCommand(commandNegativeImage, on);
+}
+
+void QtHost::showAutomaticWindowing(bool on) {
+    if (app_.mainWindow) app_.mainWindow->automaticWindowingMenu()->menuAction()->setChecked(on);
 }
 
 Qt::CursorShape cursorShape(Cursor cursor) {

@@ -28,10 +28,12 @@ public:
     explicit QtHost(App& app);
     ~QtHost() override;
 
-    void setPanelText(ControlId line, std::string_view text) override;
+    void showDescription(const ImageDescription& description) override;
+    void showLoadStatus(std::string_view status) override;
+    void showLoadProgress(std::string_view text) override;
+    void showFileSize(std::string_view text) override;
     void repaintPanel() override;
-    void repaintControl(ControlId control) override;
-    void setResetContrastPicture(bool fullRange) override;
+    void showWindowAtDataRange(bool fullRange) override;
 
     void showImageWindow() override;
     void hideImageWindow() override;
@@ -45,9 +47,10 @@ public:
     void hideAnimationControl() override;
     void prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame) override;
 
-    void enableMenuItem(CommandId command, bool enabled) override;
-    void checkMenuItem(CommandId command, bool checked) override;
-    void checkAutomaticWindowingMenu(bool checked) override;
+    void enableSaving(bool enabled) override;
+    void showPreset(uint16_t preset) override;
+    void showNegative(bool on) override;
+    void showAutomaticWindowing(bool on) override;
 
     void setCursor(Cursor cursor) override;
     bool escapePressed() override;

@@ -98,8 +98,8 @@ void saveImageAs(App& app) {
     Viewer& v = app.viewer;
     v.host->stopAnimationTimer();
     if (app.animControl) app.animControl->stopPlaying();
-    v.host->enableMenuItem(commandSaveImageAs, false);
-    v.host->enableMenuItem(commandBatchConversion, false);
+    app.mainWindow->enableCommand(commandSaveImageAs, false);
+    app.mainWindow->enableCommand(commandBatchConversion, false);
 
     QString path = askForFileName(app);
     if (!path.isEmpty() && v.host->imageWindowVisible()) {
@@ -108,8 +108,8 @@ void saveImageAs(App& app) {
         writeChosenFile(app, path);
     }
 
-    v.host->enableMenuItem(commandBatchConversion, true);
-    v.host->enableMenuItem(commandSaveImageAs, v.host->imageWindowVisible());
+    app.mainWindow->enableCommand(commandBatchConversion, true);
+    app.mainWindow->enableCommand(commandSaveImageAs, v.host->imageWindowVisible());
 }
 
 }  // namespace vs::ui

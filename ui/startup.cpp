@@ -102,7 +102,7 @@ std::unique_ptr<Program> Program::start(const StartOptions& options) {
 
     main->showMaximized();
     app.imageWindow->hide();
-    v.host->enableMenuItem(commandSaveImageAs, false);
+    main->enableCommand(commandSaveImageAs, false);
     app.imageWindow->measureFrameExtra();
 
     // The About box; and the donation box at one start in four.

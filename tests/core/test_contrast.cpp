@@ -137,7 +137,7 @@ TEST(Contrast, CommandsAndAutomaticWindowing) {
 
     // A preset command with automatic windowing on: check marks, window, one rendering.
     host.effects.clear();
-    presetCommand(v, commandCtBrain);
+    choosePreset(v, presetCtBrain);
     EXPECT_TRUE(host.menuChecked[commandCtBrain]);
     for (int id : {185, 188, 189, 190, 192, 193}) EXPECT_FALSE(host.menuChecked[id]) << id;
     EXPECT_EQ(Window(v.window.windowLow, v.window.windowHigh), Window(1024, 1114));
@@ -146,7 +146,7 @@ TEST(Contrast, CommandsAndAutomaticWindowing) {
     // With it off a preset only moves the check mark; Reset Contrast then applies it.
     setAutoWindowing(v, false);
     EXPECT_FALSE(host.automaticWindowingChecked);
-    presetCommand(v, commandCtLung);
+    choosePreset(v, presetCtLung);
     EXPECT_EQ(v.window.windowLow, 1024);
     resetContrast(v);
     EXPECT_EQ(Window(v.window.windowLow, v.window.windowHigh), Window(-76, 1174));

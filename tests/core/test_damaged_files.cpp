@@ -42,9 +42,10 @@ class WatchingHost : public NullHost {
 public:
     std::string patientLine;
     int imagePaints = 0;
-    void setPanelText(ControlId line, std::string_view text) override {
-        if (line == controlPatientLine) patientLine.assign(text);
+    void showLoadStatus(std::string_view status) override {
+        if (!status.empty()) patientLine.assign(status);
     }
+    void showDescription(const ImageDescription& d) override { patientLine = d.patient; }
     void repaintImageWindow() override { ++imagePaints; }
 };
 

@@ -129,19 +129,6 @@ TEST(Loader, LargeFilesShowProgressAndCanBeAborted) {
     EXPECT_EQ(aborted.v().loadBusy, 0);
 }
 
-TEST(Loader, BatchModeShowsNothing) {
-    testing::TempDir dir;
-    testing::TestViewer t;
-    t.v().batchMode = 1;
-    ASSERT_EQ(t.load(dir, "ok.dcm", smallImage()), loadDone);
-    EXPECT_FALSE(t.host.imageVisible);
-    EXPECT_EQ(t.host.lines[controlImageLine], "");
-    EXPECT_TRUE(t.host.effectsStartingWith("repaint image").empty());
-
-    EXPECT_EQ(t.load(dir, "bad.dcm", std::vector<uint8_t>(400, 1)), loadFailed);
-    EXPECT_EQ(t.host.lines[controlPatientLine], "<batch conversion mode>");
-}
-
 TEST(Loader, FileBufferIsReusedAndItsSpareRoomStaysZero) {
     testing::TempDir dir;
     testing::TestViewer t;

@@ -11,6 +11,34 @@
 #include "core/host.h"
 #include "core/viewer.h"
 
+namespace vs {
+
+// The panel's lines and the menu's commands as the recorder keys them (the desktop program's
+// numbers, so that recorded effects read as before).
+enum RecordedLine : int {
+    controlPatientLine = 1009,
+    controlDateLine = 1013,
+    controlStudyLine = 1015,
+    controlPixsizeLine = 1017,
+    controlImageLine = 1018,
+    controlFileSizeLine = 1113,
+};
+enum RecordedCommand : int {
+    commandNegativeImage = 184,
+    commandContrastStretch = 185,
+    commandSaveImageAs = 186,
+    commandStoredSettings = 188,
+    commandCtLung = 189,
+    commandCtBone = 190,
+    commandCtChest = 192,
+    commandCtSoftTissue = 193,
+    commandCtBrain = 194,
+};
+inline constexpr int recordedPresetCommands[] = {commandContrastStretch, commandStoredSettings, commandCtLung,
+                                                 commandCtBone, commandCtChest, commandCtSoftTissue, commandCtBrain};
+
+}  // namespace vs
+
 namespace vs::testing {
 
 class RecordingHost : public Host {
@@ -40,13 +68,28 @@ public:
     // Effects whose text starts with prefix.
     std::vector<std::string> effectsStartingWith(const std::string& prefix) const;
 
-    void setPanelText(ControlId line, std::string_view text) override {
+    void setLine(int line, std::string_view text) {
         lines[line] = std::string(text);
         effects.push_back("panel " + std::to_string(line) + " " + std::string(text));
     }
+    void showDescription(const ImageDescription& d) override {
+        setLine(controlImageLine, d.image);
+        setLine(controlPixsizeLine, d.pixsize);
+        setLine(controlDateLine, d.date);
+        setLine(controlPatientLine, d.patient);
+        setLine(controlStudyLine, d.study);
+    }
+    void showLoadStatus(std::string_view status) override {
+        if (!status.empty()) setLine(controlPatientLine, status);
+        for (int line : {controlDateLine, controlStudyLine, controlImageLine, controlPixsizeLine}) setLine(line, "");
+    }
+    void showLoadProgress(std::string_view text) override {
+        setLine(controlPatientLine, text);
+        effects.push_back("repaint " + std::to_string(controlPatientLine));
+    }
+    void showFileSize(std::string_view text) override { setLine(controlFileSizeLine, text); }
     void repaintPanel() override { effects.push_back("repaint panel"); }
-    void repaintControl(ControlId control) override { effects.push_back("repaint " + std::to_string(control)); }
-    void setResetContrastPicture(bool fullRange) override {
+    void showWindowAtDataRange(bool fullRange) override {
         resetPictureFullRange = fullRange;
         effects.push_back(fullRange ? "reset picture full" : "reset picture windowed");
     }
@@ -71,13 +114,18 @@ public:
     void prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame) override {
         record(animationShown = true, "animation " + std::to_string(frameCount) + " " + std::to_string(currentFrame));
     }
-    void enableMenuItem(CommandId command, bool enabled) override {
-        record(menuEnabled[command] = enabled, "menu " + std::to_string(command) + (enabled ? " on" : " off"));
+    void enableSaving(bool enabled) override {
+        record(menuEnabled[commandSaveImageAs] = enabled,
+               "menu " + std::to_string(commandSaveImageAs) + (enabled ? " on" : " off"));
     }
-    void checkMenuItem(CommandId command, bool checked) override {
+    void check(int command, bool checked) {
         record(menuChecked[command] = checked, "check " + std::to_string(command) + (checked ? " on" : " off"));
     }
-    void checkAutomaticWindowingMenu(bool checked) override {
+    void showPreset(uint16_t preset) override {
+        for (uint16_t p = 0; p < presetCount; ++p) check(recordedPresetCommands[p], p == preset);
+    }
+    void showNegative(bool on) override { check(commandNegativeImage, on); }
+    void showAutomaticWindowing(bool checked) override {
         record(automaticWindowingChecked = checked, checked ? "auto windowing on" : "auto windowing off");
     }
     void setCursor(Cursor c) override;

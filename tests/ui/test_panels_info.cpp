@@ -73,10 +73,10 @@ private slots:
         QCOMPARE(grey.red(), grey.blue());
 
         // The host's calls reach the Reset Contrast picture and the zoom list.
-        w->app().host->setResetContrastPicture(false);
+        w->app().host->showWindowAtDataRange(false);
         QCOMPARE(w->picture(panelResetContrast), int(pictureWindowed));
         QCOMPARE(p->button(panelResetContrast)->icon().pixmap(21, 22).toImage(), buttonPicture(pictureWindowed).toImage());
-        w->app().host->setResetContrastPicture(true);
+        w->app().host->showWindowAtDataRange(true);
         QCOMPARE(w->picture(panelResetContrast), int(pictureFullRange));
         w->app().host->selectZoomIndex(4);
         QCOMPARE(p->zoomList()->currentText(), QStringLiteral("300%"));
