@@ -1,6 +1,7 @@
 // vireoscan-convert: the headless converter and information printer.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,82 +43,171 @@ int usageError(const char* message, const char* argument) {
     return 2;
 }
 
-// Matches "-s VALUE", "--long VALUE" and "--long=VALUE"; value is then set (or null when the
-// option's value is missing).
-bool optionWithValue(int argc, char** argv, int& i, const char* shortName, const char* longName,
-                     const char*& value) {
+// A value that did not parse, or none at all when the option came last.
+int badValue(const char* message, const char* value) { return usageError(message, value ? value : ""); }
+
+// What the command line asks for, gathered option by option.
+struct CommandLine {
+    vs::cli::ConvertOptions options;
+    std::vector<std::string> files;
+    bool info = false;
+    bool presetGiven = false;
+    bool overwriteGiven = false;
+};
+
+// What an option does. arg is the option as typed, value its value (null for an option
+// without one, or when the value is missing). Returns the exit status when the program ends
+// here, nothing when it goes on.
+using OptionEffect = std::optional<int> (*)(CommandLine& line, const char* arg, const char* value);
+
+std::optional<int> showHelp(CommandLine&, const char*, const char*) {
+    std::fputs(usageText, stdout);
+    return 0;
+}
+
+std::optional<int> showVersion(CommandLine&, const char*, const char*) {
+    std::puts("vireoscan-convert " VIREOSCAN_VERSION);
+    return 0;
+}
+
+std::optional<int> askInfo(CommandLine& line, const char*, const char*) {
+    line.info = true;
+    return std::nullopt;
+}
+
+std::optional<int> setFormat(CommandLine& line, const char*, const char* value) {
+    if (!value || !vs::cli::parseFormat(value, line.options.format)) return badValue("unknown format", value);
+    return std::nullopt;
+}
+
+std::optional<int> setPreset(CommandLine& line, const char*, const char* value) {
+    if (!value || !vs::cli::parsePreset(value, line.options.preset)) return badValue("unknown preset", value);
+    line.presetGiven = true;
+    return std::nullopt;
+}
+
+std::optional<int> setWindow(CommandLine& line, const char*, const char* value) {
+    int32_t low = 0, high = 0;
+    if (!value || !vs::cli::parseWindow(value, low, high))
+        return badValue("the window must be LOW:HIGH with LOW <= HIGH, not", value);
+    line.options.windowLow = low;
+    line.options.windowHigh = high;
+    return std::nullopt;
+}
+
+std::optional<int> setOutputDirectory(CommandLine& line, const char* arg, const char* value) {
+    if (!value || !*value) return usageError("missing folder after", arg);
+    line.options.outputDirectory = value;
+    return std::nullopt;
+}
+
+std::optional<int> setNegative(CommandLine& line, const char*, const char*) {
+    line.options.negative = true;
+    return std::nullopt;
+}
+
+// --overwrite and --no-overwrite may each be repeated, but not both given.
+std::optional<int> chooseOverwrite(CommandLine& line, vs::cli::Overwrite choice) {
+    if (line.overwriteGiven && line.options.overwrite != choice)
+        return usageError("--overwrite and --no-overwrite exclude each other", nullptr);
+    line.options.overwrite = choice;
+    line.overwriteGiven = true;
+    return std::nullopt;
+}
+
+std::optional<int> setOverwrite(CommandLine& line, const char*, const char*) {
+    return chooseOverwrite(line, vs::cli::Overwrite::yes);
+}
+
+std::optional<int> setNoOverwrite(CommandLine& line, const char*, const char*) {
+    return chooseOverwrite(line, vs::cli::Overwrite::no);
+}
+
+std::optional<int> setQuiet(CommandLine& line, const char*, const char*) {
+    line.options.quiet = true;
+    return std::nullopt;
+}
+
+struct Option {
+    const char* shortName;  // null: the long name only
+    const char* longName;
+    bool takesValue;        // "-s VALUE", "--long VALUE" or "--long=VALUE"
+    OptionEffect effect;
+};
+
+constexpr Option optionTable[] = {
+    {"-i", "--info", false, askInfo},
+    {"-h", "--help", false, showHelp},
+    {nullptr, "--version", false, showVersion},
+    {"-f", "--format", true, setFormat},
+    {"-p", "--preset", true, setPreset},
+    {"-w", "--window", true, setWindow},
+    {"-o", "--output-dir", true, setOutputDirectory},
+    {"-n", "--negative", false, setNegative},
+    {"-y", "--overwrite", false, setOverwrite},
+    {nullptr, "--no-overwrite", false, setNoOverwrite},
+    {"-q", "--quiet", false, setQuiet},
+};
+
+bool namesOption(const Option& option, const char* arg) {
+    return (option.shortName && std::strcmp(arg, option.shortName) == 0) || std::strcmp(arg, option.longName) == 0;
+}
+
+// The value of "--long=VALUE", or null when arg is not that option so written.
+const char* attachedValue(const Option& option, const char* arg) {
+    const size_t longLength = std::strlen(option.longName);
+    if (std::strncmp(arg, option.longName, longLength) != 0 || arg[longLength] != '=') return nullptr;
+    return arg + longLength + 1;
+}
+
+// The option argv[i] names, or null. An option with a value sets value, taking the next
+// argument (and moving i past it) unless the value is attached.
+const Option* findOption(int argc, char** argv, int& i, const char*& value) {
     const char* arg = argv[i];
-    const size_t longLength = std::strlen(longName);
-    if (std::strncmp(arg, longName, longLength) == 0 && arg[longLength] == '=') {
-        value = arg + longLength + 1;
-        return true;
+    for (const Option& option : optionTable) {
+        if (!option.takesValue) {
+            if (namesOption(option, arg)) return &option;
+        } else if (const char* attached = attachedValue(option, arg)) {
+            value = attached;
+            return &option;
+        } else if (namesOption(option, arg)) {
+            value = i + 1 < argc ? argv[++i] : nullptr;
+            return &option;
+        }
     }
-    if (std::strcmp(arg, shortName) != 0 && std::strcmp(arg, longName) != 0) return false;
-    value = i + 1 < argc ? argv[++i] : nullptr;
-    return true;
+    return nullptr;
+}
+
+// Walks the arguments: "-" and every argument after "--" are files, as is anything not
+// starting with '-'. Returns the exit status when the program ends here.
+std::optional<int> readCommandLine(int argc, char** argv, CommandLine& line) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (optionsEnded || arg[0] != '-' || std::strcmp(arg, "-") == 0) {
+            line.files.emplace_back(arg);
+            continue;
+        }
+        if (std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        const char* value = nullptr;
+        const Option* option = findOption(argc, argv, i, value);
+        if (!option) return usageError("unknown option", arg);
+        if (std::optional<int> status = option->effect(line, arg, value)) return status;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool info = false;
-    bool optionsEnded = false;
-    bool presetGiven = false;
-    bool overwriteGiven = false;
-    vs::cli::ConvertOptions options;
-    std::vector<std::string> files;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const char* value = nullptr;
-        if (optionsEnded || arg[0] != '-' || std::strcmp(arg, "-") == 0) {
-            files.emplace_back(arg);
-        } else if (std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(arg, "-i") == 0 || std::strcmp(arg, "--info") == 0) {
-            info = true;
-        } else if (std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0) {
-            std::fputs(usageText, stdout);
-            return 0;
-        } else if (std::strcmp(arg, "--version") == 0) {
-            std::puts("vireoscan-convert " VIREOSCAN_VERSION);
-            return 0;
-        } else if (optionWithValue(argc, argv, i, "-f", "--format", value)) {
-            if (!value || !vs::cli::parseFormat(value, options.format))
-                return usageError("unknown format", value ? value : "");
-        } else if (optionWithValue(argc, argv, i, "-p", "--preset", value)) {
-            if (!value || !vs::cli::parsePreset(value, options.preset))
-                return usageError("unknown preset", value ? value : "");
-            presetGiven = true;
-        } else if (optionWithValue(argc, argv, i, "-w", "--window", value)) {
-            int32_t low = 0, high = 0;
-            if (!value || !vs::cli::parseWindow(value, low, high))
-                return usageError("the window must be LOW:HIGH with LOW <= HIGH, not", value ? value : "");
-            options.windowLow = low;
-            options.windowHigh = high;
-        } else if (optionWithValue(argc, argv, i, "-o", "--output-dir", value)) {
-            if (!value || !*value) return usageError("missing folder after", arg);
-            options.outputDirectory = value;
-        } else if (std::strcmp(arg, "-n") == 0 || std::strcmp(arg, "--negative") == 0) {
-            options.negative = true;
-        } else if (std::strcmp(arg, "-y") == 0 || std::strcmp(arg, "--overwrite") == 0) {
-            if (overwriteGiven && options.overwrite != vs::cli::Overwrite::yes)
-                return usageError("--overwrite and --no-overwrite exclude each other", nullptr);
-            options.overwrite = vs::cli::Overwrite::yes;
-            overwriteGiven = true;
-        } else if (std::strcmp(arg, "--no-overwrite") == 0) {
-            if (overwriteGiven && options.overwrite != vs::cli::Overwrite::no)
-                return usageError("--overwrite and --no-overwrite exclude each other", nullptr);
-            options.overwrite = vs::cli::Overwrite::no;
-            overwriteGiven = true;
-        } else if (std::strcmp(arg, "-q") == 0 || std::strcmp(arg, "--quiet") == 0) {
-            options.quiet = true;
-        } else {
-            return usageError("unknown option", arg);
-        }
-    }
-    if (presetGiven && options.windowLow)
+    CommandLine line;
+    if (std::optional<int> status = readCommandLine(argc, argv, line)) return *status;
+    if (line.presetGiven && line.options.windowLow)
         return usageError("--preset and --window exclude each other", nullptr);
-    if (files.empty()) return usageError("no input files", nullptr);
-    if (info) return vs::cli::printInfo(files);
-    return vs::cli::runConvert(options, files);
+    if (line.files.empty()) return usageError("no input files", nullptr);
+    if (line.info) return vs::cli::printInfo(line.files);
+    return vs::cli::runConvert(line.options, line.files);
 }
