@@ -60,68 +60,101 @@ bool donationDueAtStart(uint64_t counter) { return (counter & donationStartMask)
 std::unique_ptr<Program> Program::start(const StartOptions& options) {
     initResources();
     const std::string path = commandLineToPath(options.commandText);
-
-    // A running instance takes the path and this start ends.
     const QString channel = options.channel.isEmpty() ? SingleInstance::defaultChannel() : options.channel;
+    // A running instance takes the path and this start ends.
     if (SingleInstance::handOff(channel, QByteArray::fromStdString(path))) return nullptr;
 
     std::unique_ptr<Program> program(new Program);
+    if (!program->makeState(options)) return nullptr;
+    program->listenForLaterStarts(channel);
+    program->measureScreen();
+    program->makeServices();
+    program->buildWindows();
+    program->takeStartPath(path);
+    program->showWindows();
+    program->showStartBoxes(options.counter);
+    program->buildPanels();
+    program->app_->mainWindow->showOpenDialog();
+    return program;
+}
+
+bool Program::makeState(const StartOptions& options) {
     try {
-        program->app_ = options.makeApp ? options.makeApp() : std::make_unique<App>();
-        if (!program->app_) throw std::bad_alloc();
+        app_ = options.makeApp ? options.makeApp() : std::make_unique<App>();
+        if (!app_) throw std::bad_alloc();
     } catch (const std::bad_alloc&) {
         showFatalError("Exit - Not enough free memory.", options.seams.message);
-        return nullptr;
+        return false;
     }
-    App& app = *program->app_;
-    app.seams = options.seams;
-    Viewer& v = app.viewer;
+    app_->seams = options.seams;
+    return true;
+}
 
-    program->channel_ = std::make_unique<SingleInstance>();
-    program->channel_->listen(channel);
+void Program::listenForLaterStarts(const QString& channel) {
+    channel_ = std::make_unique<SingleInstance>();
+    channel_->listen(channel);
+}
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect desktop = screen->geometry();
-        v.screenWidth = int16_t(desktop.right() + 1);
-        v.screenHeight = int16_t(desktop.bottom() + 1);
-    }
-    program->decoder_ = std::make_unique<TurboJpegDecoder>();
-    v.pictureDecoder = program->decoder_.get();
-    program->host_ = std::make_unique<QtHost>(app);
-    app.host = program->host_.get();
-    v.host = app.host;
+void Program::measureScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect desktop = screen->geometry();
+    app_->viewer.screenWidth = int16_t(desktop.right() + 1);
+    app_->viewer.screenHeight = int16_t(desktop.bottom() + 1);
+}
 
-    auto* main = new MainWindow(app);
-    app.mainWindow = main;
-    app.imageWindow = new ImageWindow(app, main->workArea());
-    main->takeKeysOf(app.imageWindow);
-    QObject::connect(program->channel_.get(), &SingleInstance::pathReceived, main, &MainWindow::handOff);
+// The JPEG decoder and the window-system host the core reaches through its interfaces.
+void Program::makeServices() {
+    decoder_ = std::make_unique<TurboJpegDecoder>();
+    app_->viewer.pictureDecoder = decoder_.get();
+    host_ = std::make_unique<QtHost>(*app_);
+    app_->host = host_.get();
+    app_->viewer.host = app_->host;
+}
 
-    setPath(v.pathBuffer, path);
-    splitPath(v);
+void Program::buildWindows() {
+    auto* main = new MainWindow(*app_);
+    app_->mainWindow = main;
+    app_->imageWindow = new ImageWindow(*app_, main->workArea());
+    main->takeKeysOf(app_->imageWindow);
+    // Paths handed over by later starts go to the main window.
+    QObject::connect(channel_.get(), &SingleInstance::pathReceived, main, &MainWindow::handOff);
+}
 
-    main->showMaximized();
-    app.imageWindow->hide();
-    main->enableCommand(commandSaveImageAs, false);
-    app.imageWindow->measureFrameExtra();
+void Program::takeStartPath(const std::string& path) {
+    setPath(app_->viewer.pathBuffer, path);
+    splitPath(app_->viewer);
+}
 
-    // The About box; and the donation box at one start in four.
+// The main window fills the screen; the image window waits for a first image.
+void Program::showWindows() {
+    app_->mainWindow->showMaximized();
+    app_->imageWindow->hide();
+    app_->mainWindow->enableCommand(commandSaveImageAs, false);
+    app_->imageWindow->measureFrameExtra();
+}
+
+// The About box; and the donation box at one start in four.
+void Program::showStartBoxes(std::optional<uint64_t> counterReading) {
+    MainWindow* main = app_->mainWindow;
     {
         AboutBox about(main);
-        runModal(about, app.seams.modal);
+        runModal(about, app_->seams.modal);
     }
-    const uint64_t counter = options.counter ? *options.counter : clockCounter();
+    // The clock is read once the About box is gone, so the user's pause chooses too.
+    const uint64_t counter = counterReading ? *counterReading : clockCounter();
     if (donationDueAtStart(counter)) {
-        DonationBox donation(main, counter, app.seams.pages);
-        runModal(donation, app.seams.modal);
+        DonationBox donation(main, counter, app_->seams.pages);
+        runModal(donation, app_->seams.modal);
     }
+}
 
-    app.tooltips = new Tooltips(app, main);
-    app.infoPanel = new InfoPanel(app, main);
-    app.infoPanel->show();
-    app.animControl = new AnimationControl(app, main);
-    main->showOpenDialog();
-    return program;
+void Program::buildPanels() {
+    MainWindow* main = app_->mainWindow;
+    app_->tooltips = new Tooltips(*app_, main);
+    app_->infoPanel = new InfoPanel(*app_, main);
+    app_->infoPanel->show();
+    app_->animControl = new AnimationControl(*app_, main);
 }
 
 Program::~Program() {

@@ -58,6 +58,17 @@ public:
 private:
     Program() = default;
 
+    // The start's steps, in this order. makeState is false when there was not enough memory.
+    bool makeState(const StartOptions& options);
+    void listenForLaterStarts(const QString& channel);
+    void measureScreen();
+    void makeServices();
+    void buildWindows();
+    void takeStartPath(const std::string& path);
+    void showWindows();
+    void showStartBoxes(std::optional<uint64_t> counterReading);
+    void buildPanels();
+
     std::unique_ptr<App> app_;
     std::unique_ptr<PictureDecoder> decoder_;
     std::unique_ptr<QtHost> host_;
