@@ -30,14 +30,14 @@ namespace vs::ui {
 
 namespace {
 
-struct LineSpec {
+struct LineEntry {
     int id;
     const char* label;
     const char* accessibleName;
     int top;  // dialog units
 };
 // The five description lines, top to bottom as shown.
-constexpr LineSpec lineSpecs[5] = {
+constexpr LineEntry lineEntries[5] = {
     {panelPatientLine, "Patient :", "Patient", 5},
     {panelDateLine, "Date : ", "Date", 20},
     {panelStudyLine, "Study :", "Study", 35},
@@ -82,8 +82,17 @@ InfoPanel::~InfoPanel() {
 }
 
 void InfoPanel::buildControls() {
+    buildDescriptionLines();
+    buildButtonRowFrame();
+    buildZoomList();
+    buildSwitches();
+    buildPictureButtons();
+    buildFileSizeLine();
+}
+
+void InfoPanel::buildDescriptionLines() {
     for (int i = 0; i < 5; ++i) {
-        const LineSpec& entry = lineSpecs[i];
+        const LineEntry& entry = lineEntries[i];
         auto* label = new QLabel(QString::fromLatin1(entry.label), this);
         // Each label stands level with its line.
         const QRect lineRect = dialogUnits(40, entry.top, 165, 13);
@@ -101,11 +110,16 @@ void InfoPanel::buildControls() {
         label->setBuddy(edit);
         lines_[i] = edit;
     }
+}
 
+// The frame around the row of picture buttons, behind every other control.
+void InfoPanel::buildButtonRowFrame() {
     auto* group = new QGroupBox(this);
     group->setGeometry(dialogUnits(0, 92, 277, 52));
     group->lower();
+}
 
+void InfoPanel::buildZoomList() {
     auto* zoomLabel = new QLabel(QStringLiteral("Zoom :"), this);
     zoomLabel->setGeometry(dialogUnits(5, 80, 30, 13));
     zoomList_ = new QComboBox(this);
@@ -116,50 +130,60 @@ void InfoPanel::buildControls() {
     zoomList_->setCurrentIndex(zoomStartIndex);
     zoomLabel->setBuddy(zoomList_);
     connect(zoomList_, &QComboBox::activated, this, [this](int) { zoomChosen(); });
+}
 
-    // Check boxes with their text left of the box.
-    sortImages_ = new QCheckBox(QStringLiteral("Sort Images"), this);
-    sortImages_->setObjectName(idName(panelSortImages));
-    sortImages_->setAccessibleName(QStringLiteral("Sort Images"));
-    sortImages_->setLayoutDirection(Qt::RightToLeft);
-    placeRightAligned(sortImages_, dialogUnits(90, 80, 55, 12));
+// A check box with its text left of the box; the arrow keys on it belong to the panel.
+QCheckBox* InfoPanel::makeSwitch(int id, const char* text, QRect where) {
+    auto* box = new QCheckBox(QString::fromLatin1(text), this);
+    box->setObjectName(idName(id));
+    box->setAccessibleName(QString::fromLatin1(text));
+    box->setLayoutDirection(Qt::RightToLeft);
+    placeRightAligned(box, where);
+    box->installEventFilter(this);
+    return box;
+}
+
+// "Sort Images" and "Auto Adjust", right of the zoom list.
+void InfoPanel::buildSwitches() {
+    sortImages_ = makeSwitch(panelSortImages, "Sort Images", dialogUnits(90, 80, 55, 12));
     sortImages_->setChecked(sortByNumber_);
     connect(sortImages_, &QCheckBox::clicked, this, [this] { sortImages(false); });
 
-    autoAdjust_ = new QCheckBox(QStringLiteral("Auto Adjust"), this);
-    autoAdjust_->setObjectName(idName(panelAutoAdjust));
-    autoAdjust_->setAccessibleName(QStringLiteral("Auto Adjust"));
-    autoAdjust_->setLayoutDirection(Qt::RightToLeft);
-    placeRightAligned(autoAdjust_, dialogUnits(145, 80, 60, 12));
+    autoAdjust_ = makeSwitch(panelAutoAdjust, "Auto Adjust", dialogUnits(145, 80, 60, 12));
+    autoAdjust_->setChecked(app_.viewer.window.autoWindowing != 0);
+    connect(autoAdjust_, &QCheckBox::clicked, this, [this](bool on) { autoAdjustChanged(on); });
+
     // The zoom list gives way to a "Sort Images" text wider than the template's font made it.
     QRect zoomRect = zoomList_->geometry();
     zoomRect.setRight(std::min(zoomRect.right(), sortImages_->geometry().left() - 4));
     zoomList_->setGeometry(zoomRect);
-    autoAdjust_->setChecked(app_.viewer.window.autoWindowing != 0);
-    connect(autoAdjust_, &QCheckBox::clicked, this, [this](bool on) { autoAdjustChanged(on); });
+}
 
-    auto pictureButton = [this](int id, int left, const char* name) {
-        auto* b = new QPushButton(this);
-        b->setObjectName(idName(id));
-        b->setAccessibleName(QString::fromLatin1(name));
-        b->setGeometry(dialogUnits(left, 100, 15, 15));
-        b->installEventFilter(this);
-        return b;
-    };
-    resetContrast_ = pictureButton(panelResetContrast, 190, "Reset Contrast");
-    previous_ = pictureButton(panelPreviousImage, 40, "Previous Image");
-    next_ = pictureButton(panelNextImage, 55, "Next Image");
-    pictureButton(panelSpareButton1, 75, "Unused")->hide();
-    pictureButton(panelSpareButton2, 90, "Unused")->hide();
+QPushButton* InfoPanel::makePictureButton(int id, int left, const char* name) {
+    auto* b = new QPushButton(this);
+    b->setObjectName(idName(id));
+    b->setAccessibleName(QString::fromLatin1(name));
+    b->setGeometry(dialogUnits(left, 100, 15, 15));
+    b->installEventFilter(this);
+    return b;
+}
+
+// Reset Contrast and the previous/next image buttons; two unused places stay hidden.
+void InfoPanel::buildPictureButtons() {
+    resetContrast_ = makePictureButton(panelResetContrast, 190, "Reset Contrast");
+    previous_ = makePictureButton(panelPreviousImage, 40, "Previous Image");
+    next_ = makePictureButton(panelNextImage, 55, "Next Image");
+    makePictureButton(panelSpareButton1, 75, "Unused")->hide();
+    makePictureButton(panelSpareButton2, 90, "Unused")->hide();
     setButtonPicture(previous_, picturePreviousGrey);
     setButtonPicture(next_, pictureNextGrey);
     setButtonPicture(resetContrast_, pictureFullRange);
     connect(resetContrast_, &QPushButton::clicked, this, [this] { resetContrast(app_.viewer); });
     connect(previous_, &QPushButton::clicked, this, [this] { stepFileList(false); });
     connect(next_, &QPushButton::clicked, this, [this] { stepFileList(true); });
-    sortImages_->installEventFilter(this);
-    autoAdjust_->installEventFilter(this);
+}
 
+void InfoPanel::buildFileSizeLine() {
     fileSize_ = new QLabel(QStringLiteral("Static"), this);
     fileSize_->setObjectName(idName(panelFileSizeLine));
     fileSize_->setAccessibleName(QStringLiteral("Filesize"));

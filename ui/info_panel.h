@@ -81,6 +81,14 @@ protected:
 
 private:
     void buildControls();
+    void buildDescriptionLines();
+    void buildButtonRowFrame();
+    void buildZoomList();
+    void buildSwitches();
+    void buildPictureButtons();
+    void buildFileSizeLine();
+    QCheckBox* makeSwitch(int id, const char* text, QRect where);
+    QPushButton* makePictureButton(int id, int left, const char* name);
     void place();
     void handleKey(QKeyEvent* event);
     void stepFileList(bool down);
