@@ -47,6 +47,23 @@ std::vector<std::string> sortedNames(const QStringList& names) {
     return list;
 }
 
+// A control with its identity as object name, its accessible name and its place.
+template <class Control>
+Control* named(Control* control, int id, const char* accessibleName, QRect where) {
+    control->setObjectName(idName(id));
+    control->setAccessibleName(QString::fromLatin1(accessibleName));
+    control->setGeometry(where);
+    return control;
+}
+
+// A label; id 0 leaves it without an object name.
+QLabel* addLabel(QWidget* dialog, int id, const char* text, QRect where) {
+    auto* label = new QLabel(QString::fromLatin1(text), dialog);
+    if (id) label->setObjectName(idName(id));
+    label->setGeometry(where);
+    return label;
+}
+
 // An up or down arrow for one of the dialog's own controls.
 void pressArrow(QWidget* control, bool down) {
     QKeyEvent press(QEvent::KeyPress, down ? Qt::Key_Down : Qt::Key_Up, Qt::NoModifier);
@@ -113,25 +130,23 @@ OpenDialog::~OpenDialog() {
 }
 
 void OpenDialog::buildControls() {
-    auto label = [this](int id, const char* text, QRect r) {
-        auto* l = new QLabel(QString::fromLatin1(text), this);
-        if (id) l->setObjectName(idName(id));
-        l->setGeometry(r);
-        return l;
-    };
-    auto* nameLabel = label(dialogFileNameLabel, "Filename:", QRect(6, 2, 150, 16));
-    fileName_ = new QLineEdit(this);
-    fileName_->setObjectName(idName(dialogFileName));
-    fileName_->setAccessibleName(QStringLiteral("File name"));
-    fileName_->setGeometry(6, 18, 150, 22);
+    buildFileNameBox();
+    buildFileList();
+    buildFolderList();
+    buildFileTypeList();
+    buildDriveList();
+}
+
+void OpenDialog::buildFileNameBox() {
+    auto* nameLabel = addLabel(this, dialogFileNameLabel, "Filename:", QRect(6, 2, 150, 16));
+    fileName_ = named(new QLineEdit(this), dialogFileName, "File name", QRect(6, 18, 150, 22));
     nameLabel->setBuddy(fileName_);
     connect(fileName_, &QLineEdit::textChanged, this, [this](const QString& t) { fileNameEdited(t); });
+}
 
-    fileList_ = new QListWidget(this);
-    fileList_->setObjectName(idName(dialogFileList));
-    fileList_->setAccessibleName(QStringLiteral("Files"));
+void OpenDialog::buildFileList() {
+    fileList_ = named(new QListWidget(this), dialogFileList, "Files", QRect(6, 44, 150, 118));
     fileList_->setSelectionMode(QAbstractItemView::SingleSelection);
-    fileList_->setGeometry(6, 44, 150, 118);
     fileList_->setUniformItemSizes(true);
     // Every change of the list by the user puts the chosen name into the name field, as a
     // file dialog does, and asks for a preview.
@@ -143,27 +158,26 @@ void OpenDialog::buildControls() {
     connect(fileList_, &QListWidget::currentRowChanged, this, listEvent);
     connect(fileList_, &QListWidget::itemClicked, this, listEvent);
     connect(fileList_, &QListWidget::itemDoubleClicked, this, listEvent);
+}
 
-    auto* folderLabel = label(0, "Folders:", QRect(166, 2, 146, 16));
+// The folder list, and the hidden label that holds the whole current folder.
+void OpenDialog::buildFolderList() {
+    auto* folderLabel = addLabel(this, 0, "Folders:", QRect(166, 2, 146, 16));
     currentFolder_ = new QLabel(this);
     currentFolder_->setObjectName(idName(dialogCurrentFolder));
     currentFolder_->hide();
-    folderList_ = new QListWidget(this);
-    folderList_->setObjectName(idName(dialogFolderList));
-    folderList_->setAccessibleName(QStringLiteral("Folders"));
-    folderList_->setGeometry(166, 26, 146, 136);
+    folderList_ = named(new QListWidget(this), dialogFolderList, "Folders", QRect(166, 26, 146, 136));
     folderLabel->setBuddy(folderList_);
     connect(folderList_, &QListWidget::currentRowChanged, this, [this] { requestPreview(0); });
     connect(folderList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         setDirectory(item->data(Qt::UserRole).toString());
         requestPreview(0);
     });
+}
 
-    auto* typeLabel = label(dialogFileTypeLabel, "Filetype:", QRect(6, 166, 150, 16));
-    fileType_ = new QComboBox(this);
-    fileType_->setObjectName(idName(dialogFileType));
-    fileType_->setAccessibleName(QStringLiteral("File type"));
-    fileType_->setGeometry(6, 182, 150, 24);
+void OpenDialog::buildFileTypeList() {
+    auto* typeLabel = addLabel(this, dialogFileTypeLabel, "Filetype:", QRect(6, 166, 150, 16));
+    fileType_ = named(new QComboBox(this), dialogFileType, "File type", QRect(6, 182, 150, 24));
     for (const FileFilter& f : fileFilters)
         fileType_->addItem(QString::fromLatin1(f.label), QString::fromLatin1(f.patterns));
     typeLabel->setBuddy(fileType_);
@@ -171,18 +185,16 @@ void OpenDialog::buildControls() {
         fillFiles();
         requestPreview(1);
     });
+}
 
-    auto* drivesLabel = label(dialogDrivesLabel, "Drives:", QRect(166, 166, 146, 16));
-    drives_ = new QComboBox(this);
-    drives_->setObjectName(idName(dialogDrives));
-    drives_->setAccessibleName(QStringLiteral("Drives"));
-    drives_->setGeometry(166, 182, 146, 24);
+void OpenDialog::buildDriveList() {
+    auto* drivesLabel = addLabel(this, dialogDrivesLabel, "Drives:", QRect(166, 166, 146, 16));
+    drives_ = named(new QComboBox(this), dialogDrives, "Drives", QRect(166, 182, 146, 24));
     drivesLabel->setBuddy(drives_);
     connect(drives_, &QComboBox::activated, this, [this](int index) {
         setDirectory(drives_->itemData(index).toString());
         requestPreview(0);
     });
-
 }
 
 void OpenDialog::place() {
@@ -356,6 +368,10 @@ bool OpenDialog::hasSelection() const { return selectedRow() >= 0; }
 
 void OpenDialog::stepFile(bool down) { pressArrow(fileList_, down); }
 
+void OpenDialog::selectRowLater(int row) {
+    if (row >= 0) QMetaObject::invokeMethod(this, [this, row] { selectRowSilently(row); }, Qt::QueuedConnection);
+}
+
 void OpenDialog::selectRowSilently(int row) {
     if (row < 0) return;
     const QSignalBlocker quiet(fileList_);
@@ -371,8 +387,7 @@ void OpenDialog::fileNameEdited(const QString& text) {
 
 void OpenDialog::selectInOpenDialog(const QString& name) {
     fileName_->setText(name);
-    const int row = findExact(name);
-    if (row >= 0) QMetaObject::invokeMethod(this, [this, row] { selectRowSilently(row); }, Qt::QueuedConnection);
+    selectRowLater(findExact(name));
 }
 
 // ---- preview ----------------------------------------------------------------------------
@@ -385,50 +400,59 @@ void OpenDialog::requestPreview(int fromFileType) {
 }
 
 void OpenDialog::previewRequest(int fromFileType) {
-    Viewer& v = app_.viewer;
-    InfoPanel* panel = app_.infoPanel;
-    setPath(v.currentDirectory, toCore(directory()));
-
-    const int typed = findExact(fileName_->text());
-    if (typed >= 0) QMetaObject::invokeMethod(this, [this, typed] { selectRowSilently(typed); }, Qt::QueuedConnection);
-
-    if (!hasSelection()) {
-        if (v.host) v.host->hideImageWindow();
-        if (fromFileType == 1) v.currentFileName.clear();
-        showLoadStatus(v, statusNoFileSelected);
-        v.loadedPath.clear();
-    }
-    const int s = selectedRow();
-    const int n = fileList_->count();
-    if (s == -1 && panel) panel->setLineText(panelFileSizeLine, QString());
-
-    if (n == 0) {
-        if (panel) {
-            panel->setPreviousPicture(false);
-            panel->setNextPicture(false);
-        }
-        v.loadedPath.clear();
-        showLoadStatus(v, statusNoFileSelected);
-    } else if (s >= 0) {
-        const QString name = fileList_->item(s)->text();
-        setPath(v.currentFileName, toCore(name));
-        {
-            const QSignalBlocker quiet(fileName_);
-            fileName_->setText(name);
-        }
-        if (v.currentDirectory + v.currentFileName == v.loadedPath) {
+    setPath(app_.viewer.currentDirectory, toCore(directory()));
+    reselectTypedName();
+    const int row = selectedRow();
+    if (row < 0) {
+        showNoSelection(fromFileType);
+        showNeighbourPictures(false, fileList_->count() > 0);
+    } else {
+        takeSelectedName(row);
+        if (selectedFileShown()) {
             previewPending_ = false;  // already shown: nothing to do
             return;
         }
-        if (panel) {
-            panel->setPreviousPicture(s != 0);
-            panel->setNextPicture(s != n - 1);
-        }
-    } else if (panel) {
-        panel->setPreviousPicture(false);
-        panel->setNextPicture(true);
+        showNeighbourPictures(row != 0, row != fileList_->count() - 1);
     }
-    loadFile(v, hasSelection());
+    loadPreview();
+}
+
+void OpenDialog::reselectTypedName() { selectRowLater(findExact(fileName_->text())); }
+
+// Without a selection the image window goes, the panel's lines say so and the file size line
+// is emptied; a file type change forgets the current name too.
+void OpenDialog::showNoSelection(int fromFileType) {
+    Viewer& v = app_.viewer;
+    if (v.host) v.host->hideImageWindow();
+    if (fromFileType == 1) v.currentFileName.clear();
+    showLoadStatus(v, statusNoFileSelected);
+    v.loadedPath.clear();
+    if (app_.infoPanel) app_.infoPanel->setLineText(panelFileSizeLine, QString());
+}
+
+// The panel's previous/next buttons are grey where there is no file that way.
+void OpenDialog::showNeighbourPictures(bool previous, bool next) {
+    InfoPanel* panel = app_.infoPanel;
+    if (!panel) return;
+    panel->setPreviousPicture(previous);
+    panel->setNextPicture(next);
+}
+
+// The selected name becomes the current file name and fills the name box, quietly.
+void OpenDialog::takeSelectedName(int row) {
+    const QString name = fileList_->item(row)->text();
+    setPath(app_.viewer.currentFileName, toCore(name));
+    const QSignalBlocker quiet(fileName_);
+    fileName_->setText(name);
+}
+
+bool OpenDialog::selectedFileShown() const {
+    const Viewer& v = app_.viewer;
+    return v.currentDirectory + v.currentFileName == v.loadedPath;
+}
+
+void OpenDialog::loadPreview() {
+    loadFile(app_.viewer, hasSelection());
     previewPending_ = false;
 }
 

@@ -100,15 +100,28 @@ protected:
 
 private:
     void buildControls();
+    void buildFileNameBox();
+    void buildFileList();
+    void buildFolderList();
+    void buildFileTypeList();
+    void buildDriveList();
     void place();
     void fillDrives();
     void fillFolders();
     void fillFiles();
     void requestPreview(int fromFileType);
     void previewRequest(int fromFileType);
+    void reselectTypedName();
+    void showNoSelection(int fromFileType);
+    void showNeighbourPictures(bool previous, bool next);
+    void takeSelectedName(int row);
+    bool selectedFileShown() const;
+    void loadPreview();
     void requestSortAfterRefill();
     void installProgramFilter();
     void fileNameEdited(const QString& text);
+    // Selects the row once the events queued now are through, without a preview; none for -1.
+    void selectRowLater(int row);
     void selectRowSilently(int row);
     int findExact(const QString& name) const;
     bool filterWheel(QObject* watched, QEvent* event);
