@@ -19,7 +19,7 @@ LoadedViewer& viewerFor(Kind kind, int size) {
     static std::map<std::pair<int, int>, std::unique_ptr<LoadedViewer>> viewers;
     auto& slot = viewers[{kind, size}];
     if (!slot) {
-        ImageSpec image = kind == rle8    ? rle8Image()
+        ImageRecipe image = kind == rle8    ? rle8Image()
                          : kind == rle16 ? rle16Image()
                          : kind == jpeg  ? jpegImage()
                          : size == 512   ? ctImage(512)

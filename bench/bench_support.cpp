@@ -15,8 +15,8 @@ namespace vs::bench {
 
 using testing::Syntax;
 
-ImageSpec ctImage(int size) {
-    ImageSpec s;
+ImageRecipe ctImage(int size) {
+    ImageRecipe s;
     s.syntax = Syntax::explicitLittle;
     s.rows = s.columns = uint16_t(size);
     s.bitsAllocated = 16;
@@ -31,8 +31,8 @@ ImageSpec ctImage(int size) {
     return s;
 }
 
-ImageSpec radiograph(int size) {
-    ImageSpec s;
+ImageRecipe radiograph(int size) {
+    ImageRecipe s;
     s.rows = s.columns = uint16_t(size);
     s.bitsAllocated = 16;
     s.pixelRepresentation = 0;
@@ -42,18 +42,18 @@ ImageSpec radiograph(int size) {
     return s;
 }
 
-ImageSpec rle8Image() {
-    ImageSpec s;
+ImageRecipe rle8Image() {
+    ImageRecipe s;
     s.rows = s.columns = 512;
     s.bitsAllocated = 8;
     s.pixelRepresentation = 0;
-    s.encoding = ImageSpec::Encoding::rle;
+    s.encoding = ImageRecipe::Encoding::rle;
     s.samples = samples::toSamples(samples::beatingHeart(512, 0.3, 3000), 0.0, 0, 255);
     return s;
 }
 
-ImageSpec rle8Cine(uint32_t frames) {
-    ImageSpec s = rle8Image();
+ImageRecipe rle8Cine(uint32_t frames) {
+    ImageRecipe s = rle8Image();
     s.frames = frames;
     s.samples.clear();
     for (uint32_t f = 0; f < frames; ++f) {
@@ -63,12 +63,12 @@ ImageSpec rle8Cine(uint32_t frames) {
     return s;
 }
 
-ImageSpec rle16Image() {
-    ImageSpec s;
+ImageRecipe rle16Image() {
+    ImageRecipe s;
     s.rows = s.columns = 512;
     s.bitsAllocated = 16;
     s.pixelRepresentation = 1;
-    s.encoding = ImageSpec::Encoding::rle;
+    s.encoding = ImageRecipe::Encoding::rle;
     s.samples = samples::toSamples(samples::perfusion(512, 0.5, 4000), 0.0, -32768, 32767);
     s.rescaleIntercept = 0.0;
     s.rescaleSlope = 1.0;
@@ -77,12 +77,12 @@ ImageSpec rle16Image() {
     return s;
 }
 
-ImageSpec jpegImage() {
-    ImageSpec s;
+ImageRecipe jpegImage() {
+    ImageRecipe s;
     s.rows = s.columns = 512;
     s.bitsAllocated = 8;
     s.pixelRepresentation = 0;
-    s.encoding = ImageSpec::Encoding::jpegBaseline;
+    s.encoding = ImageRecipe::Encoding::jpegBaseline;
     s.samples = samples::toSamples(samples::ultrasound(512, 0.2, 5000), 0.0, 0, 255);
     return s;
 }
@@ -103,7 +103,7 @@ TempFile::~TempFile() {
     std::filesystem::remove(folder_, error);  // only once it is empty
 }
 
-LoadedViewer::LoadedViewer(const ImageSpec& image, const std::string& name) {
+LoadedViewer::LoadedViewer(const ImageRecipe& image, const std::string& name) {
     file = std::make_unique<TempFile>(name, testing::makeImage(image));
     Viewer& v = *viewer;
     v.host = &host;

@@ -15,19 +15,19 @@
 
 namespace vs::bench {
 
-using testing::ImageSpec;
+using testing::ImageRecipe;
 
 // A 16-bit CT-like slice of size x size (Hounsfield units + 1024, window 40/400).
-ImageSpec ctImage(int size);
+ImageRecipe ctImage(int size);
 // A 16-bit radiograph-like image of size x size, unsigned, full 16-bit range.
-ImageSpec radiograph(int size);
+ImageRecipe radiograph(int size);
 // One-frame RLE images of 512 x 512: an 8-bit angiography frame, a 16-bit perfusion frame.
-ImageSpec rle8Image();
-ImageSpec rle16Image();
+ImageRecipe rle8Image();
+ImageRecipe rle16Image();
 // An 8-bit RLE cine of 512 x 512: the angiography view through one beat every 25 frames.
-ImageSpec rle8Cine(uint32_t frames);
+ImageRecipe rle8Cine(uint32_t frames);
 // One 512 x 512 baseline JPEG frame of an ultrasound scene.
-ImageSpec jpegImage();
+ImageRecipe jpegImage();
 
 // A file written once into the temporary folder and removed at exit.
 class TempFile {
@@ -54,7 +54,7 @@ struct LoadedViewer {
 
     // Writes the image to a file and loads it as the converter does (batch mode); aborts the
     // program when the load fails.
-    explicit LoadedViewer(const ImageSpec& image, const std::string& name = "bench.dcm");
+    explicit LoadedViewer(const ImageRecipe& image, const std::string& name = "bench.dcm");
     Viewer& v() { return *viewer; }
 };
 

@@ -84,7 +84,7 @@ class ViewerBench {
 public:
     ViewerBench() { qApp->installEventFilter(&paints_); }
 
-    void leftDrag(const ImageSpec& image, int samples, const char* goal);
+    void leftDrag(const ImageRecipe& image, int samples, const char* goal);
     void downKeyInOpenDialog(int files);
     void cine(uint32_t frames);
     void startToFirstPicture(int starts);
@@ -128,7 +128,7 @@ void windowMouse(QWidget* viewport, QEvent::Type type, QPoint at, Qt::MouseButto
                         Qt::NoModifier, timestamp);
 }
 
-void ViewerBench::leftDrag(const ImageSpec& image, int samples, const char* goal) {
+void ViewerBench::leftDrag(const ImageRecipe& image, int samples, const char* goal) {
     TempFile file("drag_" + std::to_string(image.columns) + ".dcm", testing::makeImage(image));
     const std::unique_ptr<ui::Program> program = start(file.path());
     settle();
@@ -169,7 +169,7 @@ void ViewerBench::leftDrag(const ImageSpec& image, int samples, const char* goal
 
 void ViewerBench::downKeyInOpenDialog(int files) {
     std::vector<std::unique_ptr<TempFile>> slices;
-    ImageSpec slice = ctImage(512);
+    ImageRecipe slice = ctImage(512);
     for (int i = 0; i < files; ++i) {
         slice.instanceNumber = std::to_string(i + 1);
         char name[32];

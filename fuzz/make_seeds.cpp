@@ -20,11 +20,11 @@ void save(const fs::path& path, const std::vector<uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-std::vector<ImageSpec> seedImages() {
-    std::vector<ImageSpec> images;
+std::vector<ImageRecipe> seedImages() {
+    std::vector<ImageRecipe> images;
     for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
         for (uint16_t bits : {8, 12, 16}) {
-            ImageSpec s;
+            ImageRecipe s;
             s.syntax = syntax;
             s.rows = 7;
             s.columns = 5;
@@ -42,7 +42,7 @@ std::vector<ImageSpec> seedImages() {
             images.push_back(s);
         }
     }
-    ImageSpec noMeta;
+    ImageRecipe noMeta;
     noMeta.syntax = Syntax::implicitLittle;
     noMeta.withMeta = false;
     noMeta.rows = 6;
@@ -51,23 +51,23 @@ std::vector<ImageSpec> seedImages() {
     images.push_back(noMeta);
     for (uint16_t bits : {8, 16}) {
         for (uint32_t frames : {1u, 3u}) {
-            ImageSpec s;
+            ImageRecipe s;
             s.rows = 9;
             s.columns = 11;
             s.bitsAllocated = bits;
             s.frames = frames;
-            s.encoding = ImageSpec::Encoding::rle;
+            s.encoding = ImageRecipe::Encoding::rle;
             images.push_back(s);
         }
     }
     for (uint32_t frames : {1u, 2u}) {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = 16;
         s.columns = 16;
         s.bitsAllocated = 8;
         s.pixelRepresentation = 0;
         s.frames = frames;
-        s.encoding = ImageSpec::Encoding::jpegBaseline;
+        s.encoding = ImageRecipe::Encoding::jpegBaseline;
         images.push_back(s);
     }
     return images;
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
 
     int n = 0;
     std::vector<std::vector<uint8_t>> files;
-    for (const ImageSpec& image : seedImages()) {
+    for (const ImageRecipe& image : seedImages()) {
         files.push_back(makeImage(image));
         save(root / "load" / ("builder_" + std::to_string(n++) + ".dcm"), files.back());
     }
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     n = 0;
     for (uint16_t bits : {8, 16}) {
         for (uint16_t side : {1, 3, 17, 64}) {
-            ImageSpec image;
+            ImageRecipe image;
             image.rows = side;
             image.columns = uint16_t(side + 2);
             image.bitsAllocated = bits;

@@ -24,12 +24,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using vs::samples::toSamples;
-using vs::testing::ImageSpec;
+using vs::testing::ImageRecipe;
 using vs::testing::Syntax;
 
-using Encoding = ImageSpec::Encoding;
+using Encoding = ImageRecipe::Encoding;
 
-void write(const fs::path& path, const ImageSpec& recipe) {
+void write(const fs::path& path, const ImageRecipe& recipe) {
     const auto bytes = vs::testing::makeImage(recipe);
     std::FILE* f = std::fopen(path.string().c_str(), "wb");
     if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
@@ -39,8 +39,8 @@ void write(const fs::path& path, const ImageSpec& recipe) {
 void append(std::vector<int32_t>& to, const std::vector<int32_t>& from) { to.insert(to.end(), from.begin(), from.end()); }
 
 // CT slices store HU + 1024 as signed words, so the field-of-view border (-2000 HU) is negative.
-ImageSpec ctSlice(int size, double z, uint32_t seed) {
-    ImageSpec s;
+ImageRecipe ctSlice(int size, double z, uint32_t seed) {
+    ImageRecipe s;
     s.syntax = Syntax::explicitLittle;
     s.rows = s.columns = static_cast<uint16_t>(size);
     s.bitsAllocated = 16;
@@ -67,7 +67,7 @@ void writeDefault(const fs::path& dir) {
     fs::create_directories(dir / "mr_series");
 
     {
-        ImageSpec s = ctSlice(512, 0.5, 11);
+        ImageRecipe s = ctSlice(512, 0.5, 11);
         s.instanceNumber = "42";
         s.sliceLocation = "-120.5";
         write(dir / "ct_slice.dcm", s);
@@ -80,7 +80,7 @@ void writeDefault(const fs::path& dir) {
     const std::array<int, 8> instances = {3, 7, 1, 8, 5, 2, 6, 4};
     for (size_t i = 0; i < names.size(); ++i) {
         const int n = instances[i];
-        ImageSpec s;
+        ImageRecipe s;
         s.syntax = Syntax::implicitLittle;
         s.rows = s.columns = 256;
         s.bitsAllocated = 16;
@@ -106,7 +106,7 @@ void writeDefault(const fs::path& dir) {
     }
 
     {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = s.columns = 256;
         s.bitsAllocated = 8;
         s.pixelRepresentation = 0;
@@ -124,7 +124,7 @@ void writeDefault(const fs::path& dir) {
         write(dir / "rle_cine.dcm", s);
     }
     {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = s.columns = 256;
         s.bitsAllocated = 16;
         s.pixelRepresentation = 1;
@@ -147,7 +147,7 @@ void writeDefault(const fs::path& dir) {
         write(dir / "rle16_cine.dcm", s);
     }
     {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = s.columns = 256;
         s.bitsAllocated = 8;
         s.pixelRepresentation = 0;
@@ -165,7 +165,7 @@ void writeDefault(const fs::path& dir) {
     }
     {
         // Radiographs store exposure: MONOCHROME1 shows the highest value as black.
-        ImageSpec s;
+        ImageRecipe s;
         s.syntax = Syntax::explicitBig;
         s.rows = 640;
         s.columns = 512;
@@ -187,7 +187,7 @@ void writeDefault(const fs::path& dir) {
     }
     {
         // An old-style file: bare implicit data set, 12-bit samples packed two in three bytes.
-        ImageSpec s;
+        ImageRecipe s;
         s.syntax = Syntax::implicitLittle;
         s.withMeta = false;
         s.rows = 320;
@@ -212,7 +212,7 @@ void writeBench(const fs::path& dir) {
     fs::create_directories(dir / "ct");
     constexpr int slices = 500;
     for (int i = 0; i < slices; ++i) {
-        ImageSpec s = ctSlice(512, double(i) / (slices - 1), 1000 + i);
+        ImageRecipe s = ctSlice(512, double(i) / (slices - 1), 1000 + i);
         s.instanceNumber = std::to_string(i + 1);
         s.sliceLocation = std::to_string(-250.0 + i * 1.0);
         s.sliceThickness = "1";
@@ -221,7 +221,7 @@ void writeBench(const fs::path& dir) {
         write(dir / "ct" / name, s);
     }
     {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = s.columns = 4096;
         s.bitsAllocated = 16;
         s.pixelRepresentation = 0;
@@ -233,7 +233,7 @@ void writeBench(const fs::path& dir) {
         write(dir / "large_4096.dcm", s);
     }
     {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = s.columns = 512;
         s.bitsAllocated = 8;
         s.pixelRepresentation = 0;
@@ -245,7 +245,7 @@ void writeBench(const fs::path& dir) {
         write(dir / "rle8_cine_100.dcm", s);
     }
     {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = s.columns = 512;
         s.bitsAllocated = 16;
         s.pixelRepresentation = 1;
@@ -261,7 +261,7 @@ void writeBench(const fs::path& dir) {
         write(dir / "rle16_cine_50.dcm", s);
     }
     {
-        ImageSpec s;
+        ImageRecipe s;
         s.rows = s.columns = 512;
         s.bitsAllocated = 8;
         s.pixelRepresentation = 0;

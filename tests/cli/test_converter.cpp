@@ -35,7 +35,7 @@ std::pair<int, std::string> shell(const std::string& command, const std::string&
 
 TEST(InfoCommand, PrintsThePanelLinesOfEachFile) {
     testing::TempDir dir;
-    testing::ImageSpec recipe;
+    testing::ImageRecipe recipe;
     recipe.rows = 64;
     recipe.columns = 32;
     recipe.patientName = "Roe^Richard";
@@ -87,7 +87,7 @@ TEST(Converter, OptionsOutputsAndExitStatus) {
     // Windows, presets, negatives, names and overwriting are compared with pydicom's reading
     // of real files by the corpus checks; here the report, refusals and usage errors.
     testing::TempDir dir;
-    testing::ImageSpec recipe;
+    testing::ImageRecipe recipe;
     recipe.rows = 4;
     recipe.columns = 5;
     const std::string image = dir.write("img", testing::makeImage(recipe));

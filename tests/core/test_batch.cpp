@@ -15,7 +15,7 @@ namespace vs {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::makeImage;
 using Bytes = std::vector<uint8_t>;
 
@@ -30,7 +30,7 @@ Bytes tiffPixels(const fs::path& path) {
 }
 
 Bytes framesImage(uint32_t frames) {
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.rows = 4;
     recipe.columns = 5;
     recipe.frames = frames;
@@ -116,7 +116,7 @@ TEST(Batch, CountsReportsAndQuestions) {
 TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
     testing::TempDir dir;
     fs::create_directories(dir.path() / "out");
-    ImageSpec ct;
+    ImageRecipe ct;
     ct.rows = 1;
     ct.columns = 4;
     ct.samples = {0, 1024, 1069, 1114};

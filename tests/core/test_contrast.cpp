@@ -9,13 +9,13 @@
 namespace vs {
 namespace {
 
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::load;
 using testing::makeImage;
 using Window = std::pair<int32_t, int32_t>;
 
-ImageSpec ctSpec() {
-    ImageSpec recipe;
+ImageRecipe ctRecipe() {
+    ImageRecipe recipe;
     recipe.rows = 2;
     recipe.columns = 3;
     recipe.samples = {-2000, -1024, 0, 40, 1000, 3000};
@@ -42,7 +42,7 @@ TEST(Contrast, PresetsThroughTheRescaleAndStoredWindows) {
         {0, 3, presetCtLung, {-366, 50}},       // -1100 / 3 truncated toward zero
     };
     for (const auto& c : cases) {
-        ImageSpec recipe = ctSpec();
+        ImageRecipe recipe = ctRecipe();
         recipe.rescaleIntercept = c.intercept;
         recipe.rescaleSlope = c.slope;
         auto l = load(recipe);
@@ -52,14 +52,14 @@ TEST(Contrast, PresetsThroughTheRescaleAndStoredWindows) {
 
     // Stored Settings: the scanned range without a window in the file; an unknown preset
     // leaves the window alone.
-    auto plain = load(ctSpec());
+    auto plain = load(ctRecipe());
     ASSERT_TRUE(plain);
     plain->v().window.windowLow = plain->v().window.windowHigh = 0;
     EXPECT_EQ(windowOfPreset(plain->v(), presetStoredSettings), Window(-2000, 3000));
     EXPECT_EQ(windowOfPreset(plain->v(), 7), Window(-2000, 3000));
 
     // The first value of a multi-valued stored window, through a rescale.
-    ImageSpec stored = ctSpec();
+    ImageRecipe stored = ctRecipe();
     stored.windowCenter = "-600\\40";
     stored.windowWidth = "1500\\400";
     stored.rescaleIntercept = -1024;
@@ -71,7 +71,7 @@ TEST(Contrast, PresetsThroughTheRescaleAndStoredWindows) {
 
 TEST(Contrast, RangeScanOfEachKindOfFrame) {
     // Unsigned 16-bit data above 32767 reads as positive.
-    ImageSpec recipe = ctSpec();
+    ImageRecipe recipe = ctRecipe();
     recipe.pixelRepresentation = 0;
     recipe.samples = {0, 100, 40000, 65535, 7, 8};
     auto unsignedImage = load(recipe);
@@ -80,7 +80,7 @@ TEST(Contrast, RangeScanOfEachKindOfFrame) {
     EXPECT_EQ(unsignedImage->v().window.dataMax, 65535);
 
     // The range is the current frame's.
-    ImageSpec frames;
+    ImageRecipe frames;
     frames.rows = 1;
     frames.columns = 2;
     frames.frames = 2;
@@ -94,8 +94,8 @@ TEST(Contrast, RangeScanOfEachKindOfFrame) {
     EXPECT_EQ(multi->v().window.dataMax, 4000);
 
     // 8-bit RLE and JPEG: the nominal 0..255 before rendering, the real extremes after it.
-    for (auto encoding : {ImageSpec::Encoding::rle, ImageSpec::Encoding::jpegBaseline}) {
-        ImageSpec eight;
+    for (auto encoding : {ImageRecipe::Encoding::rle, ImageRecipe::Encoding::jpegBaseline}) {
+        ImageRecipe eight;
         eight.rows = eight.columns = 8;
         eight.bitsAllocated = 8;
         eight.encoding = encoding;
@@ -107,7 +107,7 @@ TEST(Contrast, RangeScanOfEachKindOfFrame) {
         scanDataRange(v);
         EXPECT_EQ(Window(v.window.dataMin, v.window.dataMax), Window(0, 255));
         renderFrame(v);
-        if (encoding == ImageSpec::Encoding::rle) {
+        if (encoding == ImageRecipe::Encoding::rle) {
             EXPECT_EQ(Window(v.window.dataMin, v.window.dataMax), Window(60, 100));
         } else {
             EXPECT_EQ(v.window.dataMin, 0);  // the columns up to the row stride count as black
@@ -127,7 +127,7 @@ TEST(Contrast, RangeScanOfEachKindOfFrame) {
 }
 
 TEST(Contrast, CommandsAndAutomaticWindowing) {
-    ImageSpec recipe = ctSpec();
+    ImageRecipe recipe = ctRecipe();
     recipe.rescaleIntercept = -1024;
     recipe.rescaleSlope = 1;
     auto l = load(recipe);
@@ -158,10 +158,10 @@ TEST(Contrast, WindowCarriesOverWhenAutomaticWindowingIsOff) {
     Viewer& v = t.v();
     v.window.autoWindowing = 0;
     v.window.windowPreset = presetContrastStretch;
-    ASSERT_EQ(t.load(dir, "a.dcm", makeImage(ctSpec())), 1);
+    ASSERT_EQ(t.load(dir, "a.dcm", makeImage(ctRecipe())), 1);
     // The very first image gets the preset even with automatic windowing off.
     EXPECT_EQ(Window(v.window.windowLow, v.window.windowHigh), Window(-2000, 3000));
-    ImageSpec second = ctSpec();
+    ImageRecipe second = ctRecipe();
     second.samples = {1, 2, 3, 4, 5, 6};
     ASSERT_EQ(t.load(dir, "b.dcm", makeImage(second)), 1);
     EXPECT_EQ(Window(v.window.windowLow, v.window.windowHigh), Window(-2000, 3000));

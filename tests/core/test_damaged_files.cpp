@@ -159,7 +159,7 @@ TEST_F(DamagedFiles, PydicomTestFilesCutAndOverwritten) {
 
 TEST_F(DamagedFiles, OurOwnEncodingsCutAndOverwritten) {
     uint32_t seed = 1000;
-    for (const testing::ImageSpec& image : testing::encodingVariety()) {
+    for (const testing::ImageRecipe& image : testing::encodingVariety()) {
         SCOPED_TRACE(testing::describe(image));
         const Bytes data = testing::makeImage(image);
         // The undamaged file loads; without that the damage would test only the refusal.

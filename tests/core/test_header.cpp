@@ -10,7 +10,7 @@ namespace vs {
 namespace {
 
 using testing::DicomBuilder;
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::makeImage;
 using testing::Syntax;
 using Bytes = std::vector<uint8_t>;
@@ -30,7 +30,7 @@ Loaded loadBytes(const Bytes& bytes) {
     return {result, t.v().dicom.image, t.host.lines[controlPatientLine], first};
 }
 
-Loaded loadSpec(const ImageSpec& recipe) { return loadBytes(makeImage(recipe)); }
+Loaded loadRecipe(const ImageRecipe& recipe) { return loadBytes(makeImage(recipe)); }
 
 // A minimal image built element by element, for files that break the usual order.
 DicomBuilder& imageElements(DicomBuilder& b, uint16_t rows, uint16_t columns, uint16_t bits) {
@@ -40,12 +40,12 @@ DicomBuilder& imageElements(DicomBuilder& b, uint16_t rows, uint16_t columns, ui
 TEST(Header, EveryLayoutByteOrderAndSign) {
     for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
         for (bool withMeta : {true, false}) {
-            ImageSpec recipe;
+            ImageRecipe recipe;
             recipe.syntax = syntax;
             recipe.withMeta = withMeta;
             recipe.rows = 17;  // big enough for 300 bytes without the meta header
             recipe.columns = 5;
-            const Loaded l = loadSpec(recipe);
+            const Loaded l = loadRecipe(recipe);
             SCOPED_TRACE(int(syntax) * 2 + withMeta);
             ASSERT_EQ(l.result, loadDone);
             EXPECT_EQ(l.image.rows, 17);
@@ -55,12 +55,12 @@ TEST(Header, EveryLayoutByteOrderAndSign) {
         }
     }
     // Unsigned 16-bit samples are not two's complement; 12-bit ones never are.
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.pixelRepresentation = 0;
-    EXPECT_EQ(loadSpec(recipe).image.signBit, 0u);
+    EXPECT_EQ(loadRecipe(recipe).image.signBit, 0u);
     recipe.bitsAllocated = 12;
     recipe.pixelRepresentation = 1;
-    EXPECT_EQ(loadSpec(recipe).image.signBit, 0u);
+    EXPECT_EQ(loadRecipe(recipe).image.signBit, 0u);
 
     // An icon's pixel representation further on does not replace the image's.
     DicomBuilder b(Syntax::explicitLittle);
@@ -137,13 +137,13 @@ TEST(Header, PixelDataLengthAndFrameCount) {
 
 TEST(Header, TransferSyntaxesAndEncapsulatedFrames) {
     // The RLE frame count comes from the fragments, not from (0028,0008).
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.bitsAllocated = 8;
     recipe.rows = recipe.columns = 16;
     recipe.frames = 3;
-    recipe.encoding = ImageSpec::Encoding::rle;
+    recipe.encoding = ImageRecipe::Encoding::rle;
     recipe.writeNumberOfFrames = false;
-    const Loaded rle = loadSpec(recipe);
+    const Loaded rle = loadRecipe(recipe);
     EXPECT_EQ(rle.image.compression, compressionRle);
     EXPECT_EQ(rle.image.frameCount, 3u);
 

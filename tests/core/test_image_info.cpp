@@ -9,7 +9,7 @@ namespace vs {
 namespace {
 
 using testing::DicomBuilder;
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::makeImage;
 using testing::Syntax;
 
@@ -25,8 +25,8 @@ Info infoOf(const std::vector<uint8_t>& bytes) {
     return {t.host.lines, t.v().dicom.image};
 }
 
-ImageSpec ctSpec(Syntax syntax) {
-    ImageSpec recipe;
+ImageRecipe ctRecipe(Syntax syntax) {
+    ImageRecipe recipe;
     recipe.syntax = syntax;
     recipe.rows = recipe.columns = 8;
     recipe.patientName = "Doe^John";
@@ -50,7 +50,7 @@ ImageSpec ctSpec(Syntax syntax) {
 TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
     for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
         SCOPED_TRACE(int(syntax));
-        const Info info = infoOf(makeImage(ctSpec(syntax)));
+        const Info info = infoOf(makeImage(ctRecipe(syntax)));
         EXPECT_EQ(info.lines.at(controlPatientLine), "Doe^John  19700101 ID42");
         EXPECT_EQ(info.lines.at(controlDateLine), "20240315 101530 Slice#:17");
         EXPECT_EQ(info.lines.at(controlStudyLine), "CHEST  Thorax routine");  // CS padded to even
@@ -64,7 +64,7 @@ TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
 TEST(ImageInfo, PixsizeFormats) {
     auto pixsize = [](const std::string& spacing, const std::string& thickness, const std::string& between,
                       const std::string& location) {
-        ImageSpec recipe;
+        ImageRecipe recipe;
         recipe.pixelSpacing = spacing;
         recipe.sliceThickness = thickness;
         recipe.spacingBetweenSlices = between;
@@ -81,7 +81,7 @@ TEST(ImageInfo, PixsizeFormats) {
 }
 
 TEST(ImageInfo, RescaleAndWindowEdgeCases) {
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.rescaleSlope = 2;  // alone it is ignored
     recipe.windowCenter = "  -600 ";
     Info info = infoOf(makeImage(recipe));
@@ -100,13 +100,13 @@ TEST(ImageInfo, RescaleAndWindowEdgeCases) {
 
 TEST(ImageInfo, MissingAndFarAwayElements) {
     // No name: the line starts with the birth date.
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.birthDate = "19800202";
     recipe.patientId = "X1";
     recipe.frames = 3;
     recipe.bitsAllocated = 16;
     recipe.rows = recipe.columns = 16;
-    recipe.encoding = ImageSpec::Encoding::rle;
+    recipe.encoding = ImageRecipe::Encoding::rle;
     Info info = infoOf(makeImage(recipe));
     EXPECT_EQ(info.lines.at(controlPatientLine), "19800202 X1");
     EXPECT_EQ(info.lines.at(controlImageLine), "16 x 16 Pixels,  16 Bit,  3 Frames, Rle");

@@ -12,12 +12,12 @@
 namespace vs {
 namespace {
 
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::Syntax;
 
 std::vector<uint8_t> numbered(const std::string& instance, Syntax syntax = Syntax::explicitLittle,
                               bool withMeta = true) {
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.syntax = syntax;
     recipe.withMeta = withMeta;
     recipe.instanceNumber = instance;

@@ -11,11 +11,11 @@
 namespace vs {
 namespace {
 
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::makeImage;
 
 std::vector<uint8_t> smallImage() {
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.bitsAllocated = 8;
     recipe.rows = recipe.columns = 32;
     recipe.patientName = "Doe^Jane";
@@ -24,7 +24,7 @@ std::vector<uint8_t> smallImage() {
 
 // An 8-bit image of about 5 MB: more than 70 chunks of 64 KiB.
 std::vector<uint8_t> largeImage() {
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.bitsAllocated = 8;
     recipe.rows = recipe.columns = 2300;
     recipe.samples.assign(size_t(2300) * 2300, 5);
@@ -95,7 +95,7 @@ TEST(Loader, FilesThatCannotBeRead) {
     EXPECT_EQ(t.host.lines[controlPatientLine], "<no file access>");
 
     // Too large an image.
-    ImageSpec huge;
+    ImageRecipe huge;
     huge.bitsAllocated = 8;
     huge.rows = huge.columns = 6000;
     huge.samples.assign(size_t(6000) * 6000, 0);

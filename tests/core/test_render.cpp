@@ -10,7 +10,7 @@
 namespace vs {
 namespace {
 
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::load;
 using testing::Syntax;
 
@@ -45,7 +45,7 @@ TEST(Render, SampleValuesOfEveryDepthAndByteOrder) {
     // 16-bit: signed by default, unsigned when the file says so, either byte order.
     for (Syntax syntax : {Syntax::explicitLittle, Syntax::explicitBig, Syntax::implicitLittle}) {
         for (int representation : {1, 0, -1}) {
-            ImageSpec recipe;
+            ImageRecipe recipe;
             recipe.syntax = syntax;
             recipe.rows = 1;
             recipe.columns = 4;
@@ -62,7 +62,7 @@ TEST(Render, SampleValuesOfEveryDepthAndByteOrder) {
     }
 
     // 12 bits packed: sample 0 in the low 12 bits of bytes 0-1, sample 1 in the high 12 of 1-2.
-    ImageSpec packed;
+    ImageRecipe packed;
     packed.rows = 1;
     packed.columns = 4;
     packed.bitsAllocated = 12;
@@ -108,7 +108,7 @@ TEST(Render, WholeFramesFollowTheRule) {
         {16, 1, Syntax::explicitBig, -20000, 20000},
     };
     for (const Case& c : cases) {
-        ImageSpec recipe;
+        ImageRecipe recipe;
         recipe.syntax = c.syntax;
         recipe.rows = 13;
         recipe.columns = 7;
@@ -128,7 +128,7 @@ TEST(Render, WholeFramesFollowTheRule) {
 }
 
 TEST(Render, InversionMasksAndTheResetContrastIndicator) {
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.rows = 2;
     recipe.columns = 3;
     recipe.bitsAllocated = 8;
@@ -161,7 +161,7 @@ TEST(Render, InversionMasksAndTheResetContrastIndicator) {
 
 TEST(Render, DisplayBufferGrowsForFramesLargerThanItsStartSize) {
     // 5,900 rows of 5,904 bytes are more than the 34,000,300 bytes the buffer starts with.
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.rows = recipe.columns = 5900;
     recipe.bitsAllocated = 8;
     recipe.samples.assign(size_t(5900) * 5900, 0);

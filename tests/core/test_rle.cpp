@@ -15,7 +15,7 @@
 namespace vs {
 namespace {
 
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::load;
 using Bytes = std::vector<uint8_t>;
 
@@ -137,7 +137,7 @@ TEST(Rle, SameImageAsUncompressedGivesTheSamePicture) {
     } cases[] = {{8, 0, 3}, {16, 1, 3}, {16, 0, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bits * 10 + c.representation);
-        ImageSpec recipe;
+        ImageRecipe recipe;
         recipe.rows = 9;
         recipe.columns = 11;
         recipe.bitsAllocated = c.bits;
@@ -146,7 +146,7 @@ TEST(Rle, SameImageAsUncompressedGivesTheSamePicture) {
         recipe.samples = testing::gradientSamples(recipe);
         if (c.bits == 16) recipe.samples[3] = c.representation ? -31000 : 65000;
         auto native = load(recipe);
-        recipe.encoding = ImageSpec::Encoding::rle;
+        recipe.encoding = ImageRecipe::Encoding::rle;
         auto rle = load(recipe);
         ASSERT_TRUE(native && rle);
         ASSERT_EQ(rle->v().dicom.image.frameCount, c.frames);
@@ -175,9 +175,9 @@ TEST(Rle, SameImageAsUncompressedGivesTheSamePicture) {
 TEST(Rle, LargeFramesGrowTheBuffer) {
     // 4,200 x 4,200 16-bit samples: a picture of 4,200 rows of 4,204 bytes, far more than the
     // display buffer's start size.
-    ImageSpec big;
+    ImageRecipe big;
     big.rows = big.columns = 4200;
-    big.encoding = ImageSpec::Encoding::rle;
+    big.encoding = ImageRecipe::Encoding::rle;
     big.samples.assign(size_t(4200) * 4200, 100);
     big.samples.back() = 300;
     auto b = load(big);

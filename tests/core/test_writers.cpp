@@ -14,7 +14,7 @@
 namespace vs {
 namespace {
 
-using testing::ImageSpec;
+using testing::ImageRecipe;
 using testing::Loaded;
 using testing::load;
 using Bytes = std::vector<uint8_t>;
@@ -46,7 +46,7 @@ uint8_t ruleByte(const WindowState& w, int32_t value) {
 TEST(Writers, FourFormatsOfTheCurrentUncompressedFrame) {
     // 2,100 rows: more than the slices of rows the 8-bit writers window at a time.
     constexpr uint32_t rows = 2100, pixels = 510 * rows;
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.rows = rows;
     recipe.columns = 510;  // BMP rows of 512 bytes
     recipe.frames = 2;
@@ -89,12 +89,12 @@ TEST(Writers, FourFormatsOfTheCurrentUncompressedFrame) {
 
 TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
     // 16-bit RLE: every format as from the same frame uncompressed.
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.rows = 5;
     recipe.columns = 6;
     recipe.frames = 2;
     auto native = load(recipe);
-    recipe.encoding = ImageSpec::Encoding::rle;
+    recipe.encoding = ImageRecipe::Encoding::rle;
     auto rle = load(recipe);
     ASSERT_TRUE(native && rle);
     for (Loaded* l : {native.get(), rle.get()}) {
@@ -109,8 +109,8 @@ TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
     }
 
     // JPEG and 8-bit RLE: the 16-bit outputs hold the display bytes widened.
-    for (auto encoding : {ImageSpec::Encoding::jpegBaseline, ImageSpec::Encoding::rle}) {
-        ImageSpec eight;
+    for (auto encoding : {ImageRecipe::Encoding::jpegBaseline, ImageRecipe::Encoding::rle}) {
+        ImageRecipe eight;
         eight.rows = 8;
         eight.columns = 10;
         eight.bitsAllocated = 8;
@@ -125,7 +125,7 @@ TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
         const std::vector<int32_t> samples = testing::gradientSamples(eight);
         for (uint32_t i = 0; i < 80; ++i) {
             ASSERT_EQ(le16(raw.bytes, 2 * i), tiff8.bytes[140 + i]) << i;
-            if (encoding == ImageSpec::Encoding::rle) {
+            if (encoding == ImageRecipe::Encoding::rle) {
                 ASSERT_EQ(tiff8.bytes[140 + i], ruleByte(l->v().window, samples[i]));
             }
         }
@@ -133,7 +133,7 @@ TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
 }
 
 TEST(Writers, ShortWritesAndFramesThatAreNeverDrawn) {
-    ImageSpec recipe;
+    ImageRecipe recipe;
     recipe.rows = recipe.columns = 64;
     auto l = load(recipe);
     ASSERT_TRUE(l);

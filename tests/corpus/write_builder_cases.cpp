@@ -10,13 +10,13 @@
 #include "tests/support/dicom_builder.h"
 
 using namespace vs::testing;
-using Encoding = ImageSpec::Encoding;
+using Encoding = ImageRecipe::Encoding;
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const std::string dir = argv[1];
     std::ofstream manifest(dir + "/manifest.txt");
-    auto write = [&](const std::string& name, ImageSpec s) {
+    auto write = [&](const std::string& name, ImageRecipe s) {
         if (s.samples.empty()) s.samples = gradientSamples(s);
         const auto bytes = makeImage(s);
         std::ofstream(dir + "/" + name + ".dcm", std::ios::binary)
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     };
     auto recipe = [](Syntax syntax, uint16_t rows, uint16_t columns, uint16_t bits, uint32_t frames = 1,
                    Encoding encoding = Encoding::native) {
-        ImageSpec s;
+        ImageRecipe s;
         s.syntax = syntax;
         s.rows = rows;
         s.columns = columns;
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     };
 
     // The text elements the check expects: odd texts padded with one space, UI with a NUL.
-    ImageSpec texts = recipe(Syntax::explicitLittle, 3, 5, 16);
+    ImageRecipe texts = recipe(Syntax::explicitLittle, 3, 5, 16);
     texts.rescaleIntercept = -1024.0;
     texts.rescaleSlope = 0.5;
     texts.patientName = "Doe^Jane";
@@ -53,25 +53,25 @@ int main(int argc, char** argv) {
     texts.pixelSpacing = "0.5\\0.25";
     write("texts", texts);
 
-    ImageSpec noMeta = recipe(Syntax::implicitLittle, 4, 4, 16);
+    ImageRecipe noMeta = recipe(Syntax::implicitLittle, 4, 4, 16);
     noMeta.withMeta = false;
     noMeta.pixelRepresentation = 0;
     write("implicit_no_meta_unsigned", noMeta);
-    ImageSpec big = recipe(Syntax::explicitBig, 3, 3, 16);
+    ImageRecipe big = recipe(Syntax::explicitBig, 3, 3, 16);
     big.samples = {-32768, -1024, -1, 0, 1, 255, 256, 4095, 32767};
     big.photometric = "MONOCHROME1";
     write("explicit_big_signed", big);
     write("native8_three_frames", recipe(Syntax::explicitLittle, 3, 3, 8, 3));
-    ImageSpec rle8 = recipe(Syntax::explicitLittle, 5, 7, 8, 3, Encoding::rle);
+    ImageRecipe rle8 = recipe(Syntax::explicitLittle, 5, 7, 8, 3, Encoding::rle);
     for (int f = 0; f < 3; ++f)  // runs, literals, and a run longer than 128 bytes across rows
         for (int i = 0; i < 35; ++i) rle8.samples.push_back(i < 20 ? 9 * f : (i * 37 + f) % 256);
     write("rle8_three_frames", rle8);
-    ImageSpec flat = recipe(Syntax::explicitLittle, 16, 16, 8, 1, Encoding::rle);
+    ImageRecipe flat = recipe(Syntax::explicitLittle, 16, 16, 8, 1, Encoding::rle);
     flat.samples.assign(256, 200);
     write("rle8_flat", flat);
     write("rle16_signed_two_frames", recipe(Syntax::implicitLittle, 6, 5, 16, 2, Encoding::rle));
     write("jpeg_two_frames", recipe(Syntax::explicitLittle, 16, 24, 8, 2, Encoding::jpegBaseline));
-    ImageSpec packed = recipe(Syntax::implicitLittle, 3, 5, 12);
+    ImageRecipe packed = recipe(Syntax::implicitLittle, 3, 5, 12);
     packed.withMeta = false;
     packed.samples = {0, 1, 0xABC, 0xFFF, 0x123, 0x800, 7, 0x7FF, 0x456, 0x789, 0xFED, 0x001, 0x100, 0x010, 0xF0F};
     write("packed12_odd_count", packed);

@@ -84,11 +84,11 @@ std::vector<Variant> damages(const Bytes& data, uint32_t seed) {
     return out;
 }
 
-std::vector<ImageSpec> encodingVariety() {
-    std::vector<ImageSpec> images;
+std::vector<ImageRecipe> encodingVariety() {
+    std::vector<ImageRecipe> images;
     for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitBig}) {
         for (uint16_t bits : {8, 12, 16}) {
-            ImageSpec s;
+            ImageRecipe s;
             s.syntax = syntax;
             s.rows = 40;
             s.columns = 33;
@@ -101,10 +101,10 @@ std::vector<ImageSpec> encodingVariety() {
             images.push_back(s);
         }
     }
-    for (auto encoding : {ImageSpec::Encoding::rle, ImageSpec::Encoding::jpegBaseline}) {
+    for (auto encoding : {ImageRecipe::Encoding::rle, ImageRecipe::Encoding::jpegBaseline}) {
         for (uint16_t bits : {8, 16}) {
-            if (encoding == ImageSpec::Encoding::jpegBaseline && bits == 16) continue;
-            ImageSpec s;
+            if (encoding == ImageRecipe::Encoding::jpegBaseline && bits == 16) continue;
+            ImageRecipe s;
             s.rows = 48;
             s.columns = 37;
             s.bitsAllocated = bits;
@@ -117,7 +117,7 @@ std::vector<ImageSpec> encodingVariety() {
     return images;
 }
 
-std::string describe(const ImageSpec& image) {
+std::string describe(const ImageRecipe& image) {
     return "bits " + std::to_string(image.bitsAllocated) + ", encoding " + std::to_string(int(image.encoding)) +
            ", syntax " + std::to_string(int(image.syntax));
 }

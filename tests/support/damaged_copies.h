@@ -38,8 +38,8 @@ std::vector<Variant> damages(const Bytes& data, uint32_t seed);
 
 // Small multi-frame images in every encoding the reader takes: implicit little and explicit
 // big endian at 8, 12 and 16 bits, RLE at 8 and 16 bits, baseline JPEG at 8 bits.
-std::vector<ImageSpec> encodingVariety();
+std::vector<ImageRecipe> encodingVariety();
 // A short text naming the recipe's bits, encoding and syntax.
-std::string describe(const ImageSpec& image);
+std::string describe(const ImageRecipe& image);
 
 }  // namespace vs::testing

@@ -141,8 +141,8 @@ void DicomBuilder::writeTo(const std::string& path) const {
     if (!file) throw std::runtime_error("cannot write " + path);
 }
 
-std::vector<int32_t> gradientSamples(const ImageSpec& recipe) {
-    const bool jpeg = recipe.encoding == ImageSpec::Encoding::jpegBaseline;
+std::vector<int32_t> gradientSamples(const ImageRecipe& recipe) {
+    const bool jpeg = recipe.encoding == ImageRecipe::Encoding::jpegBaseline;
     int64_t low = 0;
     int64_t high = recipe.bitsAllocated >= 31 ? INT32_MAX : (int64_t{1} << recipe.bitsAllocated) - 1;
     if (recipe.pixelRepresentation == 1 && recipe.bitsAllocated > 12 && !jpeg) {
@@ -253,8 +253,8 @@ std::vector<uint8_t> relabelAsLossless(std::vector<uint8_t> jpeg) {
     throw std::invalid_argument("relabelAsLossless: no SOF0 marker");
 }
 
-std::vector<uint8_t> makeImage(const ImageSpec& recipe) {
-    using Encoding = ImageSpec::Encoding;
+std::vector<uint8_t> makeImage(const ImageRecipe& recipe) {
+    using Encoding = ImageRecipe::Encoding;
     const size_t perFrame = size_t{recipe.rows} * recipe.columns;
     const uint32_t frames = std::max<uint32_t>(recipe.frames, 1);
     std::vector<int32_t> samples = recipe.samples.empty() ? gradientSamples(recipe) : recipe.samples;

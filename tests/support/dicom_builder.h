@@ -67,7 +67,7 @@ private:
 };
 
 // A whole greyscale image in one call, with the usual elements in tag order.
-struct ImageSpec {
+struct ImageRecipe {
     Syntax syntax = Syntax::explicitLittle;
     bool withMeta = true;
     uint16_t rows = 4, columns = 4, bitsAllocated = 16;
@@ -88,12 +88,12 @@ struct ImageSpec {
     bool writeNumberOfFrames = true;  // (0028,0008) when frames > 1
 };
 
-std::vector<uint8_t> makeImage(const ImageSpec& recipe);
+std::vector<uint8_t> makeImage(const ImageRecipe& recipe);
 
-// The samples makeImage writes when ImageSpec::samples is empty: a diagonal gradient, shifted
+// The samples makeImage writes when ImageRecipe::samples is empty: a diagonal gradient, shifted
 // by one step per frame, over the stored range of the bit depth (signed only above 12 bits
 // with pixel representation 1, as the reader takes it; 0..255 for JPEG).
-std::vector<int32_t> gradientSamples(const ImageSpec& recipe);
+std::vector<int32_t> gradientSamples(const ImageRecipe& recipe);
 
 // Packs stored values little endian: 8 bits one byte, 12 bits two per three bytes (sample 0
 // in the low 12 bits of bytes 0-1, sample 1 in the high 12 bits of bytes 1-2), 16 bits one

@@ -21,6 +21,6 @@ inline std::unique_ptr<Loaded> load(const std::vector<uint8_t>& bytes) {
     return l;
 }
 
-inline std::unique_ptr<Loaded> load(const ImageSpec& recipe) { return load(makeImage(recipe)); }
+inline std::unique_ptr<Loaded> load(const ImageRecipe& recipe) { return load(makeImage(recipe)); }
 
 }  // namespace vs::testing

@@ -42,7 +42,7 @@ struct PanelsWorld {
     }
     void image(const QString& name, const std::string& patient, const std::string& instance = {},
                Syntax syntax = Syntax::explicitLittle) const {
-        ImageSpec recipe;
+        ImageRecipe recipe;
         recipe.syntax = syntax;
         recipe.rows = recipe.columns = 16;
         recipe.patientName = patient;

@@ -48,7 +48,7 @@ inline Seams answering(Seen& seen) {
 // A greyscale image file: rows x columns, the given frames, instance number.
 inline void writeImage(const QString& path, uint16_t rows, uint16_t columns, uint32_t frames = 1,
                        const std::string& instance = "", const std::string& patient = "TEST^PATIENT") {
-    vs::testing::ImageSpec image;
+    vs::testing::ImageRecipe image;
     image.rows = rows;
     image.columns = columns;
     image.frames = frames;

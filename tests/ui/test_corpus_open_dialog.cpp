@@ -44,7 +44,7 @@ std::vector<Variant> filesUnder(const QString& folder) {
 
 std::vector<Variant> ownEncodings() {
     std::vector<Variant> files;
-    for (const ImageSpec& image : encodingVariety()) files.push_back({describe(image) + ".dcm", makeImage(image)});
+    for (const ImageRecipe& image : encodingVariety()) files.push_back({describe(image) + ".dcm", makeImage(image)});
     return files;
 }
 

@@ -17,15 +17,15 @@
 
 using namespace vs;
 using namespace vs::ui;
-using vs::testing::ImageSpec;
+using vs::testing::ImageRecipe;
 using vs::testing::PanelsWorld;
 
 namespace {
 
 // A 64 x 64 image whose samples run from 0 to 4095, so a contrast drag moves the window by
 // 4095 / 768 = 5.33203125 per pixel.
-ImageSpec rangeImage(const std::string& photometric = "MONOCHROME2") {
-    ImageSpec recipe;
+ImageRecipe rangeImage(const std::string& photometric = "MONOCHROME2") {
+    ImageRecipe recipe;
     recipe.rows = recipe.columns = 64;
     recipe.pixelRepresentation = 0;
     recipe.photometric = photometric;
@@ -51,7 +51,7 @@ class Gestures : public QObject {
     QTimer* browseTimer() { return app().imageWindow->view()->browseTimer(); }
     Tooltips& tooltips() { return *app().tooltips; }
 
-    void start(const std::vector<std::pair<QString, ImageSpec>>& files, const QString& first) {
+    void start(const std::vector<std::pair<QString, ImageRecipe>>& files, const QString& first) {
         world_ = std::make_unique<PanelsWorld>();
         for (const auto& [name, recipe] : files) world_->writeBytes(name, vs::testing::makeImage(recipe));
         world_->start(first);
@@ -91,7 +91,7 @@ private slots:
 
     // The worked values of a contrast drag, upright and inverted, and the title that follows.
     void leftDragShiftsAndNarrowsTheWindow() {
-        ImageSpec rescaled = rangeImage();
+        ImageRecipe rescaled = rangeImage();
         rescaled.rescaleSlope = 2;
         rescaled.rescaleIntercept = -1000;
         start({{"a.dcm", rangeImage()}, {"m1.dcm", rangeImage("MONOCHROME1")}, {"r.dcm", rescaled}}, "a.dcm");
@@ -146,7 +146,7 @@ private slots:
     // A right drag brings the image point under the press back under the mouse, within the
     // scroll ranges, at every zoom.
     void rightDragPansWithinTheScrollRanges() {
-        ImageSpec large;
+        ImageRecipe large;
         large.rows = large.columns = 1024;
         start({{"big.dcm", large}}, "big.dcm");
         struct Case {
@@ -182,7 +182,7 @@ private slots:
     // Holding the middle button below or above its press point walks the folder, one file a
     // tick, faster the further the mouse is; the 5-pixel dead zone does not step.
     void middleDragWalksTheFolder() {
-        ImageSpec small;
+        ImageRecipe small;
         small.rows = small.columns = 16;
         start({{"a.dcm", small}, {"b.dcm", small}, {"c.dcm", small}, {"d.dcm", small}}, "b.dcm");
         const QPoint press(30, 30);
@@ -215,7 +215,7 @@ private slots:
     }
 
     void animationPlaysStepsAndStops() {
-        ImageSpec cine;
+        ImageRecipe cine;
         cine.rows = cine.columns = 16;
         cine.frames = 10;
         start({{"cine.dcm", cine}, {"one.dcm", rangeImage()}}, "cine.dcm");
@@ -283,7 +283,7 @@ private slots:
     }
 
     void tooltipsExplainTheControls() {
-        ImageSpec cine;
+        ImageRecipe cine;
         cine.rows = cine.columns = 16;
         cine.frames = 10;
         start({{"cine.dcm", cine}}, "cine.dcm");

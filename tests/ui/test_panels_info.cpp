@@ -84,7 +84,7 @@ private slots:
 
     void buttonsAndKeysStepFilesAndFrames() {
         w->image("a.dcm", "Alpha^One");
-        vs::testing::ImageSpec recipe;
+        vs::testing::ImageRecipe recipe;
         recipe.rows = recipe.columns = 8;
         recipe.frames = 3;
         w->writeBytes("b.dcm", vs::testing::makeImage(recipe));
