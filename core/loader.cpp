@@ -16,7 +16,7 @@ namespace {
 constexpr const char* impossibleFileName = "*#$^&%";
 
 void giveUp(Viewer& v) {
-    v.animationPlaying = 0;
+    v.animationPlaying = false;
     v.host->stopAnimationTimer();
     v.host->hideAnimationControl();
     v.host->hideImageWindow();
@@ -36,7 +36,7 @@ public:
     // source with its decoded frame, which for a large image is tens of megabytes. Playing
     // stops and the animation control hides until the new file says it has frames.
     void started() override {
-        v_.loadBusy = 1;
+        v_.loadBusy = true;
         v_.host->setCursor(v_.middleDragging ? Cursor::sizeNorthSouth : Cursor::wait);
         v_.source.reset();
     }
@@ -69,7 +69,7 @@ public:
 
 private:
     void stopAnimation() {
-        v_.animationPlaying = 0;
+        v_.animationPlaying = false;
         v_.host->stopAnimationTimer();
         v_.host->hideAnimationControl();
     }
@@ -85,7 +85,7 @@ void refuseTooBig(Viewer& v) {
     v.loadedPath.clear();
     giveUp(v);
     v.currentFileName = impossibleFileName;
-    v.loadBusy = 0;
+    v.loadBusy = false;
     restoreCursor(v);
 }
 
@@ -105,12 +105,10 @@ void showDescription(Viewer& v) {
 }
 
 // The image window's part of a load: zoom, fit, render.
-void showLoadedImage(Viewer& v) {
-    if (v.autoZoom) chooseAutomaticZoom(v);
-    v.fitInProgress = 1;
+void showLoadedImage(Viewer& v, const LoadRequest& request) {
+    if (v.autoZoom) chooseAutomaticZoom(v, request.screenWidth, request.screenHeight);
     v.host->fitImageWindow();
     renderFrame(v);
-    v.fitInProgress = 0;
 }
 
 // Contrast after a load: range, drag scale, and the preset when it is to be applied.
@@ -131,7 +129,7 @@ void showLoadStatus(Viewer& v, int code) {
     v.host->showWindowAtDataRange(true);
 }
 
-uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
+uint16_t loadFile(Viewer& v, const LoadRequest& request) {
     std::string path = v.currentDirectory + v.currentFileName;
     if (path.size() >= pathCapacity) path.resize(pathCapacity - 1);
     if (path == v.loadedPath) return loadAlreadyLoaded;
@@ -142,7 +140,7 @@ uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
     switch (status) {
     case statusLoaded: break;
     case statusNoAccess:
-        if (dialogHasSelection) {
+        if (request.dialogHasSelection) {
             if (!v.currentFileName.empty()) showLoadStatus(v, statusNoAccess);
             v.host->showFileSize("");
             v.loadedPath.clear();
@@ -159,7 +157,7 @@ uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
         return loadFailed;
     default:
         showLoadStatus(v, status);
-        v.loadBusy = 0;
+        v.loadBusy = false;
         restoreCursor(v);
         giveUp(v);
         return loadFailed;
@@ -169,8 +167,8 @@ uint16_t loadFile(Viewer& v, bool dialogHasSelection) {
     readRescaleAndWindow(v.dicom);
     showDescription(v);
     setContrastAfterLoad(v);
-    showLoadedImage(v);
-    v.loadBusy = 0;
+    showLoadedImage(v, request);
+    v.loadBusy = false;
     restoreCursor(v);
     v.host->showImageWindow();
     v.host->enableSaving(true);

@@ -11,10 +11,8 @@ namespace vs {
 
 enum LoadResult : uint16_t { loadFailed = 0, loadDone = 1, loadAlreadyLoaded = 2 };
 
-// Loads currentDirectory + currentFileName. dialogHasSelection says whether the Open dialog's
-// list has a line selected (a file that cannot be opened is reported only then). See
-// LoadResult.
-uint16_t loadFile(Viewer& v, bool dialogHasSelection = true);
+// Loads currentDirectory + currentFileName. See LoadResult.
+uint16_t loadFile(Viewer& v, const LoadRequest& request = {});
 
 // Shows a status text on the panel's Patient line and clears the other four lines.
 void showLoadStatus(Viewer& v, int code);

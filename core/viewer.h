@@ -25,7 +25,6 @@ inline constexpr size_t displayStartBytes = size_t(1) << 20;
 enum LoadProgress : uint32_t { loadIdle = 0, loadReading = 1, loadAborted = 2 };
 enum AppState : uint32_t { appLoaded = 0, appStarting = 1, appClosing = 99 };
 
-
 struct Viewer {
     Host* host = nullptr;
     PictureDecoder* pictureDecoder = nullptr;
@@ -49,31 +48,32 @@ struct Viewer {
     std::string currentFileName;
     std::string loadedPath;
 
-    int64_t fileLength64 = 0;
-    uint16_t loadBusy = 0;
+    bool loadBusy = false;  // a load is running
     uint32_t loadProgressState = loadIdle;
     uint32_t appState = appStarting;
-    uint16_t batchMode = 0;
-    uint16_t animationPlaying = 0;
-    uint16_t middleDragging = 0;
-    uint16_t leftDragging = 0;
-    uint16_t rightDragging = 0;
-    uint16_t loadOnOpen = 0;
+    bool batchMode = false;  // the batch box is open
+    bool animationPlaying = false;
+    bool leftDragging = false;
+    bool rightDragging = false;
+    bool middleDragging = false;
+    bool loadOnOpen = false;  // the next Open dialog loads currentDirectory + currentFileName
     uint16_t outputFormat = formatTiff8;
 
-    // Zoom and fitting of the image window.
+    // Display pixels per image pixel: 0.25, 0.5, 1, 2, 3 or 4; chosen at each load when
+    // autoZoom is on.
     double zoomFactor = 1.0;
-    double appliedZoom = 0.0;
-    uint16_t autoZoom = 1;
-    uint16_t fitInProgress = 0;
-    int16_t screenWidth = 1280;
-    int16_t screenHeight = 1024;
+    bool autoZoom = true;
 
     // Contrast drag: sample values per pixel of mouse movement.
     double contrastDragScale = startContrastDragScale;
-    // Slice thickness and spacing between slices of the last information text.
-    float sliceThickness = 0.0f;
-    float sliceSpacing = 0.0f;
+};
+
+// What a load is told of the desktop: whether the Open dialog's list has a selected line (a
+// file that cannot be opened is reported only then) and the screen the image window fits.
+struct LoadRequest {
+    bool dialogHasSelection = true;
+    int screenWidth = 1280;
+    int screenHeight = 1024;
 };
 
 }  // namespace vs

@@ -15,17 +15,19 @@ int indexOfZoom(double zoom) {
     return int(zoom) + 1;
 }
 
-void chooseAutomaticZoom(Viewer& v) {
-    const double byWidth = double(v.screenWidth - 100) / v.dicom.image.columns;
-    const double byHeight = double(v.screenHeight - 150) / v.dicom.image.rows;
+double automaticZoom(uint32_t columns, uint32_t rows, int screenWidth, int screenHeight) {
+    const double byWidth = double(screenWidth - 100) / columns;
+    const double byHeight = double(screenHeight - 150) / rows;
     const double z = byWidth < byHeight ? byWidth : byHeight;
-    double zoom;
-    if (z < 0.5) zoom = 0.25;
-    else if (z < 1.0) zoom = 0.5;
-    else if (z <= 3.99999) zoom = int(z);
-    else zoom = 4;
-    v.zoomFactor = zoom;
-    v.host->selectZoomIndex(indexOfZoom(zoom));
+    if (z < 0.5) return 0.25;
+    if (z < 1.0) return 0.5;
+    if (z <= 3.99999) return int(z);
+    return 4;
+}
+
+void chooseAutomaticZoom(Viewer& v, int screenWidth, int screenHeight) {
+    v.zoomFactor = automaticZoom(v.dicom.image.columns, v.dicom.image.rows, screenWidth, screenHeight);
+    v.host->selectZoomIndex(indexOfZoom(v.zoomFactor));
 }
 
 }  // namespace vs

@@ -19,7 +19,7 @@ struct WindowState {
     uint32_t outputXorMask = 0;
     uint32_t displayStride = 4;
     uint16_t windowPreset = presetStoredSettings;
-    uint16_t autoWindowing = 1;
+    bool autoWindowing = true;
 };
 
 }  // namespace vs

@@ -54,7 +54,7 @@ AnimationControl::AnimationControl(App& app, QWidget* owner)
     setAccessibleName("Animation Control");
     setAttribute(Qt::WA_ShowWithoutActivating);
     OpenDialog::fitOuterSize(this, windowSize);
-    move(app.viewer.screenWidth - rightMargin, windowTop);
+    move(app.screenWidth - rightMargin, windowTop);
 
     play_ = pictureButton(this, controlPlayPause, "Play", dialogUnits(0, 0, 15, 15));
     previous_ = pictureButton(this, controlPreviousFrame, "Previous frame", dialogUnits(15, 0, 15, 15));

@@ -35,6 +35,15 @@ struct App {
     // Where the Open dialog (or the batch box standing in for it) last was, once one has
     // closed; every later dialog opens there.
     std::optional<QRect> openDialogPlace;
+    // The screen's width and height in pixels; tool windows are placed and the image window
+    // fitted by it.
+    int screenWidth = 1280;
+    int screenHeight = 1024;
+
+    // What a load of the Open dialog's selection is told of the desktop.
+    LoadRequest loadRequest(bool dialogHasSelection) const {
+        return {dialogHasSelection, screenWidth, screenHeight};
+    }
 };
 
 }  // namespace vs::ui

@@ -251,7 +251,8 @@ void ImageView::updateScrollRanges() {
     const QSize client = viewport()->size();
     horizontalScrollBar()->setRange(0, scrollRange(v.dicom.image.columns, v.zoomFactor, client.width()));
     verticalScrollBar()->setRange(0, scrollRange(v.dicom.image.rows, v.zoomFactor, client.height()));
-    if (v.fitInProgress) viewport()->update();
+    // While a load fits the window the picture is painted once, after the fit.
+    if (fitting) viewport()->update();
     else viewport()->repaint();
 }
 
@@ -336,24 +337,26 @@ void ImageWindow::fitImageWindow() {
     const bool grow = (v.dicom.image.rows != fittedRows_ && client.height() < zh) ||
                       (v.dicom.image.columns != fittedColumns_ && client.width() < zw);
     updateTrackingLimits();
+    view_->fitting = true;
     if (shrink || grow) {
-        setOuterSize(QSize(std::min(zw + frameExtra_.width(), v.screenWidth - fitMarginX),
-                           std::min(zh + frameExtra_.height(), v.screenHeight - fitMarginY)));
+        setOuterSize(QSize(std::min(zw + frameExtra_.width(), app_.screenWidth - fitMarginX),
+                           std::min(zh + frameExtra_.height(), app_.screenHeight - fitMarginY)));
         fittedRows_ = v.dicom.image.rows;
         fittedColumns_ = v.dicom.image.columns;
     }
     view_->updateScrollRanges();
+    view_->fitting = false;
 }
 
 void ImageWindow::resizeForZoom() {
-    Viewer& v = app_.viewer;
+    const Viewer& v = app_.viewer;
     updateTrackingLimits();
-    if (v.zoomFactor != v.appliedZoom) {
+    if (v.zoomFactor != appliedZoom_) {
         setOuterSize(QSize(std::min(int(v.dicom.image.columns * v.zoomFactor) + frameExtra_.width(),
-                                    v.screenWidth - fitMarginX),
+                                    app_.screenWidth - fitMarginX),
                            std::min(int(v.dicom.image.rows * v.zoomFactor) + frameExtra_.height(),
-                                    v.screenHeight - fitMarginY)));
-        v.appliedZoom = v.zoomFactor;
+                                    app_.screenHeight - fitMarginY)));
+        appliedZoom_ = v.zoomFactor;
     }
     view_->updateScrollRanges();
     view_->viewport()->update();

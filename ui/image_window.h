@@ -51,6 +51,8 @@ public:
     // zone, and the timer re-armed with the step's period.
     void browseTick();
     int16_t middleOffset() const { return middleOffset_; }
+    // Set while the window is fitted to a newly loaded image.
+    bool fitting = false;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -107,6 +109,7 @@ private:
     App& app_;
     ImageView* view_;
     QSize frameExtra_;
+    double appliedZoom_ = 0.0;  // the zoom the window was last sized for
     int fittedColumns_ = 1;
     int fittedRows_ = 1;
 };

@@ -191,7 +191,7 @@ void InfoPanel::buildFileSizeLine() {
 }
 
 void InfoPanel::place() {
-    const int left = app_.viewer.screenWidth - panelRightMargin;
+    const int left = app_.screenWidth - panelRightMargin;
     OpenDialog::fitOuterSize(this, panelSize);
     move(left, panelTop);
 }

@@ -197,10 +197,10 @@ void MainWindow::saveImage(int) { saveImageAs(app_); }
 
 void MainWindow::automaticZoom(int) {
     Viewer& v = app_.viewer;
-    v.autoZoom ^= 1;
-    actions_.value(commandAutomaticZoom)->setChecked(v.autoZoom == 1);
-    if (v.autoZoom == 1) {
-        chooseAutomaticZoom(v);
+    v.autoZoom = !v.autoZoom;
+    actions_.value(commandAutomaticZoom)->setChecked(v.autoZoom);
+    if (v.autoZoom) {
+        chooseAutomaticZoom(v, app_.screenWidth, app_.screenHeight);
         if (app_.imageWindow) app_.imageWindow->resizeForZoom();
     }
 }

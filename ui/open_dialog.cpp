@@ -116,7 +116,7 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
     requestPreview(0);
 
     fileName_->setText(v.loadOnOpen ? fromCore(v.currentFileName) : QString());
-    if (v.loadOnOpen) loadFile(v, hasSelection());
+    if (v.loadOnOpen) loadFile(v, app_.loadRequest(hasSelection()));
     v.loadOnOpen = 0;
     // The wheel, drags in the file list and clicks after an aborted load are watched in the
     // whole program from the first turn of the event loop on.
@@ -201,7 +201,7 @@ void OpenDialog::place() {
     // The first dialog goes to the right of the screen, every later one where the last was.
     const QPoint topLeft = app_.openDialogPlace
                                ? app_.openDialogPlace->topLeft()
-                               : QPoint(app_.viewer.screenWidth - openDialogRightMargin, openDialogFirstTop);
+                               : QPoint(app_.screenWidth - openDialogRightMargin, openDialogFirstTop);
     fitOuterSize(this, openDialogSize);
     move(topLeft);
 }
@@ -452,7 +452,7 @@ bool OpenDialog::selectedFileShown() const {
 }
 
 void OpenDialog::loadPreview() {
-    loadFile(app_.viewer, hasSelection());
+    loadFile(app_.viewer, app_.loadRequest(hasSelection()));
     previewPending_ = false;
 }
 

@@ -99,8 +99,8 @@ void Program::measureScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect desktop = screen->geometry();
-    app_->viewer.screenWidth = int16_t(desktop.right() + 1);
-    app_->viewer.screenHeight = int16_t(desktop.bottom() + 1);
+    app_->screenWidth = desktop.right() + 1;
+    app_->screenHeight = desktop.bottom() + 1;
 }
 
 // The JPEG decoder and the window-system host the core reaches through its interfaces.

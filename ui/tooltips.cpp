@@ -149,7 +149,7 @@ void Tooltips::show(const QString& text) {
     tooltip_ = new TooltipWindow(app_.mainWindow);
     tooltip_->setText(text, true);
     const QPoint cursor = cursorPosition();
-    tooltip_->move(tooltipLeft(cursor.x(), tooltip_->width(), app_.viewer.screenWidth),
+    tooltip_->move(tooltipLeft(cursor.x(), tooltip_->width(), app_.screenWidth),
                    cursor.y() - tooltipAboveCursor);
     tooltip_->show();
     lifetime_->start();

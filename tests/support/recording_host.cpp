@@ -65,7 +65,7 @@ TestViewer::~TestViewer() = default;
 uint16_t TestViewer::load(const std::string& path) {
     setPath(viewer->pathBuffer, path);
     splitPath(*viewer);
-    return loadFile(*viewer, host.hasSelection);
+    return loadFile(*viewer, {host.hasSelection});
 }
 
 uint16_t TestViewer::load(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& bytes) {

@@ -53,7 +53,7 @@ private slots:
         InfoPanel* p = w->panel();
         QVERIFY(p->line(panelPatientLine)->isReadOnly());
         QVERIFY(p->lineText(panelPatientLine).contains("Doe"));
-        QCOMPARE(p->frameGeometry().topLeft(), QPoint(w->viewer().screenWidth - 340, 55));
+        QCOMPARE(p->frameGeometry().topLeft(), QPoint(w->app().screenWidth - 340, 55));
         QVERIFY(!p->close());  // a close request only hides
         QVERIFY(!p->isVisible());
         QCOMPARE(w->panel(), p);

@@ -48,7 +48,7 @@ private slots:
         QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm"}));
         QCOMPARE(d->directory(), QDir(w->dir.path()).absolutePath() + "/");
         QVERIFY(d->focusWidget() == w->list());
-        QCOMPARE(d->frameGeometry(), QRect(QPoint(w->viewer().screenWidth - 340, 277), QSize(324, 240)));
+        QCOMPARE(d->frameGeometry(), QRect(QPoint(w->app().screenWidth - 340, 277), QSize(324, 240)));
         // No OK or Cancel: Escape and a close request leave it on screen.
         QTest::keyClick(d, Qt::Key_Escape);
         d->close();

@@ -124,7 +124,7 @@ private slots:
         start(file("b.dcm"));
         QVERIFY(shows("b.dcm"));
         // 128 x 96 on the screen: min((w-100)/128, (h-150)/96) decides, at most 4.
-        const double z = std::min((viewer().screenWidth - 100) / 128.0, (viewer().screenHeight - 150) / 96.0);
+        const double z = std::min((app().screenWidth - 100) / 128.0, (app().screenHeight - 150) / 96.0);
         const double expected = z < 0.5 ? 0.25 : z < 1 ? 0.5 : z > 3.99999 ? 4 : int(z);
         const QSize fitted(int(128 * expected), int(96 * expected));
         QCOMPARE(viewer().zoomFactor, expected);
@@ -147,8 +147,8 @@ private slots:
         command(commandAutomaticZoom);  // off
         chooseZoom(5);  // 400%: 1200 x 800 display pixels
         ImageWindow* window = app().imageWindow;
-        QVERIFY(window->width() <= viewer().screenWidth - 20);
-        QVERIFY(window->height() <= viewer().screenHeight - 100);
+        QVERIFY(window->width() <= app().screenWidth - 20);
+        QVERIFY(window->height() <= app().screenHeight - 100);
         const QSize client = window->clientSize();
         auto* view = window->view();
         QCOMPARE(view->horizontalScrollBar()->maximum(), 1200 - client.width());
