@@ -8,12 +8,12 @@
 
 #include "core/host.h"
 #include "core/image_gestures.h"
+#include "core/window_state.h"
 #include "dicom/conversion.h"
 #include "dicom/dicom_image.h"
 #include "dicom/frame_source.h"
 #include "dicom/picture.h"
 #include "dicom/writers.h"
-#include "dicom/window_state.h"
 
 namespace vs {
 

@@ -1,4 +1,4 @@
-// The display window and the frame's sample range.
+// The viewer's display window, the frame's sample range, and the switches that choose them.
 #pragma once
 
 #include <cstdint>
