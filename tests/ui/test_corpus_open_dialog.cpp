@@ -4,12 +4,10 @@
 // window hidden and a status text on the panel's Patient line.
 #include <QDirIterator>
 #include <QProcess>
-#include <QtTest>
 
 #include "core/loader.h"
 #include "tests/support/damaged_copies.h"
-#include "tests/ui/panels_fixture.h"
-#include "ui/image_window.h"
+#include "tests/ui/world.h"
 
 using namespace vs;
 using namespace vs::testing;
@@ -24,31 +22,31 @@ bool isLoadStatus(const QString& line) {
     return false;
 }
 
-// A name the dialog lists for a file below a folder: sub-folders joined with '_'.
-std::string flatName(const std::filesystem::path& relative) {
-    std::string name = relative.string();
-    std::replace(name.begin(), name.end(), '/', '_');
-    return name;
-}
-
+// The files below a folder, named as the dialog lists them: sub-folders joined with '_'.
 std::vector<Variant> filesUnder(const QString& folder) {
     std::vector<Variant> files;
     QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const std::filesystem::path path = QFile::encodeName(it.next()).toStdString();
-        files.push_back({flatName(std::filesystem::relative(path, QFile::encodeName(folder).toStdString())),
-                         readFile(path)});
+        const QString path = it.next();
+        files.push_back({QDir(folder).relativeFilePath(path).replace('/', '_').toStdString(),
+                         readFile(QFile::encodeName(path).toStdString())});
     }
     return files;
 }
 
-std::vector<Variant> ownEncodings() {
+// Our own encodings, and what the corpus checks' builder program writes.
+std::vector<Variant> ownEncodings(const QString& scratch) {
     std::vector<Variant> files;
     for (const ImageRecipe& image : encodingVariety()) files.push_back({describe(image) + ".dcm", makeImage(image)});
+#ifdef CORPUS_BUILDER_CASES
+    if (!scratch.isEmpty() && QDir().mkpath(scratch) && QProcess::execute(CORPUS_BUILDER_CASES, {scratch}) == 0)
+        for (Variant& v : filesUnder(scratch)) files.push_back(std::move(v));
+#endif
+    (void)scratch;
     return files;
 }
 
-// Each file cut and overwritten once, named after the file and the damage.
+// Each file cut and overwritten, named after the file and the damage.
 std::vector<Variant> damagedCopies(const std::vector<Variant>& originals) {
     std::vector<Variant> files;
     uint32_t seed = 1;
@@ -61,100 +59,48 @@ std::vector<Variant> damagedCopies(const std::vector<Variant>& originals) {
     return files;
 }
 
-std::vector<Variant> pydicomFiles() {
-    return filesUnder(QFile::decodeName(pydicomFilesFolder.string().c_str()));
-}
-
-// What the corpus checks' builder program writes, with its manifest.
-std::vector<Variant> builderCases(const QString& scratch) {
-#ifdef CORPUS_BUILDER_CASES
-    if (QProcess::execute(QStringLiteral(CORPUS_BUILDER_CASES), {scratch}) != 0) return {};
-    return filesUnder(scratch);
-#else
-    (void)scratch;
-    return {};
-#endif
-}
-
 }  // namespace
 
 class CorpusThroughOpenDialog : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<PanelsWorld> w;
-
-    QString folderWith(const QString& group, const std::vector<Variant>& files) {
-        QDir(w->dir.path()).mkdir(group);
-        for (const Variant& file : files) w->writeBytes(group + "/" + QString::fromStdString(file.label), file.bytes);
-        return w->dir.filePath(group);
-    }
-
-    int pictures_ = 0;
-    int statuses_ = 0;
-
-    // The selected file's outcome: a picture or a status, never both and never neither.
-    void expectPictureOrStatus(int row) {
-        const QString name = w->list()->item(row)->text();
-        QCOMPARE(w->dialog()->selectedRow(), row);
-        QCOMPARE(QString::fromStdString(w->viewer().currentFileName), name);
-        const QString line = w->patientLine();
-        const vs::ui::ImageWindow* window = w->app().imageWindow;
-        const bool status = isLoadStatus(line);
-        ++(status ? statuses_ : pictures_);
-        if (status)
-            QVERIFY2(!window->isVisible(), qPrintable(name + ": shown with status " + line));
-        else
-            QVERIFY2(window->isVisible() && !window->windowTitle().isEmpty(),
-                     qPrintable(name + ": no picture and no status, Patient line '" + line + "'"));
-    }
-
-    std::vector<Variant> filesOf(const QString& group) {
-        if (group == "samples") return filesUnder(QStringLiteral(VIREOSCAN_SAMPLES_DIR));
-        if (group == "damaged") return damagedCopies(ownEncodings());
-        if (group == "pydicom") return pydicomFiles();
-        if (group == "pydicom-damaged") return damagedCopies(pydicomFiles());
-        std::vector<Variant> made = ownEncodings();
-        for (Variant& v : builderCases(folderWith("builder-scratch", {}))) made.push_back(std::move(v));
-        return made;
-    }
-
 private slots:
-    void initTestCase() {
-        w = std::make_unique<PanelsWorld>();
-        w->seams.message = [](const vs::ui::MessageRequest&) { return MessageAnswer::ok; };
-        w->start();
-    }
-    void cleanupTestCase() { w.reset(); }
-
     void everyFileShowsAPictureOrAStatus_data() {
         QTest::addColumn<QString>("group");
-        QTest::addColumn<bool>("needsPydicom");
-        QTest::newRow("bundled samples") << "samples" << false;
-        QTest::newRow("builder files") << "builder" << false;
-        QTest::newRow("own encodings damaged") << "damaged" << false;
-        QTest::newRow("pydicom test files") << "pydicom" << true;
-        QTest::newRow("pydicom test files damaged") << "pydicom-damaged" << true;
+        for (const char* group : {"samples", "own", "own damaged", "pydicom", "pydicom damaged"})
+            QTest::newRow(group) << QString(group);
     }
     void everyFileShowsAPictureOrAStatus() {
         QFETCH(QString, group);
-        QFETCH(bool, needsPydicom);
-        if (needsPydicom && pydicomTestFiles().empty()) QSKIP("pydicom's test files are not installed");
-        const std::vector<Variant> files = filesOf(group);
-        QVERIFY(!files.empty());
-        w->dialog()->setDirectory(folderWith(group, files));
-        PanelsWorld::settle();
-        QCOMPARE(w->list()->count(), int(files.size()));
+        World w;
+        if (group.startsWith("pydicom") && pydicomTestFiles().empty()) QSKIP("pydicom's test files are not installed");
+        const QString pydicom = QFile::decodeName(pydicomFilesFolder.string().c_str());
+        std::vector<Variant> files = group.startsWith("samples") ? filesUnder(VIREOSCAN_SAMPLES_DIR)
+                                     : group.startsWith("own")   ? ownEncodings(group == "own" ? w.path("scratch") : "")
+                                                                 : filesUnder(pydicom);
+        if (group.endsWith("damaged")) files = damagedCopies(files);
+        QDir(w.path("scratch")).removeRecursively();
+        for (const Variant& file : files) w.writeBytes(QString::fromStdString(file.label), file.bytes);
+        w.start();
+        w.dialog()->setDirectory(w.dir.path());
+        World::settle();
+        QCOMPARE(w.list()->count(), int(files.size()));
 
-        pictures_ = statuses_ = 0;
-        w->key(w->list(), Qt::Key_Home);
-        expectPictureOrStatus(0);
-        for (int row = 1; row < int(files.size()); ++row) {
-            w->key(w->list(), Qt::Key_Down);
-            expectPictureOrStatus(row);
+        int pictures = 0, statuses = 0;
+        w.key(w.list(), Qt::Key_Home);
+        for (int row = 0; row < int(files.size()); ++row) {
+            if (row > 0) w.key(w.list(), Qt::Key_Down);
+            const QString name = w.list()->item(row)->text(), line = w.line(vs::ui::panelPatientLine);
+            QCOMPARE(QString::fromStdString(w.viewer().currentFileName), name);
+            const bool status = isLoadStatus(line);
+            ++(status ? statuses : pictures);
+            const vs::ui::ImageWindow* window = w.app().imageWindow;
+            if (status) QVERIFY2(!window->isVisible(), qPrintable(name + ": shown with status " + line));
+            else QVERIFY2(window->isVisible() && !window->windowTitle().isEmpty(), qPrintable(name + ": no picture, no status"));
         }
         // Every group has files that show; the damaged ones also files that cannot be shown.
-        QVERIFY(pictures_ > 0);
-        if (group.contains("damaged")) QVERIFY(statuses_ > 0);
+        QVERIFY(pictures > 0);
+        QVERIFY(statuses > 0 || !group.endsWith("damaged"));
     }
 };
 

@@ -1,422 +1,446 @@
 // The viewer as a user meets it: started on a folder of synthetic images, driven with keys,
-// menu commands, drops and a second start, and checked by what the windows show.
-#include <QAction>
-#include <QApplication>
+// menu commands, drops and a second start; and the shell's parts that need no running viewer:
+// the command line, the boxes, the save format rule, the single-instance channel.
 #include <QCheckBox>
-#include <QComboBox>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QListWidget>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSlider>
-#include <QTest>
+#include <QStyle>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/loader.h"
-#include "shell_fixture.h"
+#include "tests/ui/world.h"
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
-#include "ui/image_window.h"
-#include "ui/info_panel.h"
-#include "ui/main_window.h"
-#include "ui/open_dialog.h"
 #include "ui/save_image_as.h"
 #include "ui/single_instance.h"
 
 using namespace vs;
 using namespace vs::ui;
-using namespace vs::ui::test;
+using vs::testing::sized;
+using vs::testing::World;
 
 class Shell : public QObject {
     Q_OBJECT
 
-    QTemporaryDir folder_;
-    std::unique_ptr<Program> program_;
-    QString channel_;
-    int starts_ = 0;
-    Seen seen_;
-
-    Seen& seen() { return seen_; }
-
-    QString file(const QString& name) const { return folder_.filePath(name); }
-    App& app() { return program_->app(); }
-    Viewer& viewer() { return app().viewer; }
-    QString panelLine(int id) { return app().infoPanel->lineText(id); }
-    QAction* menu(int id) { return app().mainWindow->commandAction(id); }
-    QListWidget* fileList() { return app().openDialog->fileList(); }
-    void command(int id) { app().mainWindow->runCommand(id); }
-    void key(Qt::Key k) { QTest::keyClick(app().mainWindow, k); }
-    QImage painted() { return app().imageWindow->view()->viewport()->grab().toImage(); }
-
-    void start(const QString& commandText, uint64_t counter = 0) {
-        StartOptions options;
-        options.commandText = commandText.toStdString();
-        options.counter = counter;
-        options.seams = answering(seen_);
-        channel_ = QDir::temp().filePath(QString("vs-shell-%1-%2").arg(getpid()).arg(++starts_));
-        options.channel = channel_;
-        program_ = Program::start(options);
-        QVERIFY(program_);
-        QVERIFY(QTest::qWaitForWindowExposed(app().openDialog));
-        QTest::qWait(20);
-    }
-
-    // Waits until the file has been loaded, shown and selected in the list.
-    bool shows(const QString& name) {
-        const std::string path = QFile::encodeName(file(name)).toStdString();
-        return QTest::qWaitFor(
-            [&] {
-                return viewer().loadedPath == path && app().imageWindow->isVisible() && app().openDialog &&
-                       fileList()->currentItem() && fileList()->currentItem()->text() == name;
-            },
-            5000);
-    }
-
-    void chooseZoom(int index) {
-        QComboBox* list = app().infoPanel->zoomList();
-        list->setCurrentIndex(index);
-        emit list->activated(index);
-    }
+    std::unique_ptr<World> w_;
+    App& app() { return w_->app(); }
+    Viewer& viewer() { return w_->viewer(); }
+    QSize client() { return app().imageWindow->clientSize(); }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(folder_.isValid());
-        writeImage(file("a.dcm"), 64, 64, 1, "3", "ALPHA^A");
-        writeImage(file("b.dcm"), 96, 128, 1, "1", "BRAVO^B");
-        writeImage(file("c.dcm"), 32, 32, 10, "2", "CINE^C");
-        writeImage(file("wide.dcm"), 200, 300, 1, "4", "WIDE^W");
-        QFile notes(file("notes.txt"));
-        notes.open(QIODevice::WriteOnly);
-        notes.write(QByteArray(400, 'n'));
-    }
-
     void init() {
-        seen_ = Seen{};
+        w_ = std::make_unique<World>();
+        w_->write("a.dcm", sized(64, 64, 1, "ALPHA^A", "3"));
+        w_->write("b.dcm", sized(96, 128, 1, "BRAVO^B", "1"));
+        w_->write("c.dcm", sized(32, 32, 10, "CINE^C", "2"));
+        w_->write("wide.dcm", sized(200, 300, 1, "WIDE^W", "4"));
+        w_->writeBytes("notes.txt", std::vector<uint8_t>(400, 'n'));
     }
-
-    void cleanup() { program_.reset(); }
+    void cleanup() { w_.reset(); }
 
     void startShowsTheBoxesThenTheNamedFile() {
-        start(file("b.dcm"), 1);  // a donation start
-        QCOMPARE(seen().boxes, (QStringList{"AboutBox", "DonateBox"}));
-        QVERIFY(shows("b.dcm"));
-        QCOMPARE(app().mainWindow->windowTitle(), QString("Vireoscan v 1.2"));
+        w_->start("b.dcm", 1);  // a donation start
+        QCOMPARE(w_->boxes, (QStringList{"AboutBox", "DonateBox"}));
+        QCOMPARE(w_->shown(), QStringLiteral("b.dcm"));
+        QCOMPARE(w_->selected(), QStringLiteral("b.dcm"));
+        QCOMPARE(app().mainWindow->windowTitle(), QStringLiteral("Vireoscan v 1.2"));
         QVERIFY(app().mainWindow->isMaximized());
-        QVERIFY(panelLine(panelPatientLine).startsWith("BRAVO^B"));
-        QVERIFY(menu(commandSaveImageAs)->isEnabled());
-        QCOMPARE(app().openDialog->fileNameBox()->text(), QString("b.dcm"));
-        QVERIFY(!app().animControl->isVisible());
-
-        // Without a command line nothing is shown.
-        program_.reset();
-        start("");
-        QTest::qWait(50);
-        QVERIFY(!app().imageWindow->isVisible());
-        QVERIFY(!menu(commandSaveImageAs)->isEnabled());
+        QVERIFY(w_->line(panelPatientLine).startsWith("BRAVO^B"));
+        QCOMPARE(w_->dialog()->fileNameBox()->text(), QStringLiteral("b.dcm"));
+        w_->program.reset();
+        w_->start();  // without a command line nothing is shown
+        QVERIFY(!app().imageWindow->isVisible() && !w_->menu(commandSaveImageAs)->isEnabled());
     }
 
-    void automaticZoomFitsTheImageOnTheScreen() {
-        start(file("b.dcm"));
-        QVERIFY(shows("b.dcm"));
-        // 128 x 96 on the screen: min((w-100)/128, (h-150)/96) decides, at most 4.
-        const double z = std::min((app().screenWidth - 100) / 128.0, (app().screenHeight - 150) / 96.0);
-        const double expected = z < 0.5 ? 0.25 : z < 1 ? 0.5 : z > 3.99999 ? 4 : int(z);
-        const QSize fitted(int(128 * expected), int(96 * expected));
-        QCOMPARE(viewer().zoomFactor, expected);
-        QCOMPARE(app().infoPanel->zoomList()->currentText(), QString("%1%").arg(expected * 100));
-        QCOMPARE(app().imageWindow->clientSize(), fitted);
+    void zoomFitsTheScreenAndScrollsTheDisplayBuffer() {
+        w_->start("wide.dcm");  // 300 x 200 on the 800 x 800 offscreen screen: 200%
+        QCOMPARE(w_->panel()->zoomList()->currentText(), QStringLiteral("200%"));
+        QCOMPARE(client(), QSize(600, 400));
+        w_->command(commandAutomaticZoom);  // off: a list choice holds
+        w_->choose(w_->panel()->zoomList(), 1);
+        QCOMPARE(client(), QSize(150, 100));
+        w_->command(commandAutomaticZoom);  // on again: fitted at once
+        QCOMPARE(client(), QSize(600, 400));
 
-        // Off keeps the zoom; a list choice changes it; on again recomputes at once.
-        command(commandAutomaticZoom);
-        QCOMPARE(viewer().zoomFactor, expected);
-        chooseZoom(1);  // 50%
-        QCOMPARE(app().imageWindow->clientSize(), QSize(64, 48));
-        command(commandAutomaticZoom);
-        QVERIFY(menu(commandAutomaticZoom)->isChecked());
-        QCOMPARE(app().imageWindow->clientSize(), fitted);
-    }
-
-    void aWideImageScrollsAtHighZoomAndPaintsTheDisplayBuffer() {
-        start(file("wide.dcm"));
-        QVERIFY(shows("wide.dcm"));
-        command(commandAutomaticZoom);  // off
-        chooseZoom(5);  // 400%: 1200 x 800 display pixels
-        ImageWindow* window = app().imageWindow;
-        QVERIFY(window->width() <= app().screenWidth - 20);
-        QVERIFY(window->height() <= app().screenHeight - 100);
-        const QSize client = window->clientSize();
-        auto* view = window->view();
-        QCOMPARE(view->horizontalScrollBar()->maximum(), 1200 - client.width());
-        QCOMPARE(view->verticalScrollBar()->maximum(), 800 - client.height());
+        w_->command(commandAutomaticZoom);
+        w_->choose(w_->panel()->zoomList(), 5);  // 400%: 1200 x 800 display pixels in a window held 20 and 100 inside the screen
+        auto* view = app().imageWindow->view();
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 1200 - client().width());
+        QCOMPARE(app().imageWindow->size(), QSize(780, 700));
         view->horizontalScrollBar()->setValue(100);
         view->verticalScrollBar()->setValue(40);
-        const QImage image = painted();
-        const uint32_t stride = viewer().window.displayStride;
         // Scroll 100 at zoom 4 starts painting at buffer column 25, scroll 40 at row 10.
+        const QImage image = w_->painted();
+        const uint32_t stride = viewer().window.displayStride;
         QCOMPARE(qGray(image.pixel(0, 0)), int(viewer().display[size_t(10 * stride + 25)]));
         QCOMPARE(qGray(image.pixel(9, 13)), int(viewer().display[size_t(13 * stride + 27)]));
     }
 
     void keysMoveThroughTheFolderAndTheFrames() {
-        start(file("a.dcm"));
-        QVERIFY(shows("a.dcm"));
-        key(Qt::Key_Down);  // keys that reach the main window go on to the file list
-        QVERIFY(shows("b.dcm"));
-        key(Qt::Key_Right);  // a single frame: nothing changes
-        QCOMPARE(app().imageWindow->windowTitle(), QString("Dicom Image"));
-        app().imageWindow->setFocus();
-        QTest::keyClick(app().imageWindow->view()->viewport(), Qt::Key_Down);
-        QVERIFY(shows("c.dcm"));
+        w_->start("a.dcm");
+        w_->key(app().mainWindow, Qt::Key_Down);  // keys that reach the main window go on to the list
+        QCOMPARE(w_->shown(), QStringLiteral("b.dcm"));
+        w_->key(app().mainWindow, Qt::Key_Right);  // a single frame: nothing changes
+        QCOMPARE(w_->title(), QStringLiteral("Dicom Image"));
+        w_->key(w_->imageView(), Qt::Key_Down);
+        QCOMPARE(w_->shown(), QStringLiteral("c.dcm"));
 
-        AnimationControl* control = app().animControl;
-        QVERIFY(control->isVisible());
-        auto* slider = control->findChild<QSlider*>("1111");
-        QCOMPARE(slider->maximum(), 9);
-        key(Qt::Key_Left);  // wraps to the last frame
-        QCOMPARE(viewer().currentFrame, 9u);
-        QCOMPARE(app().imageWindow->windowTitle(), QString("Dicom Image - Frame 10"));
+        auto* slider = app().animControl->frameSlider();
+        w_->key(w_->panel(), Qt::Key_Left);  // wraps to the last frame
+        QCOMPARE(w_->title(), QStringLiteral("Dicom Image - Frame 10"));
         QCOMPARE(slider->value(), 9);
-        const std::vector<uint8_t> lastFrame(viewer().display.begin(), viewer().display.begin() + 32 * 32);
-        key(Qt::Key_Right);
-        QCOMPARE(app().imageWindow->windowTitle(), QString("Dicom Image - Frame 1"));
-        key(Qt::Key_Right);
+        const std::vector<uint8_t> last(viewer().display.begin(), viewer().display.begin() + 32 * 32);
+        w_->key(w_->panel()->button(panelNextImage), Qt::Key_Right);
+        QCOMPARE(w_->title(), QStringLiteral("Dicom Image - Frame 1"));
+        w_->key(app().mainWindow, Qt::Key_Right);
         QCOMPARE(slider->value(), 1);
-        QVERIFY(!std::equal(lastFrame.begin(), lastFrame.end(), viewer().display.begin()));
+        QVERIFY(!std::equal(last.begin(), last.end(), viewer().display.begin()));
         slider->setValue(9);  // the slider shows the frame it is moved to
-        QVERIFY(std::equal(lastFrame.begin(), lastFrame.end(), viewer().display.begin()));
-
-        key(Qt::Key_Up);
-        QVERIFY(shows("b.dcm"));
-        QVERIFY(!control->isVisible());
+        QVERIFY(std::equal(last.begin(), last.end(), viewer().display.begin()));
+        w_->key(w_->panel()->button(panelResetContrast), Qt::Key_Up);
+        QCOMPARE(w_->shown(), QStringLiteral("b.dcm"));
+        QVERIFY(!app().animControl->isVisible());
     }
 
     void menuCommandsAndTheirMarks() {
-        start(file("a.dcm"));
-        QVERIFY(shows("a.dcm"));
-        const QImage before = painted();
-        command(commandNegativeImage);
-        QVERIFY(menu(commandNegativeImage)->isChecked());
-        QCOMPARE(qGray(painted().pixel(10, 10)), 255 - qGray(before.pixel(10, 10)));
-        command(commandNegativeImage);
-        QCOMPARE(painted(), before);
+        w_->start("a.dcm");
+        const QImage before = w_->painted();
+        w_->command(commandNegativeImage);
+        QVERIFY(w_->menu(commandNegativeImage)->isChecked());
+        QCOMPARE(qGray(w_->painted().pixel(10, 10)), 255 - qGray(before.pixel(10, 10)));
+        w_->command(commandNegativeImage);
+        QCOMPARE(w_->painted(), before);
 
-        QVERIFY(menu(commandStoredSettings)->isChecked());
-        menu(commandContrastStretch)->trigger();  // as a click on the item
-        QVERIFY(menu(commandContrastStretch)->isChecked());
-        QVERIFY(!menu(commandStoredSettings)->isChecked());
+        QVERIFY(w_->menu(commandStoredSettings)->isChecked());
+        w_->menu(commandContrastStretch)->trigger();
+        QVERIFY(w_->menu(commandContrastStretch)->isChecked() && !w_->menu(commandStoredSettings)->isChecked());
         QCOMPARE(viewer().window.windowPreset, uint16_t(presetContrastStretch));
-        app().infoPanel->autoAdjustBox()->click();
+        w_->panel()->autoAdjustBox()->click();
         QVERIFY(!app().mainWindow->automaticWindowingMenu()->menuAction()->isChecked());
 
-        command(181);
-        QCOMPARE(seen().messages.back().caption, QString("Vireoscan Help"));
-        QVERIFY(seen().messages.back().text.startsWith("Welcome to Vireoscan!"));
-        command(180);
-        QCOMPARE(seen().pages, QList<QUrl>{QUrl("https://vireoscan.example.org/")});
-        command(100);
-        QCOMPARE(seen().boxes.last(), QString("AboutBox"));
-        command(183);
-        QCOMPARE(seen().boxes.last(), QString("DonateBox"));
+        w_->command(181);
+        QCOMPARE(w_->messages.back().caption, QStringLiteral("Vireoscan Help"));
+        QVERIFY(w_->messages.back().text.startsWith("Welcome to Vireoscan!"));
+        w_->command(180);
+        QCOMPARE(w_->pages, QList<QUrl>{QUrl("https://vireoscan.example.org/")});
+        w_->command(100);
+        w_->command(183);
+        QCOMPARE(w_->boxes, (QStringList{"AboutBox", "AboutBox", "DonateBox"}));
     }
 
     void dropsAndSecondStartsOpenTheirFile() {
-        start(file("a.dcm"));
-        QVERIFY(shows("a.dcm"));
+        w_->start("a.dcm");
         MainWindow* main = app().mainWindow;
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(file("c.dcm")), QUrl::fromLocalFile(file("b.dcm"))});
+        data.setUrls({QUrl::fromLocalFile(w_->path("c.dcm")), QUrl::fromLocalFile(w_->path("b.dcm"))});
         QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(main, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(main, &drop);
-        QVERIFY(shows("c.dcm"));
+        World::settle();
+        QCOMPARE(w_->shown(), QStringLiteral("c.dcm"));
 
-        // The same file dropped again loads again: the window is set anew.
-        viewer().window.windowLow += 7;
-        const int32_t moved = viewer().window.windowLow;
-        main->dropPaths({file("c.dcm")});
+        // The same file dropped again loads again; handed over by a second start, it does not.
+        const int32_t moved = viewer().window.windowLow += 7;
+        main->dropPaths({w_->path("c.dcm")});
         QTRY_VERIFY(viewer().window.windowLow != moved);
-
-        // Handed over by a second start, the file already shown is not loaded again; another is.
-        viewer().window.windowLow += 7;
-        const int32_t movedAgain = viewer().window.windowLow;
-        QVERIFY(SingleInstance::handOff(channel_, QFile::encodeName(file("c.dcm"))));
-        QTRY_VERIFY(app().openDialog && app().openDialog->isVisible() && viewer().loadOnOpen == 0);
-        QTest::qWait(50);
+        const int32_t movedAgain = viewer().window.windowLow += 7;
+        QVERIFY(SingleInstance::handOff(w_->channel, QFile::encodeName(w_->path("c.dcm"))));
+        QTRY_VERIFY(w_->dialog() && w_->dialog()->isVisible() && viewer().loadOnOpen == 0);
+        World::settle();
         QCOMPARE(viewer().window.windowLow, movedAgain);
         StartOptions second;
-        second.commandText = "\"" + file("b.dcm").toStdString() + "\"";
-        second.channel = channel_;
+        second.commandText = "\"" + w_->path("b.dcm").toStdString() + "\"";
+        second.channel = w_->channel;
         QVERIFY(!Program::start(second));  // it ends at once
-        QVERIFY(shows("b.dcm"));
-        QCOMPARE(seen().boxes, QStringList{"AboutBox"});
+        QTRY_COMPARE(w_->shown(), QStringLiteral("b.dcm"));
+        QCOMPARE(w_->boxes, QStringList{"AboutBox"});
 
         // Many re-shows of the Open dialog never nest.
-        for (int i = 0; i < 30; ++i) main->dropPaths({file(i % 2 ? "a.dcm" : "b.dcm")});
-        QVERIFY(shows("a.dcm"));
+        for (int i = 0; i < 30; ++i) main->dropPaths({w_->path(i % 2 ? "a.dcm" : "b.dcm")});
+        QTRY_COMPARE(w_->shown(), QStringLiteral("a.dcm"));
         QCOMPARE(main->findChildren<OpenDialog*>().size(), 1);
     }
 
     void escapeDuringALoadAbortsItAndOtherInputWaits() {
-        start(file("a.dcm"));
-        QVERIFY(shows("a.dcm"));
-        // A large file: read in many chunks, Escape is polled between them.
-        writeImage(file("big.dcm"), 1024, 1024, 1, "9", "BIG^B");
-        const int rowBefore = fileList()->currentRow();
-        QCoreApplication::postEvent(fileList(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
-        QCoreApplication::postEvent(fileList(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        w_->start("a.dcm");
+        w_->write("big.dcm", sized(1024, 1024));  // read in many chunks, Escape polled between them
+        const int rowBefore = w_->list()->currentRow();
+        QCoreApplication::postEvent(w_->list(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
+        QCoreApplication::postEvent(w_->list(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         viewer().currentFileName = "big.dcm";
         QCOMPARE(loadFile(viewer()), uint16_t(loadFailed));
-        QCOMPARE(panelLine(panelPatientLine), QString("<loading aborted by user>"));
+        QCOMPARE(w_->line(panelPatientLine), QStringLiteral("<loading aborted by user>"));
         QVERIFY(!app().imageWindow->isVisible());
-        QCOMPARE(fileList()->currentRow(), rowBefore);  // the Down key did not act
-        QFile::remove(file("big.dcm"));
+        QCOMPARE(w_->list()->currentRow(), rowBefore);  // the Down key did not act
     }
 
     void saveImageAsWritesTheShownFrameByTheNamesExtension() {
-        start(file("a.dcm"));
-        QVERIFY(shows("a.dcm"));
-        QTemporaryDir out;
-        QDir(out.path()).mkdir("scans.tif");
-        const QString bmp = out.filePath("scans.tif/frame.bmp");
-        QString chosen = bmp;
+        w_->start("a.dcm");
+        QDir(w_->dir.path()).mkdir("scans.tif");
+        const QString bmp = w_->path("scans.tif/frame.bmp");
+        QString chosen;
         app().seams.saveDialog = [&] { return chosen; };
-        const QImage before = painted();
-        command(commandSaveImageAs);
+        const auto save = [&](const QString& name) {
+            chosen = name.isEmpty() ? name : w_->path(name);
+            w_->command(commandSaveImageAs);
+            return w_->messages.empty() ? QString() : w_->messages.back().text;
+        };
+        const QImage before = w_->painted();
+        save("scans.tif/frame.bmp");
         QFile written(bmp);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.read(2), QByteArray("BM"));
-        QCOMPARE(painted(), before);  // rendered again after the writer
-        chosen = out.filePath("plain");  // no extension: .bmp
-        command(commandSaveImageAs);
-        QVERIFY(QFile::exists(out.filePath("plain.bmp")));
-        chosen = out.filePath("x.jpg");
-        command(commandSaveImageAs);
-        QVERIFY(!QFile::exists(chosen));
-        QCOMPARE(seen().messages.back().text, QString("Error: No valid extension specified!"));
+        QCOMPARE(w_->painted(), before);  // rendered again after the writer
+        save("plain");
+        QVERIFY(QFile::exists(w_->path("plain.bmp")));
+        QCOMPARE(save("x.jpg"), QStringLiteral("Error: No valid extension specified!"));
+        QVERIFY(!QFile::exists(w_->path("x.jpg")));
 
         // An existing file is kept when the answer is No, replaced on Yes.
         const qint64 size = QFileInfo(bmp).size();
         QFile::resize(bmp, 10);
-        seen().answers = {MessageAnswer::no};
-        chosen = bmp;
-        command(commandSaveImageAs);
-        QVERIFY(seen().messages.back().text.startsWith("Warning: File '"));
-        QVERIFY(seen().messages.back().buttons == MessageButtons::yesNo);
+        w_->answers = {MessageAnswer::no};
+        QVERIFY(save("scans.tif/frame.bmp").startsWith("Warning: File '"));
+        QVERIFY(w_->messages.back().buttons == MessageButtons::yesNo);
         QCOMPARE(QFileInfo(bmp).size(), qint64(10));
-        command(commandSaveImageAs);
+        save("scans.tif/frame.bmp");
         QCOMPARE(QFileInfo(bmp).size(), size);
-        // A cancel leaves both file commands available.
-        chosen = QString();
-        command(commandSaveImageAs);
-        QVERIFY(menu(commandSaveImageAs)->isEnabled());
-        QVERIFY(menu(commandBatchConversion)->isEnabled());
+        save({});  // a cancel leaves both file commands available
+        QVERIFY(w_->menu(commandSaveImageAs)->isEnabled() && w_->menu(commandBatchConversion)->isEnabled());
 
         // A lossless JPEG frame the decoder refuses: one box names the decoder, the frame paints
         // blank instead of the file before, the Image line says why, and saving writes nothing.
-        const std::vector<uint8_t> good = vs::testing::encodeJpegGrey(std::vector<uint8_t>(64, 200), 8, 8);
-        vs::testing::DicomBuilder lossless(vs::testing::Syntax::explicitLittle);
-        lossless.transferSyntax(vs::testing::uidJpegLossless);
-        lossless.us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-        lossless.encapsulated({vs::testing::relabelAsLossless(good)}).writeTo(out.filePath("l.dcm").toStdString());
-        app().mainWindow->dropPaths({out.filePath("l.dcm")});
-        QTRY_VERIFY(viewer().loadedPath == QFile::encodeName(out.filePath("l.dcm")).toStdString() &&
-                    app().imageWindow->isVisible());
-        QCOMPARE(seen().messages.back().caption, QString("debug"));
-        QVERIFY(seen().messages.back().text.startsWith("JPEG decoder error "));
-        QVERIFY(panelLine(panelImageLine).endsWith("Jpeg  <JPEG frame cannot be decoded>"));
-        const auto& display = viewer().display;
-        QVERIFY(std::all_of(display.begin(), display.begin() + 8 * viewer().window.displayStride,
+        w_->writeBytes("l.dcm", vs::testing::losslessCine({false}));
+        app().mainWindow->dropPaths({w_->path("l.dcm")});
+        QTRY_COMPARE(w_->shown(), QStringLiteral("l.dcm"));
+        QCOMPARE(w_->messages.back().caption, QStringLiteral("debug"));
+        QVERIFY(w_->messages.back().text.startsWith("JPEG decoder error "));
+        QVERIFY(w_->line(panelImageLine).endsWith("Jpeg  <JPEG frame cannot be decoded>"));
+        QVERIFY(std::all_of(viewer().display.begin(), viewer().display.begin() + 8 * viewer().window.displayStride,
                             [](uint8_t b) { return b == 0; }));
-        chosen = out.filePath("l.bmp");
-        command(commandSaveImageAs);
-        QVERIFY(!QFile::exists(chosen));
-        QVERIFY(seen().messages.back().text.startsWith("Error: Frame 1 of 1 in '" + out.filePath("l.dcm")));
-        for (const MessageRequest& m : seen().messages)
+        QVERIFY(save("l.bmp").startsWith("Error: Frame 1 of 1 in '" + w_->path("l.dcm")));
+        QVERIFY(!QFile::exists(w_->path("l.bmp")));
+        for (const MessageRequest& m : w_->messages)
             QVERIFY(!m.text.contains("OleLoadPicture") && !m.text.contains("pStream"));
     }
 
     void batchBoxConvertsDroppedFilesBesideTheirSources() {
-        start(file("c.dcm"));
-        QVERIFY(shows("c.dcm"));
-        QTemporaryDir work;
-        QFile::copy(file("a.dcm"), work.filePath("one.dcm"));
-        QFile::copy(file("c.dcm"), work.filePath("ten.dcm"));
-        QFile::copy(file("notes.txt"), work.filePath("notes.txt"));
-
-        command(commandBatchConversion);
+        w_->start("c.dcm");
+        w_->command(commandBatchConversion);
         BatchBox* box = app().batchBox;
-        QVERIFY(box && box->isVisible());
-        QVERIFY(!app().openDialog->isVisible());
-        QVERIFY(!app().imageWindow->isVisible());
-        QVERIFY(!app().animControl->isVisible());
-        QVERIFY(!menu(commandSaveImageAs)->isEnabled());
-        QVERIFY(!menu(commandBatchConversion)->isEnabled());
-        QCOMPARE(panelLine(panelPatientLine), QString("<batch conversion mode>"));
+        QVERIFY(box->isVisible() && !w_->dialog()->isVisible() && !app().imageWindow->isVisible());
+        QVERIFY(!app().animControl->isVisible() && !w_->menu(commandSaveImageAs)->isEnabled());
+        QVERIFY(!w_->menu(commandBatchConversion)->isEnabled());
+        QCOMPARE(w_->line(panelPatientLine), QStringLiteral("<batch conversion mode>"));
         box->formatList()->setCurrentIndex(formatBmp);
-        QCOMPARE(box->windowTitle(), QString("Convert Dicom to Windows Bitmap"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Convert Dicom to Windows Bitmap"));
 
         // A drop that arrives while the run's message box is open is ignored.
-        bool dropped = false;
-        seen().duringMessage = [&](const MessageRequest&) {
-            if (!std::exchange(dropped, true)) app().mainWindow->dropPaths({work.filePath("one.dcm")});
+        int messages = 0;
+        w_->duringMessage = [&] {
+            if (!messages++) app().mainWindow->dropPaths({w_->path("a.dcm")});
         };
-        app().mainWindow->dropPaths({work.filePath("one.dcm"), work.filePath("notes.txt"), work.filePath("ten.dcm")});
-        seen().duringMessage = {};
-        QVERIFY(QFile::exists(work.filePath("one.dcm.BMP")));
-        QVERIFY(QFile::exists(work.filePath("ten.dcm.09.BMP")));
-        QCOMPARE(seen().messages.size(), size_t(2));  // the unsupported file, then the one report
-        QCOMPARE(seen().messages[1].text,
-                 QString("Successfully converted 11 image(s) out of 3 file(s).\nConversion of 1 image(s) was unsuccessful."));
+        app().mainWindow->dropPaths({w_->path("a.dcm"), w_->path("notes.txt"), w_->path("c.dcm")});
+        QVERIFY(QFile::exists(w_->path("a.dcm.BMP")) && QFile::exists(w_->path("c.dcm.09.BMP")));
+        QCOMPARE(w_->messages.size(), size_t(2));  // the unsupported file, then the one report
+        QCOMPARE(w_->messages[1].text, QStringLiteral("Successfully converted 11 image(s) out of 3 file(s).\n"
+                                                      "Conversion of 1 image(s) was unsuccessful."));
 
-        // Done gives the place back to the Open dialog.
+        // Done gives the place back to the Open dialog; the box opens again with its format.
         const QPoint place = box->pos();
         QTest::mouseClick(box->findChild<QPushButton*>("1"), Qt::LeftButton);
-        QVERIFY(!box->isVisible());
-        QVERIFY(app().openDialog->isVisible());
-        QCOMPARE(app().openDialog->pos(), place);
-        QCOMPARE(viewer().batchMode, uint16_t(0));
-        QVERIFY(menu(commandSaveImageAs)->isEnabled());
-
-        // The box opens again with the format last used; a second start's path is dropped.
-        command(commandBatchConversion);
-        QCOMPARE(box->formatList()->currentText(), QString("BITMAP (8 Bits)"));
-        QVERIFY(SingleInstance::handOff(channel_, QFile::encodeName(file("a.dcm"))));
-        QTest::qWait(100);
+        World::settle();
+        QVERIFY(!box->isVisible() && w_->dialog()->isVisible() && w_->menu(commandSaveImageAs)->isEnabled());
+        QCOMPARE(w_->dialog()->pos(), place);
+        w_->command(commandBatchConversion);
+        QCOMPARE(box->formatList()->currentText(), QStringLiteral("BITMAP (8 Bits)"));
+        QVERIFY(SingleInstance::handOff(w_->channel, QFile::encodeName(w_->path("a.dcm"))));
+        QTest::qWait(100);  // a second start's path is dropped
         QVERIFY(!app().imageWindow->isVisible());
     }
 
     void minimizingHidesTheOpenDialogAndExitEndsTheProgram() {
-        start(file("a.dcm"));
-        QVERIFY(shows("a.dcm"));
+        w_->start("a.dcm");
         app().mainWindow->showMinimized();
-        QTRY_VERIFY(!app().openDialog->isVisible());
+        QTRY_VERIFY(!w_->dialog()->isVisible());
         app().mainWindow->showMaximized();
-        QTRY_VERIFY(app().openDialog->isVisible());
-        command(commandExit);
-        QCOMPARE(viewer().appState, uint32_t(appClosing));
-        QVERIFY(!app().mainWindow->isVisible());
-        QTest::qWait(20);
-        QVERIFY(!app().openDialog);  // it does not come back
-        QVERIFY(viewer().dicom.bytes.empty());
+        QTRY_VERIFY(w_->dialog()->isVisible());
+        w_->command(commandExit);
+        QVERIFY(!app().mainWindow->isVisible() && !w_->dialog() && viewer().dicom.bytes.empty());
     }
 
-    void notEnoughMemoryEndsWithTheErrorBox() {
+    void notEnoughMemoryEndsWithOneErrorBox() {
+        QWidget stale;  // a fatal box left from before is replaced
+        stale.setWindowTitle(fatalCaption);
+        stale.show();
         StartOptions options;
-        options.commandText = file("a.dcm").toStdString();
-        options.channel = QDir::temp().filePath(QString("vs-shell-oom-%1").arg(getpid()));
+        options.commandText = w_->path("a.dcm").toStdString();
+        options.channel = w_->path("channel");
         options.makeApp = []() -> std::unique_ptr<App> { throw std::bad_alloc(); };
-        options.seams = answering(seen_);
+        options.seams = w_->seams;
         QVERIFY(!Program::start(options));
-        QCOMPARE(seen().messages.size(), size_t(1));
-        QCOMPARE(seen().messages[0].text, QString("Exit - Not enough free memory."));
-        QVERIFY(seen().boxes.isEmpty());  // no About box
+        QVERIFY(!stale.isVisible() && w_->boxes.isEmpty());  // no About box
+        QCOMPARE(w_->messages.size(), size_t(1));
+        QCOMPARE(w_->messages[0].text, QStringLiteral("Exit - Not enough free memory."));
+        QCOMPARE(w_->messages[0].caption, QStringLiteral("Vireoscan Error"));
+        QCOMPARE(w_->messages[0].icon, MessageIcon::stop);
+    }
+
+    void commandLineTakesOnePath() {
+        const struct { std::string text, path; } cases[] = {
+            {"   /data/a.dcm", "/data/a.dcm"},
+            {"\"/my data/a b.dcm\" extra", "/my data/a b.dcm"},  // quoted: a further word dropped
+            {"/my data/a b.dcm extra", "/my data/a b.dcm extra"},
+            {"  \"/data/a b", "/data/a b"},  // a missing closing quote takes the rest
+            {"    ", ""},
+            {std::string(3000, 'x'), std::string(2047, 'x')},
+            {'"' + std::string(3000, 'x'), std::string(2046, 'x')},  // the quote search is within the cut
+        };
+        for (const auto& c : cases) QCOMPARE(commandLineToPath(c.text), c.path);
+        const char* argv[] = {"vireoscan", "/my", "data/a.dcm"};
+        QCOMPARE(argumentText(3, argv), std::string("/my data/a.dcm"));
+    }
+
+    void boxesAnswerTheirButtonsAndKeys() {
+        // Bit 2 of the counter keeps "Make a Donation" on the left; otherwise the buttons are
+        // swapped and Escape, which stands for the right-hand button, opens the page too.
+        const struct { uint64_t counter; const char* action; bool opens; } cases[] = {
+            {4, "1", true}, {4, "2", false}, {4, "escape", false}, {0, "1", false}, {0, "2", true}, {0, "escape", true},
+        };
+        for (const auto& c : cases) {
+            w_->pages.clear();
+            DonationBox box(nullptr, c.counter, w_->seams.pages);
+            runModal(box, [&c](QDialog& shown) {
+                if (QString(c.action) == "escape") QTest::keyClick(&shown, Qt::Key_Escape);
+                else QTest::mouseClick(shown.findChild<QPushButton*>(c.action), Qt::LeftButton);
+            });
+            QVERIFY(!box.isVisible());
+            QCOMPARE(w_->pages.size(), c.opens ? 1 : 0);
+        }
+        // The About box ignores Escape and closes on Enter.
+        bool openAfterEscape = false;
+        AboutBox about(nullptr);
+        runModal(about, [&](QDialog& shown) {
+            QTest::keyClick(&shown, Qt::Key_Escape);
+            openAfterEscape = shown.isVisible();
+            QTest::keyClick(shown.findChild<QPushButton*>("1"), Qt::Key_Return);
+        });
+        QVERIFY(openAfterEscape && !about.isVisible());
+    }
+
+    void donationLinesShowWholeAtTheFontInUse() {
+        const QFont normal = QApplication::font();
+        for (double scale : {1.0, 1.6}) {
+            QFont font = normal;
+            font.setPointSizeF(normal.pointSizeF() * scale);
+            QApplication::setFont(font);
+            DonationBox box(nullptr, 4, {});
+            box.show();
+            const auto* list = box.findChild<QListWidget*>("1004");
+            const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+            for (int i = 0; i < list->count(); ++i) {
+                const QRect place = list->visualItemRect(list->item(i));
+                const QString text = list->item(i)->text();
+                QVERIFY2(list->viewport()->rect().contains(place), qPrintable(text));
+                QVERIFY2(list->fontMetrics().horizontalAdvance(text) + margins <= place.width(), qPrintable(text));
+            }
+            for (const QPushButton* b : box.findChildren<QPushButton*>()) QVERIFY(box.rect().contains(b->geometry()));
+        }
+        QApplication::setFont(normal);
+    }
+
+    void saveFormatFollowsTheFileNamesOwnExtension() {
+        const struct { const char* path; int format; } cases[] = {
+            {"/tmp/OUT.TIF", formatTiff8}, {"/tmp/out.tiff", formatTiff8}, {"/tmp/scans.tif/x.bmp", formatBmp},
+            {"/tmp/a.bmp/x.Tif", formatTiff8}, {"/tmp/out.tif.jpg", -1}, {"/tmp/a.tif/x", -1},
+        };
+        for (const auto& c : cases) {
+            const std::optional<uint16_t> chosen = saveFormatOf(c.path);
+            QVERIFY2((chosen ? int(*chosen) : -1) == c.format, c.path);
+        }
+    }
+
+    void handOffReachesTheRunningInstanceOnly() {
+        const QString name = w_->path("channel");
+        QVERIFY(!SingleInstance::handOff(name, "/a.dcm"));  // nobody is running
+        SingleInstance first;
+        QVERIFY(first.listen(name));
+        QSignalSpy received(&first, &SingleInstance::pathReceived);
+        // Only the owner may use the socket; a second instance may not listen meanwhile.
+        QCOMPARE(QFileInfo(name).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+                 QFile::Permissions());
+        SingleInstance second;
+        QVERIFY(!second.listen(name));
+
+        // One connection carries one path at most; a length beyond any path is refused.
+        const auto message = [](const QByteArray& path) { return QByteArray(3, 0) + char(path.size()) + path; };
+        for (const QByteArray& bytes : {message("/data/x y.dcm") + message("/second.dcm"),
+                                        QByteArray("\x7f\xff\xff\xff", 4) + "x"}) {
+            QLocalSocket sender;
+            sender.connectToServer(name);
+            QVERIFY(sender.waitForConnected(1000));
+            sender.write(bytes);
+            sender.flush();
+            QTRY_VERIFY(sender.state() == QLocalSocket::UnconnectedState);
+        }
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received[0][0].toByteArray(), QByteArray("/data/x y.dcm"));
+
+        // A socket file that nobody listens on, as a crashed instance leaves it, is taken over.
+        const QByteArray stale = QFile::encodeName(w_->path("stale"));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, stale.constData(), sizeof(address.sun_path) - 1);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        ::close(fd);
+        QVERIFY(!SingleInstance::handOff(QFile::decodeName(stale), "/a.dcm"));
+        SingleInstance taking;
+        QVERIFY(taking.listen(QFile::decodeName(stale)));
+    }
+
+    void handOffStaysOnItsOwnDisplay() {
+        // A start on another X server, Wayland socket or remote session gets a viewer of its
+        // own; one on the same display reaches the running one.
+        QFile::setPermissions(w_->dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(w_->dir.path()));
+        const auto channelOn = [](const QByteArray& wayland, const QByteArray& x11) {
+            qputenv("WAYLAND_DISPLAY", wayland);
+            qputenv("DISPLAY", x11);
+            return SingleInstance::defaultChannel();
+        };
+        const QByteArray longWayland = "/run/user/1000/" + QByteArray(120, 'w');
+        const struct { QByteArray runningWayland, runningX11, startWayland, startX11; bool reaches; } cases[] = {
+            {"", ":0", "", ":0", true},
+            {"", ":0", "", ":1", false},
+            {"", ":0", "", "%3A0", false},  // names are encoded, never folded together
+            {"", "localhost:10.0", "", "localhost:11.0", false},
+            {"wayland-0", ":0", "wayland-0", ":1", true},  // Wayland's socket names the session
+            {"wayland-0", ":0", "wayland-1", ":0", false},
+            {longWayland, "", longWayland, "", true},
+            {"", "", "", "", true},  // no display at all: the platform's name keys the channel
+        };
+        for (const auto& c : cases) {
+            SingleInstance running;
+            QVERIFY(running.listen(channelOn(c.runningWayland, c.runningX11)));
+            const QString start = channelOn(c.startWayland, c.startX11);
+            QVERIFY(start.startsWith(w_->dir.path()));
+            QCOMPARE(SingleInstance::handOff(start, "/a.dcm"), c.reaches);
+        }
+        QVERIFY(channelOn("", "").endsWith("offscreen"));
+        for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY", "XDG_RUNTIME_DIR"}) qunsetenv(name);
     }
 };
 

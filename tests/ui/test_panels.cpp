@@ -1,0 +1,276 @@
+// The Open dialog and the information panel as a user meets them: browsing a folder with the
+// keys, the buttons, the wheel and drags, the file type and folder choices, the name field,
+// the re-starts, the contrast buttons and "Sort Images" over a folder of slices.
+#include <QCheckBox>
+#include <QMouseEvent>
+#include <QWheelEvent>
+
+#include "tests/ui/world.h"
+#include "ui/qt_host.h"
+
+using namespace vs;
+using namespace vs::ui;
+using vs::testing::Syntax;
+using vs::testing::World;
+
+namespace {
+
+// Records the text of every status box that appears.
+class StatusBoxWatcher : public QObject {
+public:
+    QStringList shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (auto* box = qobject_cast<StatusBox*>(watched); box && event->type() == QEvent::Show) shown << box->text();
+        return false;
+    }
+};
+
+}  // namespace
+
+class Panels : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<World> w;
+
+    void threeImagesFrom(const QString& first) {
+        w->image("a.dcm", "Alpha^One");
+        w->image("b.dcm", "Bravo^Two");
+        w->image("c.dcm", "Charlie^Three");
+        w->start(first);
+    }
+    void wheel(QWidget* target, int delta) {
+        QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(target, &event);
+        World::settle();
+    }
+    void click(QWidget* target, QPoint at = {}) {
+        QTest::mouseClick(target, Qt::LeftButton, {}, at.isNull() ? target->rect().center() : at);
+        World::settle();
+    }
+    void clickRow(int row) { click(w->list()->viewport(), w->list()->visualItemRect(w->list()->item(row)).center()); }
+
+private slots:
+    void init() { w = std::make_unique<World>(); }
+    void cleanup() { w.reset(); }
+
+    void startShowsTheNamedFileSelectedInItsFolder() {
+        threeImagesFrom("b.dcm");
+        OpenDialog* d = w->dialog();
+        QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
+        QCOMPARE(w->selected(), QStringLiteral("b.dcm"));
+        QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm"}));
+        QCOMPARE(d->directory(), QDir(w->dir.path()).absolutePath() + "/");
+        QVERIFY(d->focusWidget() == w->list());
+        QVERIFY(w->panel()->line(panelPatientLine)->isReadOnly());
+        // No OK or Cancel: Escape and a close request leave the dialog on screen; the panel hides.
+        QTest::keyClick(d, Qt::Key_Escape);
+        d->close();
+        QVERIFY(!w->panel()->close());
+        World::settle();
+        QVERIFY(d->isVisible() && !w->panel()->isVisible());
+        QCOMPARE(w->dialog(), d);
+    }
+
+    void arrowKeysAndButtonsBrowseAndGreyTheEnds() {
+        threeImagesFrom("a.dcm");
+        QCOMPARE(w->picture(panelPreviousImage), int(picturePreviousGrey));
+        QCOMPARE(w->picture(panelNextImage), int(pictureNext));
+        w->key(w->list(), Qt::Key_Down);
+        QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
+        QVERIFY(w->line(panelPatientLine).contains("Bravo"));
+        QCOMPARE(w->dialog()->fileNameBox()->text(), QStringLiteral("b.dcm"));
+        QCOMPARE(w->picture(panelPreviousImage), int(picturePrevious));
+        click(w->panel()->button(panelNextImage));
+        click(w->panel()->button(panelNextImage));  // on the last file: nothing moves
+        w->key(w->list(), Qt::Key_Down);
+        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
+        QCOMPARE(w->picture(panelNextImage), int(pictureNextGrey));
+        w->key(w->list(), Qt::Key_Up);
+        QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
+
+        // Nine distinct pictures; blue shows a usable button, grey one that does nothing.
+        QList<QImage> images;
+        for (int id : {picturePrevious, pictureNext, picturePreviousGrey, pictureNextGrey, pictureWindowed,
+                       pictureFullRange, picturePause, pictureFrameBack, pictureFrameForward}) {
+            QVERIFY(!images.contains(buttonPicture(id).toImage()));
+            images << buttonPicture(id).toImage();
+        }
+        const QColor blue = images[1].pixelColor(10, 11), grey = images[3].pixelColor(10, 11);
+        QVERIFY(blue.blue() > blue.red() + 60 && grey.red() == grey.blue());
+    }
+
+    void wheelNotchesAndDragsBrowse() {
+        threeImagesFrom("a.dcm");
+        w->list()->setFocus();
+        const struct { QWidget* target; int delta; const char* shown; } notches[] = {
+            {w->list()->viewport(), -120, "b.dcm"},  // towards the user: next file
+            {w->list()->viewport(), 120, "a.dcm"},
+            {w->panel(), -120, "b.dcm"},  // a notch elsewhere reaches the focused list
+            {w->list()->viewport(), 0, "b.dcm"},
+        };
+        for (const auto& n : notches) {
+            wheel(n.target, n.delta);
+            QCOMPARE(w->shown(), QString::fromLatin1(n.shown));
+        }
+        QApplication::setActiveWindow(w->app().mainWindow);
+        w->app().mainWindow->setFocus();
+        wheel(w->panel(), 120);  // the main window's arrows, and so the notch, step the list
+        QCOMPARE(w->shown(), QStringLiteral("a.dcm"));
+
+        // The preview follows a drag with the left button held through the list.
+        QWidget* viewport = w->list()->viewport();
+        const QPoint at = w->list()->visualItemRect(w->list()->item(2)).center();
+        QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &move);
+        World::settle();
+        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
+    }
+
+    void nameFieldSelectsAndTheShownFileReloadsOnlyAfterAnAbort() {
+        threeImagesFrom("a.dcm");
+        w->image("a.dcm", "Changed^Meanwhile");
+        clickRow(0);
+        QVERIFY(w->line(panelPatientLine).contains("Alpha"));
+        w->viewer().loadProgressState = vs::loadAborted;
+        clickRow(0);
+        QVERIFY(w->line(panelPatientLine).contains("Changed"));
+
+        w->dialog()->fileNameBox()->clear();
+        QTest::keyClicks(w->dialog()->fileNameBox(), "C.DCM.");  // any case, one trailing dot dropped
+        World::settle();
+        QCOMPARE(w->selected(), QStringLiteral("c.dcm"));
+        QCOMPARE(w->shown(), QStringLiteral("a.dcm"));  // selected without loading
+        w->key(w->list(), Qt::Key_Up);
+        QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
+    }
+
+    void fileTypesAndFoldersChangeTheList() {
+        for (const char* name : {"UPPER.DCM", "noext", "scan.ima", "notes.txt", "x.dcm.bak"}) w->image(name, "Other^File");
+        QVERIFY(QDir(w->dir.path()).mkdir("series"));
+        w->image("series/s1.dcm", "S^One", "30");
+        w->image("series/s2.dcm", "S^Two", "20");
+        w->image("series/s3.dcm", "S^Three", "10");
+        threeImagesFrom("a.dcm");
+        QComboBox* types = w->dialog()->fileTypeList();
+        QCOMPARE(w->entries().size(), 8);
+        w->choose(types, 2);  // Dicom Images
+        QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm", "UPPER.DCM"}));
+        w->choose(types, 4);  // IMA Files: no file selected, nothing shown
+        QCOMPARE(w->entries(), (QStringList{"scan.ima"}));
+        QCOMPARE(w->line(panelPatientLine), QStringLiteral("<no file selected>"));
+        QVERIFY(!w->app().host->imageWindowVisible());
+        w->choose(types, 5);  // No extension
+        QCOMPARE(w->entries(), (QStringList{"noext"}));
+        QVERIFY(OpenDialog::matchesFilter("x.nema", "*.acr;*.nema"));
+
+        // Another folder, with sorting on, is listed in slice order.
+        w->choose(types, 2);
+        click(w->panel()->sortImagesBox());
+        QListWidget* folders = w->dialog()->folderList();
+        emit folders->itemActivated(folders->findItems("series", Qt::MatchEndsWith).value(0));
+        World::settle();
+        QCOMPARE(w->dialog()->directory(), QDir(w->path("series")).absolutePath() + "/");
+        QCOMPARE(QString::fromStdString(w->viewer().currentDirectory), w->dialog()->directory());
+        QCOMPARE(w->entries(), (QStringList{"s3.dcm", "s2.dcm", "s1.dcm"}));
+    }
+
+    void restartsComeBackFromTheEventLoopAtTheLastPlace() {
+        threeImagesFrom("a.dcm");
+        w->dialog()->move(w->dialog()->pos() + QPoint(-40, 30));
+        const QPoint moved = w->dialog()->frameGeometry().topLeft();
+        for (int i = 0; i < 40; ++i) {
+            Viewer& v = w->viewer();
+            v.currentFileName = i % 2 ? "b.dcm" : "c.dcm";
+            v.loadOnOpen = 1;
+            w->app().mainWindow->restartOpenDialog();
+            QVERIFY(!w->dialog());  // nothing is re-created from inside the destruction
+            World::settle();
+            QCOMPARE(w->shown(), QString::fromStdString(v.currentFileName));
+            QCOMPARE(w->selected(), QString::fromStdString(v.currentFileName));
+            QCOMPARE(v.loadOnOpen, uint16_t(0));
+        }
+        QCOMPARE(w->dialog()->frameGeometry().topLeft(), moved);
+        // The new dialog opens in the folder of the file; the working directory never moves.
+        QCOMPARE(QDir(w->dialog()->directory()).absolutePath(), QDir(w->dir.path()).absolutePath());
+        QVERIFY(QDir::currentPath() != QDir(w->dir.path()).absolutePath());
+        w->list()->setFocus();
+        wheel(w->list()->viewport(), 120);  // once: the filter of old dialogs went with them
+        QCOMPARE(w->shown(), QStringLiteral("a.dcm"));
+    }
+
+    void autoAdjustAndResetContrastAct() {
+        threeImagesFrom("a.dcm");
+        click(w->panel()->autoAdjustBox());
+        QCOMPARE(w->viewer().window.autoWindowing, uint16_t(0));
+        vs::WindowState& window = w->viewer().window;  // a window moved comes back on Reset Contrast
+        const int32_t low = window.windowLow, high = window.windowHigh;
+        window.windowLow += 3;
+        window.windowHigh -= 3;
+        click(w->panel()->button(panelResetContrast));
+        QCOMPARE(window.windowLow, low);
+        QCOMPARE(window.windowHigh, high);
+        click(w->panel()->autoAdjustBox());
+        QCOMPARE(w->viewer().window.autoWindowing, uint16_t(1));
+        // The host's calls reach the Reset Contrast picture and the zoom list.
+        w->app().host->showWindowAtDataRange(false);
+        QCOMPARE(w->panel()->button(panelResetContrast)->icon().pixmap(21, 22).toImage(),
+                 buttonPicture(pictureWindowed).toImage());
+        w->app().host->showWindowAtDataRange(true);
+        QCOMPARE(w->picture(panelResetContrast), int(pictureFullRange));
+        w->app().host->selectZoomIndex(4);
+        QCOMPARE(w->panel()->zoomList()->currentText(), QStringLiteral("300%"));
+    }
+
+    void sortImagesOrdersByInstanceNumberAndBack() {
+        // Names and instance numbers disagree; some files carry no number.
+        for (const auto& [name, number] : std::vector<std::pair<QString, std::string>>{
+                 {"a.dcm", "10"}, {"b.dcm", "9"}, {"c.dcm", "100"}, {"d.dcm", "0"}, {"e.dcm", ""}, {"G.dcm", "9"}})
+            w->image(name, "Slice^" + name.toStdString(), number);
+        w->writeBytes("f.dcm", {});
+        w->start("a.dcm");
+        StatusBoxWatcher watcher;
+        qApp->installEventFilter(&watcher);
+        w->image("a.dcm", "Changed^OnDisk", "10");  // shows whether a.dcm is read into view again
+        const QStringList byName = {"a.dcm", "b.dcm", "c.dcm", "d.dcm", "e.dcm", "f.dcm", "G.dcm"};
+        QCOMPARE(w->entries(), byName);
+        click(w->panel()->sortImagesBox());
+        qApp->removeEventFilter(&watcher);
+        // 9, 9 by name, 10, 100; then number 0, no number, an empty file.
+        QCOMPARE(w->entries(), (QStringList{"b.dcm", "G.dcm", "a.dcm", "c.dcm", "d.dcm", "e.dcm", "f.dcm"}));
+        QCOMPARE(watcher.shown, QStringList{"Sorting files..."});
+        QVERIFY(!w->app().host->statusBox());
+        QCOMPARE(w->selected(), QStringLiteral("a.dcm"));  // the file shown stays, not loaded again
+        QVERIFY(w->line(panelPatientLine).contains("Slice^a.dcm"));
+        w->key(w->list(), Qt::Key_Down);  // browsing now goes in slice order
+        QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
+        click(w->panel()->sortImagesBox());
+        QCOMPARE(w->entries(), byName);
+        QCOMPARE(w->selected(), QStringLiteral("c.dcm"));
+    }
+
+    void sortFindsEveryByteOrderAndSurvivesAnotherFileType() {
+        // Each byte order holds half of the numbers, read while a big-endian image is shown;
+        // names with spaces are kept whole.
+        w->image("s 1.dcm", "Big^Two", "2", Syntax::explicitBig);
+        w->image("s 2.dcm", "Little^Four", "4", Syntax::explicitLittle);
+        w->image("s 3.dcm", "Big^One", "1", Syntax::explicitBig);
+        w->image("s 4.dcm", "Implicit^Three", "3", Syntax::implicitLittle);
+        w->image("x.ima", "Ima^Ten", "10");
+        w->image("y.ima", "Ima^Five", "5");
+        w->start("s 1.dcm");
+        QCOMPARE(w->viewer().dicom.image.bigEndian, uint16_t(1));
+        click(w->panel()->sortImagesBox());
+        QCOMPARE(w->entries(), (QStringList{"s 3.dcm", "s 1.dcm", "s 4.dcm", "s 2.dcm", "y.ima", "x.ima"}));
+        QCOMPARE(w->selected(), QStringLiteral("s 1.dcm"));
+        w->choose(w->dialog()->fileTypeList(), 4);  // IMA Files: the list is refilled and sorted again
+        QCOMPARE(w->entries(), (QStringList{"y.ima", "x.ima"}));
+        w->panel()->sortImages(false);  // a second click with no change in between does nothing more
+        QCOMPARE(w->entries(), (QStringList{"y.ima", "x.ima"}));
+    }
+};
+
+QTEST_MAIN(Panels)
+#include "test_panels.moc"
