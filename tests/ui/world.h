@@ -99,7 +99,8 @@ struct World {
         if (!file.isEmpty()) options.commandText = "\"" + QFile::encodeName(path(file)).toStdString() + "\"";
         options.counter = counter;
         options.seams = seams;
-        channel = QDir::temp().filePath(QStringLiteral("vs-ui-%1-%2-%3").arg(QCoreApplication::applicationPid()).arg(quintptr(this)).arg(++starts));
+        const QString name = QStringLiteral("vs-ui-%1-%2-%3").arg(QCoreApplication::applicationPid());
+        channel = QDir::temp().filePath(name.arg(quintptr(this)).arg(++starts));
         options.channel = channel;
         program = vs::ui::Program::start(options);
         QVERIFY(program);
