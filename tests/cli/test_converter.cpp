@@ -78,7 +78,9 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     for (const auto& c : cases) {
         const auto [status, printed] = convert(c.arguments, c.before);
         EXPECT_EQ(status, c.status) << c.arguments;
-        if (!c.printed.empty()) EXPECT_EQ(printed, c.printed) << c.arguments;
+        if (!c.printed.empty()) {
+            EXPECT_EQ(printed, c.printed) << c.arguments;
+        }
     }
     for (const char* name : {"img.RAW", "img.BMP", "cine.0.TIF", "cine.2.TIF"}) EXPECT_TRUE(fs::exists(fs::path(out) / name)) << name;
     for (const char* name : {"junk.TIF", "cine.1.TIF"}) EXPECT_FALSE(fs::exists(fs::path(out) / name)) << name;
