@@ -278,8 +278,8 @@ ImageWindow::ImageWindow(App& app, QMdiArea* area)
     setAttribute(Qt::WA_ShowWithoutActivating);
     view_ = new ImageView(app, this);
     setWidget(view_);
-    setWindowTitle("Dicom Image");
-    setAccessibleName("Dicom Image");
+    setWindowTitle(QString::fromStdString(frameTitle(1, 0)));
+    setAccessibleName(windowTitle());
     area->addSubWindow(this);
     setGeometry(imageWindowStartX, imageWindowStartY, imageWindowStartSize, imageWindowStartSize);
     hide();
