@@ -8,6 +8,7 @@
 #include <new>
 
 #include "dicom/element_search.h"
+#include "dicom/file_handle.h"
 
 namespace vs {
 
@@ -25,10 +26,6 @@ std::string joinKey(std::string_view prefix, std::string_view name) {
     key.append(name);
     return key;
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -72,7 +69,7 @@ std::string sortKeyOfFile(const std::string& directory, std::string_view name) {
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[sortBufferBytes]);
     if (!buffer) return joinKey(keyNoMemory, name);
     const std::string path = directory + std::string(name);
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    const FileHandle file = openFile(path, "rb");
     if (!file) return joinKey(keyNoAccess, name);
     const size_t count = std::fread(buffer.get(), 1, sortReadBytes, file.get());
     return sortKeyOfBytes(buffer.get(), count, name);

@@ -4,25 +4,11 @@
 
 #include <cstdio>
 
+#include "dicom/file_handle.h"
 #include "dicom/header.h"
 
 namespace vs {
 namespace {
-
-// Closes the file on every path out of the reading.
-class InputFile {
-public:
-    explicit InputFile(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
-    ~InputFile() {
-        if (file_) std::fclose(file_);
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    std::FILE* get() const { return file_; }
-
-private:
-    std::FILE* file_;
-};
 
 // The length of an open file, or -1 when it is not a regular file (a folder opens for reading
 // here but holds no bytes to show).
@@ -73,7 +59,7 @@ const char* loadStatusText(int status) {
 }
 
 LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer) {
-    InputFile file(path);
+    const FileHandle file = openFile(path, "rb");
     const int64_t length = file.get() ? regularFileLength(file.get()) : -1;
     if (length < 0) return statusNoAccess;
     if (length < int64_t(smallestFileBytes)) return statusTooShort;
