@@ -1,11 +1,14 @@
 #include "cli/convert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
+#include "cli/signal_cleanup.h"
 #include "cli/terminal_dialogue.h"
 #include "dicom/conversion.h"
 #include "platform/jpeg_decoder.h"
@@ -53,6 +56,18 @@ bool parseWindow(const std::string& text, int32_t& low, int32_t& high) {
     return parseInt32(text.substr(0, colon), low) && parseInt32(text.substr(colon + 1), high) && low <= high;
 }
 
+unsigned defaultJobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : std::min(cores, mostDefaultJobs);
+}
+
+bool parseJobs(const std::string& text, unsigned& jobs) {
+    int32_t value = 0;
+    if (!parseInt32(text, value) || value < 1 || value > int32_t(mostJobs)) return false;
+    jobs = unsigned(value);
+    return true;
+}
+
 int runConvert(const ConvertOptions& options, const std::vector<std::string>& paths) {
     if (!options.outputDirectory.empty()) {
         // A missing output folder is made, as for an archive's target.
@@ -73,9 +88,18 @@ int runConvert(const ConvertOptions& options, const std::vector<std::string>& pa
     }
     settings.negative = options.negative;
     settings.outputDirectory = options.outputDirectory;
+    TemporaryFiles temporaries;
+    settings.temporaries = &temporaries;
+    const SignalCleanup cleanup(temporaries);
     TerminalDialogue dialogue(options.overwrite, !options.quiet);
-    TurboJpegDecoder decoder;
-    const BatchResult result = convertFiles(paths, settings, &decoder, dialogue);
+    BatchResult result;
+    if (options.jobs == 1) {
+        TurboJpegDecoder decoder;
+        result = convertFiles(paths, settings, &decoder, dialogue);
+    } else {
+        const DecoderMaker makeDecoder = [] { return std::make_unique<TurboJpegDecoder>(); };
+        result = convertFilesInParallel(paths, settings, options.jobs, makeDecoder, dialogue);
+    }
     dialogue.report(batchReportText(result));
     return result.failed == 0 && !result.cancelled ? 0 : 1;
 }

@@ -19,7 +19,16 @@ struct ConvertOptions {
     std::string outputDirectory;          // empty: beside each source
     Overwrite overwrite = Overwrite::ask;
     bool quiet = false;
+    unsigned jobs = 1;                    // files converted at once
 };
+
+inline constexpr unsigned mostJobs = 256;
+inline constexpr unsigned mostDefaultJobs = 4;
+
+// The number of cores, at most mostDefaultJobs.
+unsigned defaultJobs();
+// Parses a job count, 1 to mostJobs.
+bool parseJobs(const std::string& text, unsigned& jobs);
 
 // Parses a format name (tiff8, tiff16, bmp, raw); false when it is none of them.
 bool parseFormat(const std::string& name, uint16_t& format);

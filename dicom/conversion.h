@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "dicom/part_file.h"
 #include "dicom/picture.h"
 #include "dicom/questions.h"
 #include "dicom/read_file.h"
@@ -29,6 +32,9 @@ struct ConversionSettings {
     // Empty: each output goes beside its source. Otherwise the folder outputs go into (named
     // from each source's file name), with or without a trailing separator.
     std::string outputDirectory;
+    // Where the temporaries being written are listed, so that an interrupted run can remove
+    // them; null: each output lists its own.
+    TemporaryFiles* temporaries = nullptr;
 };
 
 struct BatchResult {
@@ -48,9 +54,20 @@ public:
 };
 
 // Converts every frame of every file. Relative paths are taken from the working directory,
-// which the run never changes.
+// which the run never changes. Each output is written under a temporary name and renamed into
+// place once it is whole, after the question when the output exists.
 BatchResult convertFiles(const std::vector<std::string>& paths, const ConversionSettings& settings,
                          PictureDecoder* decoder, ConversionDialogue& dialogue);
+
+// Makes a JPEG decoder for one worker.
+using DecoderMaker = std::function<std::unique_ptr<PictureDecoder>()>;
+
+// The same run with jobs workers reading and writing files at once, each with its own decoder;
+// the questions, messages, outputs and report are those of convertFiles, in the same order.
+// The dialogue is called from the calling thread only; its fileStarted counts the files the
+// workers have finished, and frameStarted is not called.
+BatchResult convertFilesInParallel(const std::vector<std::string>& paths, const ConversionSettings& settings,
+                                   unsigned jobs, const DecoderMaker& makeDecoder, ConversionDialogue& dialogue);
 
 // The output path of frame frame of a file with frameCount frames: folder + name + suffix, the
 // suffix ".TIF", ".BMP" or ".RAW", preceded by the frame number zero-padded to as many digits

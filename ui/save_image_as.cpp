@@ -6,6 +6,7 @@
 
 #include "core/render.h"
 #include "core/write_frame.h"
+#include "dicom/part_file.h"
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"
@@ -35,6 +36,11 @@ MessageAnswer tell(App& app, const QString& text, MessageButtons buttons, Messag
     return showMessage(app.mainWindow, {text, programCaption, buttons, icon});
 }
 
+void tellCannotCreate(App& app, const QString& path) {
+    tell(app, QString("Error: Can't create file '%1'!\nMake sure the disk is not write protected.").arg(path),
+         MessageButtons::ok, MessageIcon::stop);
+}
+
 void repaintImage(App& app) {
     if (app.viewer.host->imageWindowVisible()) app.viewer.host->repaintImageWindow();
 }
@@ -50,8 +56,8 @@ void writeChosenFile(App& app, const QString& path) {
         return;
     }
     const std::string nativePath = toCore(path);
-    if (std::FILE* existing = std::fopen(nativePath.c_str(), "rb")) {
-        std::fclose(existing);
+    const bool exists = QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    if (exists) {
         const QString question =
             QString("Warning: File '%1' already exists!\nDo you want to overwrite this file?").arg(path);
         if (tell(app, question, MessageButtons::yesNo, MessageIcon::exclamation) != MessageAnswer::yes) {
@@ -66,18 +72,21 @@ void writeChosenFile(App& app, const QString& path) {
         return;
     }
     v.outputFormat = *format;
-    std::FILE* out = std::fopen(nativePath.c_str(), "wb");
+    // Written under a temporary name and renamed once whole: a failed write leaves the old
+    // file (or none), never a part of the new one.
+    PartFile part;
+    std::FILE* out = part.open(nativePath);
     if (!out) {
-        tell(app,
-             QString("Error: Can't create file '%1'!\nMake sure the disk is not write protected.").arg(path),
-             MessageButtons::ok, MessageIcon::stop);
+        tellCannotCreate(app, path);
     } else {
-        if (writeImageFile(v, out) == 0)
+        const bool written = writeImageFile(v, out) != 0;
+        if (!part.finishWriting() || !written)
             tell(app,
                  QString("Error: Can't write to file '%1'!\nMake sure the disk contains enough free space.")
                      .arg(path),
                  MessageButtons::ok, MessageIcon::stop);
-        std::fclose(out);
+        else if (!part.moveIntoPlace(exists))
+            tellCannotCreate(app, path);
     }
     // The writer leaves the display buffer packed for its own use.
     if (v.host->imageWindowVisible()) renderFrame(v);

@@ -1,0 +1,156 @@
+#include "dicom/conversion_steps.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "dicom/frame_source.h"
+#include "dicom/image_description.h"
+#include "dicom/presets.h"
+
+namespace vs {
+namespace {
+
+std::string formatText(const char* format, const std::string& path) {
+    const int n = std::snprintf(nullptr, 0, format, path.c_str());
+    std::string text(size_t(n > 0 ? n : 0), '\0');
+    std::snprintf(text.data(), text.size() + 1, format, path.c_str());
+    return text;
+}
+
+// A path as the run names it: absolute and normalised, else as given.
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path full = std::filesystem::absolute(path, error);
+    return error ? path : full.lexically_normal().string();
+}
+
+bool exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found && !error;
+}
+
+std::string cannotCreateText(const std::string& path) {
+    return formatText("Error: Can't create file '%s'!\nMake sure the disk is not write protected.", path);
+}
+
+std::string cannotWriteText(const std::string& path) {
+    return formatText("Error: Can't write to file '%s'!\nMake sure the disk contains enough free space.", path);
+}
+
+}  // namespace
+
+FileConverter::FileConverter(const ConversionSettings& settings, PictureDecoder* decoder)
+    : settings_(settings), decoder_(decoder) {
+    if (!settings_.outputDirectory.empty()) {
+        outputFolder_ = absolutePath(settings_.outputDirectory);
+        if (outputFolder_.back() != pathSeparator) outputFolder_ += pathSeparator;
+    }
+}
+
+FileOutcome FileConverter::convert(const std::string& given, ReadObserver& observer,
+                                   ConversionDialogue* frameProgress, const std::atomic<bool>* stop) {
+    FileOutcome outcome;
+    outcome.given = given;
+    const std::string path = cutToPath(absolutePath(given));
+    const size_t cut = path.rfind(pathSeparator);
+    const std::string folder = outputFolder_.empty() ? path.substr(0, cut + 1) : outputFolder_;
+    const std::string name = path.substr(cut + 1);
+    auto dicom = std::make_unique<DicomImage>();
+    if (readDicomFile(path, *dicom, observer) != statusLoaded) return outcome;
+    outcome.loaded = true;
+    readRescaleAndWindow(*dicom);
+    const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, decoder_);
+    const uint32_t frames = dicom->image.frameCount;
+    for (uint32_t f = 0; f < frames && !(stop && *stop); ++f) {
+        if (frameProgress) frameProgress->frameStarted(f, frames);
+        outcome.frames.push_back(convertFrame(*source, *dicom, given, folder, name, f));
+    }
+    return outcome;
+}
+
+FrameOutcome FileConverter::convertFrame(FrameSource& source, const DicomImage& dicom, const std::string& given,
+                                         const std::string& folder, const std::string& name, uint32_t frame) {
+    const ImageState& image = dicom.image;
+    FrameOutcome outcome;
+    outcome.target = batchOutputPath(folder, name, image.frameCount, frame, settings_.format);
+    DisplayWindow window = settings_.window;
+    if (settings_.automaticWindowing) window = presetWindow(image, source.sampleRange(frame), settings_.preset, window);
+
+    // A frame that cannot be decoded gets no output file at all.
+    const std::string reason = source.unreadableReason(frame);
+    if (!reason.empty()) {
+        outcome.message = unwritableFrameText(frame, image.frameCount, given, reason);
+        return outcome;
+    }
+    auto part = std::make_unique<PartFile>(settings_.temporaries);
+    std::FILE* out = part->open(outcome.target);
+    if (!out) {
+        outcome.message = cannotCreateText(outcome.target);
+        return outcome;
+    }
+    FileSink sink(out);
+    const uint32_t invert = image.invertMask ^ (settings_.negative ? 255u : 0u);
+    const bool written =
+        writeFrame(source, image, frame, windowMapping(window.low, window.high, invert), settings_.format, sink);
+    if (!part->finishWriting() || !written) {
+        outcome.message = cannotWriteText(outcome.target);
+        return outcome;
+    }
+    outcome.part = std::move(part);
+    return outcome;
+}
+
+MessageAnswer Committer::ask(const std::string& text, MessageButtons buttons, MessageIcon icon) {
+    const MessageAnswer answer = dialogue_.ask(text, buttons, icon);
+    if (answer == MessageAnswer::cancel) result_.cancelled = true;
+    return answer;
+}
+
+void Committer::commit(FileOutcome& outcome) {
+    if (result_.cancelled) return;
+    if (!outcome.loaded) {
+        ++result_.failed;
+        ask(formatText("Error: File format of '%s' is unsupported!", outcome.given), MessageButtons::okCancel,
+            MessageIcon::stop);
+        return;
+    }
+    for (FrameOutcome& frame : outcome.frames) {
+        if (result_.cancelled) break;
+        commitFrame(frame);
+    }
+    // Whatever was not moved into place (after a No or a Cancel) is removed here.
+    outcome.frames.clear();
+}
+
+void Committer::commitFrame(FrameOutcome& frame) {
+    if (frame.part) return placeOutput(*frame.part);
+    ++result_.failed;
+    ask(frame.message, MessageButtons::okCancel, MessageIcon::stop);
+}
+
+// An existing output is replaced only after a Yes; one that appears between the look and the
+// rename is not replaced unasked either.
+void Committer::placeOutput(PartFile& part) {
+    const std::string& target = part.target();
+    for (;;) {
+        const bool replace = exists(target);
+        if (replace) {
+            const MessageAnswer answer = ask(
+                formatText("Warning: File '%s' already exists!\nDo you want to overwrite the file?", target),
+                MessageButtons::yesNoCancel, MessageIcon::exclamation);
+            if (answer == MessageAnswer::no) ++result_.failed;
+            if (answer != MessageAnswer::yes) return;
+        }
+        if (part.moveIntoPlace(replace)) {
+            ++result_.converted;
+            return;
+        }
+        if (errno != EEXIST) break;
+    }
+    ++result_.failed;
+    ask(cannotCreateText(target), MessageButtons::okCancel, MessageIcon::stop);
+}
+
+}  // namespace vs

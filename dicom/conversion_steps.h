@@ -1,0 +1,70 @@
+// The two halves of a conversion run. A FileConverter reads one file and writes each frame to
+// a temporary beside its output; it asks nothing, so several can run at once. A Committer then
+// takes the files in their given order, tells what failed, asks before an existing output is
+// replaced and renames (or removes) the temporaries. Whether one converter or many fed it, the
+// committer asks the same questions in the same order, so the outputs, the messages and the
+// report are the same.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dicom/conversion.h"
+#include "dicom/part_file.h"
+
+namespace vs {
+
+// A frame written to its temporary (part), or why not (message).
+struct FrameOutcome {
+    std::string target;  // the output path
+    std::string message;
+    std::unique_ptr<PartFile> part;
+};
+
+struct FileOutcome {
+    std::string given;  // the path as given
+    bool loaded = false;
+    std::vector<FrameOutcome> frames;
+};
+
+// A path cut to the path capacity.
+std::string cutToPath(std::string path);
+
+class FileConverter {
+public:
+    FileConverter(const ConversionSettings& settings, PictureDecoder* decoder);
+
+    // Reads the file and writes its frames to temporaries. frameProgress (may be null) is told
+    // of each frame; a stop that turns true ends the work early (its outcome is of no use then).
+    FileOutcome convert(const std::string& given, ReadObserver& observer, ConversionDialogue* frameProgress,
+                        const std::atomic<bool>* stop);
+
+private:
+    FrameOutcome convertFrame(FrameSource& source, const DicomImage& dicom, const std::string& given,
+                              const std::string& folder, const std::string& name, uint32_t frame);
+
+    const ConversionSettings& settings_;
+    PictureDecoder* decoder_;
+    std::string outputFolder_;  // empty: beside each source
+};
+
+class Committer {
+public:
+    Committer(ConversionDialogue& dialogue, BatchResult& result) : dialogue_(dialogue), result_(result) {}
+
+    // Tells, asks and renames for one file; after a Cancel it only removes temporaries.
+    void commit(FileOutcome& outcome);
+
+private:
+    void commitFrame(FrameOutcome& frame);
+    void placeOutput(PartFile& part);
+    MessageAnswer ask(const std::string& text, MessageButtons buttons, MessageIcon icon);
+
+    ConversionDialogue& dialogue_;
+    BatchResult& result_;
+};
+
+}  // namespace vs
