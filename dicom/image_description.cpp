@@ -64,12 +64,32 @@ float floatOrZero(const std::string& text) {
 }
 
 // Both the intercept and the slope, or neither: one of the two alone is ignored.
-void readRescale(ImageState& image, const InfoReader& in) {
+std::optional<Rescale> rescaleOf(const InfoReader& in) {
     const std::string intercept = in.text(0x0028, 0x1052, "DS");
     const std::string slope = in.text(0x0028, 0x1053, "DS");
-    const bool both = !intercept.empty() && !slope.empty();
-    image.rescaleIntercept = both ? std::atof(intercept.c_str()) : 0.0;
-    image.rescaleSlope = both ? std::atof(slope.c_str()) : 1.0;
+    if (intercept.empty() || slope.empty()) return std::nullopt;
+    return Rescale{std::atof(slope.c_str()), std::atof(intercept.c_str())};
+}
+
+// The numbers of a multi-valued DS, up to the first that does not parse.
+std::vector<double> decimalNumbers(const std::string& text) {
+    std::vector<double> numbers;
+    const char* at = text.c_str();
+    for (;;) {
+        char* end = nullptr;
+        const double value = std::strtod(at, &end);
+        if (end == at) break;
+        numbers.push_back(value);
+        if (*end != '\\') break;
+        at = end + 1;
+    }
+    return numbers;
+}
+
+std::optional<double> decimalNumber(const std::string& text) {
+    const std::vector<double> numbers = decimalNumbers(text);
+    if (numbers.empty()) return std::nullopt;
+    return numbers.front();
 }
 
 std::optional<float> storedFloat(const InfoReader& in, uint16_t element) {
@@ -93,11 +113,18 @@ std::string imageLine(const ImageState& image) {
     return format("%d x %d Pixels,  %d Bit, 1 Frame%s", image.columns, image.rows, image.bitsAllocated, suffix);
 }
 
-std::string pixsizeLine(const InfoReader& in, float sliceThickness, float sliceSpacing, const std::string& sliceLocation) {
+// The pixel spacing, else the imager pixel spacing, else the spatial resolution, else
+// (0018,1403).
+InfoReader::Value pixelSpacing(const InfoReader& in) {
     InfoReader::Value spacing = in.read(0x0028, 0x0030, "DS");
-    if (!spacing.result) spacing = in.read(0x0018, 0x1164, "DS");  // imager pixel spacing
-    if (!spacing.result) spacing = in.read(0x0018, 0x1050, "DS");  // spatial resolution
+    if (!spacing.result) spacing = in.read(0x0018, 0x1164, "DS");
+    if (!spacing.result) spacing = in.read(0x0018, 0x1050, "DS");
     if (!spacing.result) spacing = in.read(0x0018, 0x1403, "DS");
+    return spacing;
+}
+
+std::string pixsizeLine(const InfoReader::Value& spacing, float sliceThickness, float sliceSpacing,
+                        const std::string& sliceLocation) {
     if (spacing.text.empty()) return "";
 
     float spacing1 = 0.0f, spacing2 = 0.0f;
@@ -119,20 +146,37 @@ std::string pixsizeLine(const InfoReader& in, float sliceThickness, float sliceS
     return line;
 }
 
-std::string dateLine(const InfoReader& in, const std::string& instanceNumber) {
-    std::string date = in.text(0x0008, 0x0020, "DA", 11);
-    if (date.empty()) date = in.text(0x0008, 0x0022, "DA", 11);  // acquisition date
-    std::string time = in.text(0x0008, 0x0030, "TM", 10);
-    if (time.empty()) time = in.text(0x0008, 0x0032, "TM", 10);  // acquisition time
-    // Fractional seconds are dropped: HHMMSS.FFFFFF shows as HHMMSS.
+// HHMMSS.FFFFFF shows as HHMMSS: fractional seconds are dropped.
+std::string timeWithoutFraction(std::string time) {
     for (size_t i = 6; i <= 9 && i < time.size(); ++i) {
         if (time[i] == '.') {
             time.resize(i);
             break;
         }
     }
-    if (!instanceNumber.empty()) return date + " " + time + " Slice#:" + instanceNumber;
-    return date + " " + time;
+    return time;
+}
+
+// The study date and time, else the acquisition ones.
+void readDateAndTime(const InfoReader& in, DescribedValues& values) {
+    values.studyDate = in.text(0x0008, 0x0020, "DA", 11);
+    if (values.studyDate.empty()) values.studyDate = in.text(0x0008, 0x0022, "DA", 11);
+    std::string time = in.text(0x0008, 0x0030, "TM", 10);
+    if (time.empty()) time = in.text(0x0008, 0x0032, "TM", 10);
+    values.studyTime = timeWithoutFraction(time);
+}
+
+std::string dateLine(const DescribedValues& values) {
+    const std::string line = values.studyDate + " " + values.studyTime;
+    return values.instanceNumber.empty() ? line : line + " Slice#:" + values.instanceNumber;
+}
+
+// Study description, else body part examined, else scan options (both CS in DICOM).
+std::string studyDescription(const InfoReader& in) {
+    std::string study = in.text(0x0008, 0x1030, "LO");
+    if (study.empty()) study = in.text(0x0018, 0x0015, "CS");
+    if (study.empty()) study = in.text(0x0018, 0x0022, "CS");
+    return study;
 }
 
 }  // namespace
@@ -141,39 +185,44 @@ std::string fileSizeLine(uint64_t length) {
     return format("Filesize: %llu KB", static_cast<unsigned long long>(length >> 10));
 }
 
+std::optional<Rescale> readRescale(const DicomImage& dicom) { return rescaleOf(InfoReader(dicom)); }
+
 void readRescaleAndWindow(DicomImage& dicom) {
     const InfoReader in(dicom);
     ImageState& image = dicom.image;
-    readRescale(image, in);
+    const Rescale rescale = rescaleOf(in).value_or(Rescale{});
+    image.rescaleSlope = rescale.slope;
+    image.rescaleIntercept = rescale.intercept;
     image.storedWindowCenter = storedFloat(in, 0x1050);
     image.storedWindowWidth = storedFloat(in, 0x1051);
 }
 
 ImageDescription describeImage(const DicomImage& dicom, FrameSource& frames, uint32_t frameShown) {
     const InfoReader in(dicom);
-    const std::string sliceLocation = in.text(0x0020, 0x1041, "DS");
-    const std::string instanceNumber = in.text(0x0020, 0x0013, "IS", 10);
-    std::string patient = in.text(0x0010, 0x0010, "PN");
-    const std::string birthDate = in.text(0x0010, 0x0030, "DA", 11);
-    const std::string patientId = in.text(0x0010, 0x0020, "LO");
-    patient += "  " + birthDate + " " + patientId;
-
-    // Study description, else body part examined, else scan options (both CS in DICOM).
-    std::string study = in.text(0x0008, 0x1030, "LO");
-    if (study.empty()) study = in.text(0x0018, 0x0015, "CS");
-    if (study.empty()) study = in.text(0x0018, 0x0022, "CS");
-    const std::string protocol = in.text(0x0018, 0x1030, "LO");
-
     ImageDescription d;
+    DescribedValues& v = d.values;
+    const std::string sliceLocation = in.text(0x0020, 0x1041, "DS");
+    v.sliceLocation = decimalNumber(sliceLocation);
+    v.instanceNumber = in.text(0x0020, 0x0013, "IS", 10);
+    v.patientName = in.text(0x0010, 0x0010, "PN");
+    v.birthDate = in.text(0x0010, 0x0030, "DA", 11);
+    v.patientId = in.text(0x0010, 0x0020, "LO");
+    v.studyDescription = studyDescription(in);
+    v.protocol = in.text(0x0018, 0x1030, "LO");
+    readDateAndTime(in, v);
+    const InfoReader::Value spacing = pixelSpacing(in);
+    v.pixelSpacing = decimalNumbers(spacing.text);
+    v.rescale = rescaleOf(in);
+
     d.sliceThickness = floatOrZero(in.text(0x0018, 0x0050, "DS"));
     d.sliceSpacing = floatOrZero(in.text(0x0018, 0x0088, "DS"));
-    d.patient = skipLeadingSpaces(patient);
-    d.date = skipLeadingSpaces(dateLine(in, instanceNumber));
-    d.study = skipLeadingSpaces(study + " " + protocol);
+    d.patient = skipLeadingSpaces(v.patientName + "  " + v.birthDate + " " + v.patientId);
+    d.date = skipLeadingSpaces(dateLine(v));
+    d.study = skipLeadingSpaces(v.studyDescription + " " + v.protocol);
     d.image = skipLeadingSpaces(imageLine(dicom.image));
     if (dicom.image.compression == compressionJpeg && !frames.unreadableReason(frameShown).empty())
         d.image += std::string("  ") + undecodableFrameNote;
-    d.pixsize = skipLeadingSpaces(pixsizeLine(in, d.sliceThickness, d.sliceSpacing, sliceLocation));
+    d.pixsize = skipLeadingSpaces(pixsizeLine(spacing, d.sliceThickness, d.sliceSpacing, sliceLocation));
     return d;
 }
 
