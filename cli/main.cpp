@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/convert.h"
+#include "cli/file_list.h"
 #include "cli/info_command.h"
 #include "vireoscan_version.h"
 
@@ -28,12 +29,21 @@ constexpr const char* usageText =
     "  -y, --overwrite                     overwrite existing outputs without asking\n"
     "      --no-overwrite                  never overwrite (the output counts as unsuccessful)\n"
     "  -i, --info                          print the information lines of each file\n"
+    "      --json                          with --info: one JSON object a line per file (bytes\n"
+    "                                      that are not UTF-8 are written as \\u00XX)\n"
+    "      --files-from LIST               also the files named in LIST, one a line (-: read\n"
+    "                                      the names from standard input)\n"
+    "  -0, --null                          the names in LIST end with NUL, not a new line\n"
+    "  -j, --jobs N                        convert N files at once, 1 to 256 (default: the\n"
+    "                                      number of cores, at most 4)\n"
     "  -q, --quiet                         no progress display\n"
     "  -h, --help                          show this help and exit\n"
     "      --version                       show the version and exit\n"
     "\n"
     "Without -y or --no-overwrite an existing output is asked about on the terminal, and\n"
     "kept when standard input is not a terminal.\n"
+    "Each output is written as a hidden .NAME.XXXXXX.part file beside it and renamed once\n"
+    "complete, so Ctrl-C or a full disk never leaves a partly written output.\n"
     "Exit status: 0 when every file succeeded, 1 when one did not, 2 on a usage error.\n";
 
 int usageError(const char* message, const char* argument) {
@@ -51,6 +61,9 @@ struct CommandLine {
     vs::cli::ConvertOptions options;
     std::vector<std::string> files;
     bool info = false;
+    bool json = false;
+    std::vector<std::string> fileLists;
+    char listSeparator = '\n';
     bool presetGiven = false;
     bool overwriteGiven = false;
 };
@@ -72,6 +85,22 @@ std::optional<int> showVersion(CommandLine&, const char*, const char*) {
 
 std::optional<int> askInfo(CommandLine& line, const char*, const char*) {
     line.info = true;
+    return std::nullopt;
+}
+
+std::optional<int> askJson(CommandLine& line, const char*, const char*) {
+    line.json = true;
+    return std::nullopt;
+}
+
+std::optional<int> addFileList(CommandLine& line, const char* arg, const char* value) {
+    if (!value || !*value) return usageError("missing file list after", arg);
+    line.fileLists.emplace_back(value);
+    return std::nullopt;
+}
+
+std::optional<int> separateByNul(CommandLine& line, const char*, const char*) {
+    line.listSeparator = '\0';
     return std::nullopt;
 }
 
@@ -123,6 +152,12 @@ std::optional<int> setNoOverwrite(CommandLine& line, const char*, const char*) {
     return chooseOverwrite(line, vs::cli::Overwrite::no);
 }
 
+std::optional<int> setJobs(CommandLine& line, const char*, const char* value) {
+    if (!value || !vs::cli::parseJobs(value, line.options.jobs))
+        return badValue("the number of jobs must be 1 to 256, not", value);
+    return std::nullopt;
+}
+
 std::optional<int> setQuiet(CommandLine& line, const char*, const char*) {
     line.options.quiet = true;
     return std::nullopt;
@@ -137,6 +172,9 @@ struct Option {
 
 constexpr Option optionTable[] = {
     {"-i", "--info", false, askInfo},
+    {nullptr, "--json", false, askJson},
+    {nullptr, "--files-from", true, addFileList},
+    {"-0", "--null", false, separateByNul},
     {"-h", "--help", false, showHelp},
     {nullptr, "--version", false, showVersion},
     {"-f", "--format", true, setFormat},
@@ -146,6 +184,7 @@ constexpr Option optionTable[] = {
     {"-n", "--negative", false, setNegative},
     {"-y", "--overwrite", false, setOverwrite},
     {nullptr, "--no-overwrite", false, setNoOverwrite},
+    {"-j", "--jobs", true, setJobs},
     {"-q", "--quiet", false, setQuiet},
 };
 
@@ -200,14 +239,30 @@ std::optional<int> readCommandLine(int argc, char** argv, CommandLine& line) {
     return std::nullopt;
 }
 
+// Adds the names of every --files-from list to the files; the exit status when one cannot be
+// read.
+std::optional<int> readFileLists(CommandLine& line) {
+    for (const std::string& list : line.fileLists) {
+        std::string why;
+        if (!vs::cli::readFileList(list, line.listSeparator, line.files, why)) {
+            std::fprintf(stderr, "vireoscan-convert: cannot read the file list '%s': %s\n", list.c_str(), why.c_str());
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     CommandLine line;
+    line.options.jobs = vs::cli::defaultJobs();
     if (std::optional<int> status = readCommandLine(argc, argv, line)) return *status;
     if (line.presetGiven && line.options.windowLow)
         return usageError("--preset and --window exclude each other", nullptr);
+    if (line.json && !line.info) return usageError("--json goes with --info", nullptr);
+    if (std::optional<int> status = readFileLists(line)) return *status;
     if (line.files.empty()) return usageError("no input files", nullptr);
-    if (line.info) return vs::cli::printInfo(line.files);
+    if (line.info) return vs::cli::printInfo(line.files, line.json);
     return vs::cli::runConvert(line.options, line.files);
 }

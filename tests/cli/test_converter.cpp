@@ -3,12 +3,18 @@
 // corpus checks.
 #include <gtest/gtest.h>
 
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 
+#include "dicom/writers.h"
 #include "tests/support/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
@@ -27,6 +33,21 @@ std::pair<int, std::string> convert(const std::string& arguments, const std::str
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     const int status = pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Every file in folder (hidden temporaries included) with its bytes.
+std::map<std::string, std::string> folderContents(const fs::path& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::string bytes;
+        if (FILE* f = fopen(entry.path().c_str(), "rb")) {
+            char buffer[65536];
+            for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+            fclose(f);
+        }
+        contents[entry.path().filename().string()] = bytes;
+    }
+    return contents;
 }
 
 TEST(Converter, InfoOptionsOutputsAndExitStatus) {
@@ -48,6 +69,19 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     const std::string folder = dir.path().string(), out = (dir.path() / "out").string();
     fs::create_directories(dir.path() / "a");
     dir.write("a/one.dcm", testing::makeImage(recipe));
+    // Not UTF-8, a control character and a quote in a name; the rescale and stored window.
+    recipe.patientName = "Ren\xe9^\x01" "A\"";
+    recipe.windowCenter = "40";
+    recipe.windowWidth = "400";
+    recipe.rescaleIntercept = -1024;
+    recipe.rescaleSlope = 1;
+    const std::string latin = dir.write("latin", testing::makeImage(recipe));
+    // A write that fails (a file size limit, as a full disk would) keeps the old output.
+    recipe.rows = recipe.columns = 256;
+    const std::string big = dir.write("big", testing::makeImage(recipe));
+    dir.write("out/big.TIF", Bytes{'o', 'l', 'd'});
+    // Names one a line, for --files-from.
+    dir.write("list", Bytes{'i', 'm', 'g', '\n', '\n', 'j', 'u', 'n', 'k', '\n'});
 
     const struct { std::string arguments, before; int status; std::string printed; } cases[] = {
         {"--info " + image, "", 0, image + "\n  Patient: Roe^Richard    \n  Date: 20230101 \n  Study: \n"
@@ -71,9 +105,24 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"-q -o " + out + " " + cine, "", 1, "vireoscan-convert: Error: Frame 2 of 3 in '" + cine + "' cannot be decoded!\n"
             "libjpeg-turbo: Unsupported JPEG process: SOF type 0xc3\nSuccessfully converted 2 image(s) out of 1 file(s).\n"
             "Conversion of 1 image(s) was unsuccessful.\n"},
+        // JSON Lines; the corpus checks parse every line and compare the values with pydicom's.
+        {"--info --json " + latin + " " + folder + "/missing.dcm", "", 1, "{\"path\":\"" + latin + "\",\"status\":\"ok\","
+            "\"lines\":{\"patient\":\"Ren\\u00e9^\\u0001A\\\"    \",\"date\":\"20230101 \",\"study\":\" \",\"image\":\"32 x "
+            "64 Pixels,  16 Bit, 1 Frame\",\"pixsize\":\"0.2500\\\\0.2500 mm\"},\"file_size\":4442,\"patient\":{\"name\":"
+            "\"Ren\\u00e9^\\u0001A\\\"\"},\"date\":\"20230101\",\"rows\":64,\"columns\":32,\"bits\":16,\"frames\":1,"
+            "\"compression\":\"none\",\"pixel_spacing\":[0.25,0.25],\"rescale\":{\"slope\":1,\"intercept\":-1024},"
+            "\"window\":{\"center\":40,\"width\":400}}\n{\"path\":\"" + folder + "/missing.dcm\",\"status\":\"no-access\","
+            "\"reason\":\"no file access\",\"lines\":{\"patient\":\"<no file access>\",\"date\":\"\",\"study\":\"\",\"image\":"
+            "\"\",\"pixsize\":\"\"}}\n"},
+        {"--info --files-from /dev/fd/3", "cd " + folder + " && exec 3<list && ", 1, ""},
+        {"-q -y -o " + out + " " + big + " " + image, "trap '' XFSZ; ulimit -f 32; ", 1, "vireoscan-convert: Error: Can't "
+            "write to file '" + out + "/big.TIF'!\nMake sure the disk contains enough free space.\n"
+            "Successfully converted 1 image(s) out of 2 file(s).\nConversion of 1 image(s) was unsuccessful.\n"},
         {"--info", "", 2, ""}, {"", "", 2, ""}, {"-f png " + image, "", 2, ""}, {"-p lungs " + image, "", 2, ""},
         {"-w 5 " + image, "", 2, ""}, {"-w 9:1 " + image, "", 2, ""}, {"--bogus " + image, "", 2, ""},
         {"-y --no-overwrite " + image, "", 2, ""}, {"-p bone -w 1:2 " + image, "", 2, ""},
+        {"-j 0 " + image, "", 2, ""}, {"--jobs -3 " + image, "", 2, ""}, {"--jobs x " + image, "", 2, ""},
+        {"-j 257 " + image, "", 2, ""}, {"--json " + image, "", 2, ""}, {"--files-from /no/list", "", 2, ""},
     };
     for (const auto& c : cases) {
         const auto [status, printed] = convert(c.arguments, c.before);
@@ -84,7 +133,140 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     }
     for (const char* name : {"img.RAW", "img.BMP", "cine.0.TIF", "cine.2.TIF"}) EXPECT_TRUE(fs::exists(fs::path(out) / name)) << name;
     for (const char* name : {"junk.TIF", "cine.1.TIF"}) EXPECT_FALSE(fs::exists(fs::path(out) / name)) << name;
+    const auto written = folderContents(out);
+    EXPECT_EQ(written.at("big.TIF"), "old");
+    EXPECT_TRUE(std::none_of(written.begin(), written.end(), [](const auto& f) { return f.first[0] == '.'; }));
     EXPECT_NE(convert("--help").second.find("--output-dir"), std::string::npos);
+}
+
+// Files for the runs below: several multi-frame images, a refused file, two inputs of the same
+// name from different folders, and a frame that cannot be decoded; the names are listed in
+// order in dir/list, NUL-separated.
+std::string makeInputs(const testing::TempDir& dir, uint16_t side) {
+    std::string list;
+    const auto add = [&](const std::string& name, const Bytes& bytes) { list += dir.write(name, bytes) + '\0'; };
+    testing::ImageRecipe recipe;
+    recipe.rows = recipe.columns = side;
+    for (uint32_t i = 0; i < 8; ++i) {
+        recipe.frames = 1 + i % 3;
+        recipe.windowCenter = std::to_string(100 * i);
+        recipe.windowWidth = "500";
+        add("img" + std::to_string(i), testing::makeImage(recipe));
+        if (i == 2) add("junk", Bytes(500, 'j'));
+    }
+    fs::create_directories(dir.path() / "a");
+    fs::create_directories(dir.path() / "b");
+    add("a/same", testing::makeImage(recipe));
+    recipe.windowCenter = "7";
+    add("b/same", testing::makeImage(recipe));
+    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
+    testing::DicomBuilder b(testing::Syntax::explicitLittle);
+    b.transferSyntax(testing::uidJpegLossless);
+    b.text(0x0028, 0x0008, "IS", "3").us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
+    add("cine", b.encapsulated({good, testing::relabelAsLossless(good), good}).build());
+    dir.write("list", Bytes(list.begin(), list.end()));
+    return (dir.path() / "list").string();
+}
+
+TEST(Converter, SeveralJobsRunAsOneDoes) {
+    // Outputs byte for byte, messages, report and exit status are those of -j 1, also for two
+    // inputs of one name into one folder (the first is kept, the second asked about) and an
+    // output that exists beforehand.
+    testing::TempDir dir;
+    const std::string list = makeInputs(dir, 16);
+    std::map<std::string, std::string> firstContents;
+    std::string firstPrinted;
+    for (const char* jobs : {"1", "2", "3", "8"}) {
+        const fs::path out = dir.path() / (std::string("out") + jobs);
+        fs::create_directories(out);
+        dir.write(std::string("out") + jobs + "/img3.TIF", Bytes{1, 2, 3});
+        auto [status, printed] = convert("-q -f tiff16 -j " + std::string(jobs) + " -o " + out.string() + " -0 --files-from " + list);
+        EXPECT_EQ(status, 1);
+        for (size_t at; (at = printed.find(out.string())) != std::string::npos;) printed.replace(at, out.string().size(), "OUT");
+        if (firstPrinted.empty()) {
+            firstPrinted = printed;
+            firstContents = folderContents(out);
+            EXPECT_NE(printed.find("File 'OUT/same.0.TIF' already exists!"), std::string::npos) << printed;
+            EXPECT_EQ(firstContents.size(), 19u);
+            EXPECT_EQ(firstContents["img3.TIF"], "\1\2\3");
+        }
+        EXPECT_EQ(printed, firstPrinted) << jobs;
+        EXPECT_EQ(folderContents(out), firstContents) << jobs;
+    }
+}
+
+// Reads the terminal until text shows; false when the program's side closed first.
+bool readUntil(int terminal, const std::string& text) {
+    std::string seen;
+    char buffer[512];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) {
+        seen.append(buffer, size_t(n));
+        if (seen.find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
+TEST(Converter, AnInterruptedRunLeavesNoPartialOutput) {
+    // Two jobs on a terminal, stopped at the first question (a.dcm's output exists): with
+    // Cancel, with Ctrl-C, and with the output folder removed before the Yes. Whatever the
+    // workers had written ahead is removed; the existing output is kept; nothing half-written
+    // or hidden is left.
+    testing::TempDir dir;
+    testing::ImageRecipe recipe;
+    recipe.rows = recipe.columns = 512;
+    recipe.frames = 4;
+    std::vector<std::string> arguments = {VIREOSCAN_CONVERT, "-q", "-j", "2", "-f", "tiff16", "-o", "OUT"};
+    for (const char* name : {"first.dcm", "a.dcm", "b.dcm", "c.dcm", "d.dcm", "e.dcm"})
+        arguments.push_back(dir.write(name, testing::makeImage(recipe)));
+    const std::map<std::string, std::string> kept = {{"first.dcm.0.TIF", "whole"}, {"first.dcm.1.TIF", "whole"},
+                                                     {"first.dcm.2.TIF", "whole"}, {"first.dcm.3.TIF", "whole"},
+                                                     {"a.dcm.0.TIF", "old"}};
+    struct Case {
+        const char* what;
+        int status;  // exit status, or minus the signal
+        std::map<std::string, std::string> left;
+    };
+    for (const Case& c : {Case{"cancel", 1, kept}, Case{"interrupt", -SIGINT, kept}, Case{"vanish", 1, {}}}) {
+        const fs::path out = dir.path() / c.what;
+        fs::create_directories(out);
+        dir.write(std::string(c.what) + "/a.dcm.0.TIF", Bytes{'o', 'l', 'd'});
+        arguments[7] = out.string();
+        int terminal = -1;
+        const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            std::vector<char*> argv;
+            for (std::string& a : arguments) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        ASSERT_TRUE(readUntil(terminal, "[c]ancel: ")) << c.what;
+        const std::string what = c.what;
+        if (what == "interrupt") kill(pid, SIGINT);
+        if (what == "vanish") {
+            // The workers may still be writing into it meanwhile.
+            for (std::error_code error; fs::exists(out);) fs::remove_all(out, error);
+        }
+        if (what != "interrupt") {
+            EXPECT_EQ(write(terminal, what == "cancel" ? "c\n" : "y\n", 2), 2);
+        }
+        if (what == "vanish") {
+            // a's output and every later one cannot be made; the folder is not made again.
+            EXPECT_TRUE(readUntil(terminal, "Can't create file '" + out.string() + "/e.dcm.3.TIF'"));
+        }
+        readUntil(terminal, "the program's end");
+        int status = 0;
+        waitpid(pid, &status, 0);
+        close(terminal);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), c.status) << c.what;
+        std::map<std::string, std::string> left;
+        if (fs::exists(out)) left = folderContents(out);
+        for (auto& [name, bytes] : left) {
+            if (bytes.size() == tiffHeaderBytes + 512 * 512 * 2) bytes = "whole";
+            else if (bytes != "old") bytes = "partial";
+        }
+        EXPECT_EQ(left, c.left) << c.what;
+    }
 }
 
 }  // namespace
