@@ -5,11 +5,13 @@ converter accepts (pydicom's test files, or the .dcm files under DIR):
 - TIFF 8 and BMP (-p stretch) hold the 8-bit mapping over each frame's [min, max] (0..255 for
   8-bit RLE and JPEG), XOR 255 for MONOCHROME1; Pillow and tiffinfo read every file;
 - on one multi-frame file: the output names, -w, -n, --no-overwrite and the answer No;
-- cut and damaged copies of a few files: --info and a conversion end with status 0 or 1.
+- cut and damaged copies of a few files: --info and a conversion end with status 0 or 1, and
+  --info --json prints valid JSON.
 
 usage: test_convert_vs_pydicom.py CONVERTER [DIR]
 """
 
+import json
 import os
 import random
 import struct
@@ -125,9 +127,11 @@ def check_damaged(converter, path, tmp):
     case = os.path.join(tmp, "case.dcm")
     for n, copy in enumerate(copies):
         open(case, "wb").write(copy)
-        for args in (["--info", case], ["-f", "tiff8", "-o", tmp, "-y", "-q", case]):
-            status = run([converter] + args, timeout=60).returncode
-            expect(status in (0, 1), "damaged copy %d: exit status %d for %s", n, status, args[0])
+        for args in (["--info", "--json", case], ["-f", "tiff8", "-o", tmp, "-y", "-q", case]):
+            proc = run([converter] + args, timeout=60)
+            expect(proc.returncode in (0, 1), "damaged copy %d: exit status %d for %s", n, proc.returncode, args[0])
+            if args[0] == "--info":
+                json.loads(proc.stdout.decode("utf-8"))  # valid JSON whatever the bytes
 
 
 def main(converter, directory=None):

@@ -1,16 +1,74 @@
 """vireoscan-convert --info against pydicom, for every test file pydicom ships (or the .dcm
 files under DIR): the accept/refuse decision, and for accepted files the Image, Patient, Date,
-Study, Pixsize and Filesize lines. Refused files show a status and empty lines.
+Study, Pixsize and Filesize lines. Refused files show a status and empty lines. --info --json
+prints one valid JSON object a line per file with the same lines (a byte that is not UTF-8 as
+the character of its value) and the rows, columns, bits, frames, compression, rescale and
+window that pydicom reads.
 
 usage: test_info_vs_pydicom.py CONVERTER [DIR]
 """
 
+import json
 import os
 import sys
 
-from corpus_common import Facts, expected_lines, finish, info, test_files
+from corpus_common import Facts, expected_lines, finish, info, run, test_files
 
 STATUSES = ("<unsupported filetype>", "<file read error>", "<no file access>")
+COMPRESSION = {"": "none", "Jpeg": "jpeg", "Rle": "rle"}
+
+
+def json_text(raw):
+    """Bytes as --json gives them: valid UTF-8 decoded, any other byte as the character of its value."""
+    out, i = [], 0
+    while i < len(raw):
+        n = next((n for n in (1, 2, 3, 4) if valid_utf8(raw[i:i + n])), 0)
+        out.append(raw[i:i + n].decode("utf-8") if n else chr(raw[i]))
+        i += n or 1
+    return "".join(out)
+
+
+def valid_utf8(raw):
+    try:
+        raw.decode("utf-8")
+        return True
+    except UnicodeDecodeError:
+        return False
+
+
+def first_number(value):
+    return float(value[0] if isinstance(value, (list, tuple)) or type(value).__name__ == "MultiValue" else value)
+
+
+def json_failures(converter, files):
+    """What --info --json gets wrong against --info's lines and pydicom's values."""
+    paths = [path for _, path in files]
+    text = [line for line in run([converter, "--info"] + paths).stdout.split(b"\n") if line.startswith(b"  ")]
+    objects = [json.loads(line) for line in run([converter, "--info", "--json"] + paths).stdout.decode().splitlines()]
+    if [o["path"] for o in objects] != paths:
+        return ["--json printed %d objects for %d files, or in another order" % (len(objects), len(paths))]
+    failures = []
+    for (name, path), o in zip(files, objects):
+        lines = dict((label.decode().capitalize(), json_text(value)) for label, _, value in
+                     (line[2:].partition(b": ") for line in text[:5]))
+        text = text[6 if "file_size" in o else 5:]
+        if lines != {k.capitalize(): v for k, v in o["lines"].items()}:
+            failures.append("%s: --json lines %r, --info lines %r" % (name, o["lines"], lines))
+        facts = Facts(path)
+        if o["status"] != "ok" or not facts.accepted:
+            continue
+        expected = (facts.rows, facts.columns, facts.bits, facts.frames, COMPRESSION[facts.compression])
+        got = tuple(o.get(k) for k in ("rows", "columns", "bits", "frames", "compression"))
+        if got != expected:
+            failures.append("%s: --json %r, pydicom %r" % (name, got, expected))
+        for key, keywords in (("rescale", ("RescaleSlope", "RescaleIntercept")), ("window", ("WindowCenter", "WindowWidth"))):
+            try:
+                values = [first_number(facts.ds.get(k)) for k in keywords]
+            except Exception:
+                continue
+            if key in o and any(abs(a - b) > 1e-6 * max(1, abs(b)) for a, b in zip(o[key].values(), values)):
+                failures.append("%s %s: --json %r, pydicom %r" % (name, key, o[key], values))
+    return failures
 
 
 def main(converter, directory=None):
@@ -37,6 +95,7 @@ def main(converter, directory=None):
         failures.append("exit status %d with%s refused files" % (status, "" if refused else "out"))
     if info(converter, loaded[:8])[0] != 0:
         failures.append("exit status not 0 for files that all load")
+    failures += json_failures(converter, files)
     return finish(failures, "%d files checked" % len(files))
 
 
