@@ -78,4 +78,9 @@ std::string batchOutputPath(const std::string& folder, const std::string& name, 
 // The report at the end of a run.
 std::string batchReportText(const BatchResult& result);
 
+// The messages of an output that cannot be created, or not written whole; Save Image As tells
+// them as the run does.
+std::string cannotCreateText(const std::string& path);
+std::string cannotWriteText(const std::string& path);
+
 }  // namespace vs

@@ -31,6 +31,8 @@ bool exists(const std::string& path) {
     return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found && !error;
 }
 
+}  // namespace
+
 std::string cannotCreateText(const std::string& path) {
     return formatText("Error: Can't create file '%s'!\nMake sure the disk is not write protected.", path);
 }
@@ -38,8 +40,6 @@ std::string cannotCreateText(const std::string& path) {
 std::string cannotWriteText(const std::string& path) {
     return formatText("Error: Can't write to file '%s'!\nMake sure the disk contains enough free space.", path);
 }
-
-}  // namespace
 
 FileConverter::FileConverter(const ConversionSettings& settings, PictureDecoder* decoder)
     : settings_(settings), decoder_(decoder) {

@@ -6,6 +6,7 @@
 
 #include "core/render.h"
 #include "core/write_frame.h"
+#include "dicom/conversion.h"
 #include "dicom/part_file.h"
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
@@ -37,8 +38,7 @@ MessageAnswer tell(App& app, const QString& text, MessageButtons buttons, Messag
 }
 
 void tellCannotCreate(App& app, const QString& path) {
-    tell(app, QString("Error: Can't create file '%1'!\nMake sure the disk is not write protected.").arg(path),
-         MessageButtons::ok, MessageIcon::stop);
+    tell(app, fromCore(cannotCreateText(toCore(path))), MessageButtons::ok, MessageIcon::stop);
 }
 
 void repaintImage(App& app) {
@@ -81,15 +81,10 @@ void writeChosenFile(App& app, const QString& path) {
     } else {
         const bool written = writeImageFile(v, out) != 0;
         if (!part.finishWriting() || !written)
-            tell(app,
-                 QString("Error: Can't write to file '%1'!\nMake sure the disk contains enough free space.")
-                     .arg(path),
-                 MessageButtons::ok, MessageIcon::stop);
+            tell(app, fromCore(cannotWriteText(nativePath)), MessageButtons::ok, MessageIcon::stop);
         else if (!part.moveIntoPlace(exists))
             tellCannotCreate(app, path);
     }
-    // The writer leaves the display buffer packed for its own use.
-    if (v.host->imageWindowVisible()) renderFrame(v);
     repaintImage(app);
 }
 
