@@ -29,7 +29,7 @@ bool parseInt32(const std::string& text, int32_t& out) {
 }  // namespace
 
 bool parseFormat(const std::string& name, uint16_t& format) {
-    static const char* const names[] = {"tiff8", "tiff16", "bmp", "raw"};
+    constexpr const char* names[] = {"tiff8", "tiff16", "bmp", "raw"};
     for (uint16_t i = 0; i < 4; ++i) {
         if (name == names[i]) {
             format = i;
@@ -40,7 +40,7 @@ bool parseFormat(const std::string& name, uint16_t& format) {
 }
 
 bool parsePreset(const std::string& name, uint16_t& preset) {
-    static const char* const names[] = {"stretch", "stored", "lung", "bone", "chest", "soft-tissue", "brain"};
+    constexpr const char* names[] = {"stretch", "stored", "lung", "bone", "chest", "soft-tissue", "brain"};
     for (uint16_t i = 0; i < 7; ++i) {
         if (name == names[i]) {
             preset = i;

@@ -105,7 +105,7 @@ std::string format(const char* pattern, auto... args) {
 }
 
 std::string imageLine(const ImageState& image) {
-    static const char* const suffixes[] = {"", ", Jpeg", ", Lossless Jpeg", ", Rle"};
+    constexpr const char* suffixes[] = {"", ", Jpeg", ", Lossless Jpeg", ", Rle"};
     const char* suffix = image.compression < 4 ? suffixes[image.compression] : "";
     if (image.frameCount > 1)
         return format("%d x %d Pixels,  %d Bit,  %d Frames%s", image.columns, image.rows, image.bitsAllocated,
