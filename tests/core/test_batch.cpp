@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "core/batch.h"
-#include "core/write_frame.h"
+#include "core/loader.h"
+#include "tests/support/damaged_copies.h"
 #include "tests/support/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
@@ -15,19 +14,9 @@ namespace vs {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Bytes;
 using testing::ImageRecipe;
 using testing::makeImage;
-using Bytes = std::vector<uint8_t>;
-
-Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-Bytes tiffPixels(const fs::path& path) {
-    const Bytes tiff = readFile(path);
-    return tiff.size() < 140 ? Bytes{} : Bytes(tiff.begin() + 140, tiff.end());
-}
 
 Bytes framesImage(uint32_t frames) {
     ImageRecipe recipe;
@@ -35,6 +24,11 @@ Bytes framesImage(uint32_t frames) {
     recipe.columns = 5;
     recipe.frames = frames;
     return makeImage(recipe);
+}
+
+Bytes tiffPixels(const fs::path& path) {
+    const Bytes tiff = testing::readFile(path);
+    return tiff.size() < 140 ? Bytes{} : Bytes(tiff.begin() + 140, tiff.end());
 }
 
 TEST(Batch, OutputNames) {
@@ -51,116 +45,98 @@ TEST(Batch, CountsReportsAndQuestions) {
     const std::string text = dir.write("notes.txt", Bytes(1000, 'x'));
     const std::string nine = dir.write("nine", framesImage(9));
     const std::string a = dir.write("a", framesImage(1));
-
-    // A file that does not load counts once; OK goes on with the next.
-    {
+    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
+    testing::DicomBuilder cine(testing::Syntax::explicitLittle);
+    cine.transferSyntax(testing::uidJpegBaseline).us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
+    const std::string jpeg = dir.write("cine", cine.encapsulated({good, testing::relabelAsLossless(good), good}).build());
+    const struct {
+        std::vector<std::string> files;
+        uint16_t format;
+        std::vector<MessageAnswer> answers;
+        std::string outputDirectory;
+        BatchResult result;
+        std::vector<std::string> messages;  // the first ones and the report
+    } runs[] = {
+        // A file that does not load counts once; OK goes on with the next.
+        {{ten, text, nine}, formatBmp, {}, "", {3, 19, 1, false},
+         {"Error: File format of '" + text + "' is unsupported!",
+          "Successfully converted 19 image(s) out of 3 file(s).\nConversion of 1 image(s) was unsuccessful."}},
+        // No to every overwrite question: nothing converted, each frame unsuccessful.
+        {{nine}, formatBmp, std::vector(9, MessageAnswer::no), "", {1, 0, 9, false},
+         {"Warning: File '" + dir.path().string() + "/nine.0.BMP' already exists!\nDo you want to overwrite the file?"}},
+        // Yes overwrites; Cancel at the next question ends the run.
+        {{nine, ten, a}, formatBmp, {MessageAnswer::yes, MessageAnswer::cancel}, "", {3, 1, 0, true},
+         {"Warning: File '" + dir.path().string() + "/nine.0.BMP' already exists!\nDo you want to overwrite the file?"}},
+        // An output that cannot be created: one failure per frame; Cancel ends the run.
+        {{ten}, formatRaw, {MessageAnswer::ok, MessageAnswer::cancel}, (dir.path() / "missing").string(), {1, 0, 2, true},
+         {"Error: Can't create file '" + (dir.path() / "missing" / "ten.dcm.00.RAW").string() +
+          "'!\nMake sure the disk is not write protected."}},
+        // A JPEG frame that cannot be decoded is not written, and counts.
+        {{jpeg}, formatTiff8, {}, "", {1, 2, 1, false},
+         {"Error: Frame 2 of 3 in '" + jpeg + "' cannot be decoded!\nlibjpeg-turbo: Unsupported JPEG process: SOF type 0xc3"}},
+    };
+    for (const auto& run : runs) {
         testing::TestViewer t;
-        t.v().outputFormat = formatBmp;
-        const BatchResult r = runBatch(t.v(), {ten, text, nine});
-        EXPECT_EQ(r.converted, 19u);
-        EXPECT_EQ(r.failed, 1u);
+        t.v.outputFormat = run.format;
+        t.host.answers = run.answers;
+        const BatchResult r = runBatch(t.v, run.files, {run.outputDirectory});
         EXPECT_EQ(t.host.effects.front(), "status box Processing files...");
-        EXPECT_EQ(t.host.messages,
-                  (std::vector<std::string>{"Error: File format of '" + text + "' is unsupported!",
-                                            "Successfully converted 19 image(s) out of 3 file(s).\n"
-                                            "Conversion of 1 image(s) was unsuccessful."}));
-        EXPECT_TRUE(fs::exists(dir.path() / "ten.dcm.09.BMP"));
-        EXPECT_TRUE(fs::exists(dir.path() / "nine.8.BMP"));
-        EXPECT_EQ(t.v().batchMode, 0);
+        EXPECT_EQ(std::vector<uint32_t>({r.files, r.converted, r.failed, r.cancelled}),
+                  std::vector<uint32_t>({run.result.files, run.result.converted, run.result.failed, run.result.cancelled}));
+        ASSERT_GE(t.host.messages.size(), run.messages.size());
+        for (size_t k = 0; k < run.messages.size(); ++k)
+            EXPECT_EQ(t.host.messages[k], run.messages[k]);
+        EXPECT_EQ(t.host.messages.back(), batchReportText(r));
+        EXPECT_EQ(t.v.batchMode, 0);
     }
-
-    // No to every overwrite question: nothing converted, each frame unsuccessful, files kept.
-    {
-        testing::TestViewer t;
-        t.v().outputFormat = formatBmp;
-        const fs::path first = dir.path() / "nine.0.BMP";
-        fs::resize_file(first, 10);
-        t.host.answers.assign(9, MessageAnswer::no);
-        const BatchResult r = runBatch(t.v(), {nine});
-        EXPECT_EQ(r.converted, 0u);
-        EXPECT_EQ(r.failed, 9u);
-        EXPECT_EQ(t.host.messages.front(),
-                  "Warning: File '" + first.string() + "' already exists!\nDo you want to overwrite the file?");
-        EXPECT_EQ(fs::file_size(first), 10u);
-    }
-
-    // Yes overwrites; Cancel at the next question ends the run and still names every file.
-    {
-        testing::TestViewer t;
-        t.v().outputFormat = formatBmp;
-        t.host.answers = {MessageAnswer::yes, MessageAnswer::cancel};
-        const BatchResult r = runBatch(t.v(), {nine, ten, a});
-        EXPECT_TRUE(r.cancelled);
-        EXPECT_EQ(r.converted, 1u);
-        EXPECT_EQ(t.host.messages.back(), "Successfully processed 1 image(s) out of 3 file(s).");
-        EXPECT_GT(fs::file_size(dir.path() / "nine.0.BMP"), 10u);
-        EXPECT_FALSE(fs::exists(dir.path() / "a.BMP"));
-    }
-
-    // An output that cannot be created: one failure per frame, Cancel ends the run.
-    {
-        testing::TestViewer t;
-        t.v().outputFormat = formatRaw;
-        t.host.answers = {MessageAnswer::ok, MessageAnswer::cancel};
-        BatchOptions options;
-        options.outputDirectory = (dir.path() / "missing").string();
-        const BatchResult r = runBatch(t.v(), {ten}, options);
-        EXPECT_EQ(r.failed, 2u);
-        EXPECT_TRUE(r.cancelled);
-        EXPECT_EQ(t.host.messages.front(), "Error: Can't create file '" +
-                                               (dir.path() / "missing" / "ten.dcm.00.RAW").string() +
-                                               "'!\nMake sure the disk is not write protected.");
-    }
+    EXPECT_TRUE(fs::exists(dir.path() / "ten.dcm.09.BMP"));
+    EXPECT_FALSE(fs::exists(dir.path() / "a.BMP"));
+    EXPECT_FALSE(fs::exists(dir.path() / "cine.1.TIF"));
+    EXPECT_TRUE(fs::exists(dir.path() / "cine.2.TIF"));
+    EXPECT_EQ(batchReportText({3, 1, 0, true}), "Successfully processed 1 image(s) out of 3 file(s).");
 }
 
 TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
-    testing::TempDir dir;
-    fs::create_directories(dir.path() / "out");
+    testing::TestViewer t;
+    fs::create_directories(t.dir.path() / "out");
     ImageRecipe ct;
     ct.rows = 1;
     ct.columns = 4;
     ct.samples = {0, 1024, 1069, 1114};
     ct.rescaleIntercept = -1024;
     ct.rescaleSlope = 1;
-    const std::string first = dir.write("ct1", makeImage(ct));
+    const std::string first = t.dir.write("ct1", makeImage(ct));
     ct.rescaleIntercept = 0;
     ct.samples = {-1, 0, 45, 90};
-    const std::string second = dir.write("ct2", makeImage(ct));
+    const std::string second = t.dir.write("ct2", makeImage(ct));
     ct.rescaleIntercept = 5000;
-    const std::string viewed = dir.write("viewed", makeImage(ct));
-
-    testing::TestViewer t;
-    ASSERT_EQ(t.load(viewed), 1);  // an image shown before the run, with its own rescale
-    t.v().window.windowPreset = presetCtBrain;
-    t.v().outputFormat = formatTiff8;
-    BatchOptions options;
-    options.outputDirectory = (dir.path() / "out").string();
-    EXPECT_EQ(runBatch(t.v(), {first, second}, options).converted, 2u);
-    EXPECT_EQ(tiffPixels(dir.path() / "out" / "ct1.TIF"), (Bytes{0, 0, 127, 255}));
-    EXPECT_EQ(tiffPixels(dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 127, 255}));
+    ASSERT_EQ(t.load("viewed", makeImage(ct)), loadDone);  // an image shown before the run, with its own rescale
+    t.v.window.windowPreset = presetCtBrain;
+    t.v.outputFormat = formatTiff8;
+    const BatchOptions options{(t.dir.path() / "out").string()};
+    EXPECT_EQ(runBatch(t.v, {first, second}, options).converted, 2u);
+    EXPECT_EQ(tiffPixels(t.dir.path() / "out" / "ct1.TIF"), (Bytes{0, 0, 127, 255}));
+    EXPECT_EQ(tiffPixels(t.dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 127, 255}));
 
     // Automatic windowing off: the window the user left is used, whatever the file says.
-    t.v().window.autoWindowing = 0;
-    t.v().window.windowLow = 0;
-    t.v().window.windowHigh = 45;
-    t.host.answers.assign(1, MessageAnswer::yes);
-    runBatch(t.v(), {second}, options);
-    EXPECT_EQ(tiffPixels(dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 255, 255}));
+    t.v.window.autoWindowing = 0;
+    t.v.window.windowLow = 0;
+    t.v.window.windowHigh = 45;
+    runBatch(t.v, {second}, options);
+    EXPECT_EQ(tiffPixels(t.dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 255, 255}));
 }
 
 TEST(Batch, RelativePathsAreTakenFromWhereTheRunStarts) {
-    testing::TempDir dir;
-    fs::create_directories(dir.path() / "x");
-    fs::create_directories(dir.path() / "y");
-    dir.write("x/one", framesImage(1));
-    dir.write("y/two", framesImage(1));
-    fs::current_path(dir.path());
     testing::TestViewer t;
-    const BatchResult r = runBatch(t.v(), {"x/one", "y/two"});
+    fs::create_directories(t.dir.path() / "x");
+    fs::create_directories(t.dir.path() / "y");
+    t.dir.write("x/one", framesImage(1));
+    t.dir.write("y/two", framesImage(1));
+    fs::current_path(t.dir.path());
+    const BatchResult r = runBatch(t.v, {"x/one", "y/two"});
     fs::current_path(fs::temp_directory_path());
     EXPECT_EQ(r.converted, 2u);
-    EXPECT_TRUE(fs::exists(dir.path() / "x" / "one.TIF"));
-    EXPECT_TRUE(fs::exists(dir.path() / "y" / "two.TIF"));
+    EXPECT_TRUE(fs::exists(t.dir.path() / "x" / "one.TIF") && fs::exists(t.dir.path() / "y" / "two.TIF"));
 }
 
 }  // namespace

@@ -1,191 +1,110 @@
 // Damaged files: every pydicom test file and some of our own, cut short at many lengths and
-// with bytes overwritten at fixed seeds, go through the viewer's load, every frame's range
-// scan and rendering, and all four writers. Whatever the bytes, the program ends each load
-// with a status text or a picture, and every file it writes is as long as its header says.
-// (The sanitizer build runs this too, where a read outside a block stops it.)
+// with bytes overwritten at fixed seeds, are read, described, range-scanned, windowed and
+// written in all four formats. Whatever the bytes, a file is either refused with a status a
+// user can read or gives pictures and files as long as their headers say, and nothing is
+// written past a frame. (The sanitizer build runs this too, where a read outside a block
+// stops it.)
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "core/contrast.h"
-#include "core/jpeg_frame.h"
-#include "core/loader.h"
-#include "core/render.h"
-#include "core/write_frame.h"
-#include "platform/jpeg_decoder.h"
+#include "dicom/image_description.h"
+#include "dicom/presets.h"
 #include "tests/support/damaged_copies.h"
-#include "tests/support/dicom_builder.h"
-#include "tests/support/recording_host.h"
+#include "tests/support/read_image.h"
 
 namespace vs {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::Bytes;
-using testing::damages;
-using testing::pydicomTestFiles;
-using testing::readFile;
-using testing::truncations;
 using testing::Variant;
 
-// Frames are rendered and written while the samples they hold add up to at most this many.
-constexpr uint64_t sampleBudget = uint64_t(1) << 20;
+// The length writeFrame's header promises for a frame.
+uint64_t expectedOutputBytes(const ImageState& image, OutputFormat format) {
+    const uint64_t pixels = uint64_t(image.rows) * image.columns;
+    if (format == formatTiff8) return tiffHeaderBytes + pixels;
+    if (format == formatTiff16) return tiffHeaderBytes + 2 * pixels;
+    if (format == formatBmp) return bmpPixelOffset + uint64_t(bmpRowLength(image.columns)) * image.rows;
+    return 2 * pixels;
+}
 
-// Keeps what a user would see of a load: the Patient line, whether the image window shows,
-// and how often it was painted. Questions get their first button.
-class WatchingHost : public NullHost {
-public:
-    std::string patientLine;
-    int imagePaints = 0;
-    void showLoadStatus(std::string_view status) override {
-        if (!status.empty()) patientLine.assign(status);
-    }
-    void showDescription(const ImageDescription& d) override { patientLine = d.patient; }
-    void repaintImageWindow() override { ++imagePaints; }
+struct Outcomes {
+    testing::TempDir folder;
+    int loaded = 0;
+    int refused = 0;
 };
 
-// The length writeImageFile's header promises for the current frame.
-uint64_t expectedOutputBytes(const ImageState& image, uint16_t format) {
-    const uint64_t pixels = uint64_t(image.rows) * image.columns;
-    switch (format) {
-        case formatTiff8: return tiffHeaderBytes + pixels;
-        case formatTiff16: return tiffHeaderBytes + 2 * pixels;
-        case formatBmp: return bmpPixelOffset + uint64_t(bmpRowLength(image.columns)) * image.rows;
-        default: return 2 * pixels;
+// One damaged file through the reading, the picture and the writers, frames up to a budget of
+// 2^20 samples.
+void check(const Variant& variant, Outcomes& seen) {
+    SCOPED_TRACE(variant.label);
+    const auto r = testing::readImage(variant.bytes, seen.folder);
+    if (r->status != statusLoaded) {
+        ++seen.refused;
+        EXPECT_STRNE(loadStatusText(r->status), "");
+        return;
+    }
+    ++seen.loaded;
+    const ImageState& image = r->dicom.image;
+    describeImage(r->dicom, *r->source);
+    uint64_t spent = 0;
+    for (uint32_t f = 0; f < image.frameCount && (f == 0 || spent + image.pixelsPerFrame <= (1u << 20)); ++f) {
+        spent += image.pixelsPerFrame;
+        const DisplayWindow w = presetWindow(image, r->source->sampleRange(f), presetContrastStretch, {});
+        r->picture(f, w.low, w.high, 0, displayStrideFor(image.columns));
+        for (OutputFormat format : {formatTiff8, formatTiff16, formatBmp, formatRaw}) {
+            if (f > 0 && format != f % 4) continue;
+            if (const auto written = r->written(f, w.low, w.high, format))
+                EXPECT_EQ(written->size(), expectedOutputBytes(image, format)) << "frame " << f << " format " << format;
+        }
     }
 }
 
-class DamagedFiles : public ::testing::Test {
-protected:
-    DamagedFiles() {
-        viewer_ = std::make_unique<Viewer>();
-        viewer_->host = &host_;
-        viewer_->pictureDecoder = &decoder_;
-    }
+void checkDamaged(const Bytes& data, uint32_t seed, Outcomes& seen) {
+    for (const Variant& variant : testing::truncations(data)) check(variant, seen);
+    for (const Variant& variant : testing::damages(data, seed)) check(variant, seen);
+}
 
-    // One damaged file through the viewer and the converter's steps.
-    void check(const Variant& variant) {
-        SCOPED_TRACE(variant.label);
-        const std::string path = dir_.write("damaged.dcm", variant.bytes);
-        Viewer& v = *viewer_;
-        v.batchMode = 0;
-        v.loadedPath.clear();
-        v.currentDirectory = dir_.path().string() + "/";
-        v.currentFileName = "damaged.dcm";
-        host_.patientLine.clear();
-        host_.imagePaints = 0;
-        host_.hideImageWindow();
-
-        const uint16_t result = loadFile(v);
-        ASSERT_NE(result, loadAlreadyLoaded);
-        if (result == loadFailed) {
-            ++refused_;
-            EXPECT_TRUE(knownStatus(host_.patientLine)) << "status text: '" << host_.patientLine << "'";
-            EXPECT_FALSE(host_.imageWindowVisible());
-            return;
-        }
-        ++loaded_;
-        EXPECT_TRUE(host_.imageWindowVisible());
-        EXPECT_GT(host_.imagePaints, 0);
-        convertFrames(v);
-    }
-
-    void convertFrames(Viewer& v) {
-        v.batchMode = 1;
-        uint64_t spent = 0;
-        for (uint32_t f = 0; f < v.dicom.image.frameCount; ++f) {
-            spent += v.dicom.image.pixelsPerFrame;
-            if (spent > sampleBudget && f > 0) break;
-            SCOPED_TRACE("frame " + std::to_string(f));
-            v.currentFrame = f;
-            if (v.dicom.image.compression == compressionJpeg) decodeJpegFrame(v);
-            scanDataRange(v);
-            applyWindowPreset(v);
-            renderFrame(v);
-            for (uint16_t format = formatTiff8; format <= formatRaw; ++format) {
-                if (f > 0 && format != f % 4) continue;
-                char* buffer = nullptr;
-                size_t length = 0;
-                std::FILE* out = open_memstream(&buffer, &length);
-                ASSERT_NE(out, nullptr);
-                v.outputFormat = format;
-                const uint32_t written = writeImageFile(v, out);
-                std::fclose(out);
-                std::free(buffer);
-                if (written) {
-                    EXPECT_EQ(length, expectedOutputBytes(v.dicom.image, format)) << "format " << format;
-                }
-            }
-            if (spent > sampleBudget) break;
-        }
-    }
-
-    static bool knownStatus(const std::string& text) {
-        for (int code = statusNoFileSelected; code <= statusTooBig; ++code)
-            if (text == loadStatusText(code)) return !text.empty();
-        return false;
-    }
-
-    void checkAll(const Bytes& data, uint32_t seed) {
-        for (const Variant& variant : truncations(data)) check(variant);
-        for (const Variant& variant : damages(data, seed)) check(variant);
-    }
-
-    testing::TempDir dir_;
-    WatchingHost host_;
-    TurboJpegDecoder decoder_;
-    std::unique_ptr<Viewer> viewer_;
-    int loaded_ = 0;
-    int refused_ = 0;
-};
-
-TEST_F(DamagedFiles, PydicomTestFilesCutAndOverwritten) {
-    const std::vector<fs::path> files = pydicomTestFiles();
+TEST(DamagedFiles, PydicomTestFilesCutAndOverwritten) {
+    const std::vector<fs::path> files = testing::pydicomTestFiles();
     if (files.empty()) GTEST_SKIP() << "pydicom's test files are not installed (scripts/setup)";
+    Outcomes seen;
     uint32_t seed = 1;
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.string());
-        checkAll(readFile(file), seed++);
+        checkDamaged(testing::readFile(file), seed++, seen);
     }
     // Both outcomes must have been seen many times, or the damage tested nothing.
-    EXPECT_GT(loaded_, 100);
-    EXPECT_GT(refused_, 100);
+    EXPECT_GT(seen.loaded, 100);
+    EXPECT_GT(seen.refused, 100);
 }
 
-TEST_F(DamagedFiles, OurOwnEncodingsCutAndOverwritten) {
+TEST(DamagedFiles, OurOwnEncodingsCutAndOverwritten) {
+    Outcomes seen;
     uint32_t seed = 1000;
     for (const testing::ImageRecipe& image : testing::encodingVariety()) {
         SCOPED_TRACE(testing::describe(image));
         const Bytes data = testing::makeImage(image);
-        // The undamaged file loads; without that the damage would test only the refusal.
-        const int loadedBefore = loaded_;
-        check({"undamaged", data});
-        EXPECT_EQ(loaded_, loadedBefore + 1);
-        for (uint32_t round = 0; round < 3; ++round) checkAll(data, seed++);
+        const int loadedBefore = seen.loaded;
+        check({"undamaged", data}, seen);
+        EXPECT_EQ(seen.loaded, loadedBefore + 1);  // or the damage would test only the refusal
+        for (uint32_t round = 0; round < 3; ++round) checkDamaged(data, seed++, seen);
     }
-    EXPECT_GT(loaded_, 50);
-    EXPECT_GT(refused_, 50);
+    EXPECT_GT(seen.loaded, 50);
+    EXPECT_GT(seen.refused, 50);
 }
 
 // Inputs the fuzzers once stopped on stay here and are replayed through the same steps.
-TEST_F(DamagedFiles, SavedFuzzFindings) {
+TEST(DamagedFiles, SavedFuzzFindings) {
     const fs::path folder = fs::path(VIREOSCAN_SOURCE_DIR) / "fuzz" / "regressions" / "load";
     std::error_code error;
-    fs::directory_iterator entries(folder, error);
-    ASSERT_FALSE(error) << folder << ": " << error.message();
-    int replayed = 0;
-    for (const auto& entry : entries) {
-        if (!entry.is_regular_file() || entry.path().filename().string().front() == '.') continue;
-        SCOPED_TRACE(entry.path().string());
-        check({entry.path().filename().string(), readFile(entry.path())});
-        ++replayed;
-    }
-    EXPECT_GT(replayed, 0) << "no saved inputs in " << folder;
+    Outcomes seen;
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        if (entry.is_regular_file() && entry.path().filename().string().front() != '.')
+            check({entry.path().filename().string(), testing::readFile(entry.path())}, seen);
+    EXPECT_FALSE(error) << folder << ": " << error.message();
+    EXPECT_GT(seen.loaded + seen.refused, 0) << "no saved inputs in " << folder;
 }
 
 }  // namespace

@@ -1,43 +1,76 @@
-// Which files the header scan accepts, and what it reads from them, through real loads.
+// Which files the library accepts, and what the header walk reads from them.
 #include <gtest/gtest.h>
 
-#include "dicom/header.h"
-#include "core/loader.h"
+#include <algorithm>
+
 #include "tests/support/dicom_builder.h"
-#include "tests/support/recording_host.h"
+#include "tests/support/read_image.h"
 
 namespace vs {
 namespace {
 
+using testing::Bytes;
 using testing::DicomBuilder;
 using testing::ImageRecipe;
 using testing::makeImage;
+using testing::readImage;
 using testing::Syntax;
-using Bytes = std::vector<uint8_t>;
-
-struct Loaded {
-    uint16_t result;
-    ImageState image;
-    std::string patientLine;
-    int firstByte;  // of the pixel data
-};
-
-Loaded loadBytes(const Bytes& bytes) {
-    testing::TempDir dir;
-    testing::TestViewer t;
-    const uint16_t result = t.load(dir, "image.dcm", bytes);
-    const int first = result == loadDone ? t.v().dicom.pixelData()[0] : -1;
-    return {result, t.v().dicom.image, t.host.lines[controlPatientLine], first};
-}
-
-Loaded loadRecipe(const ImageRecipe& recipe) { return loadBytes(makeImage(recipe)); }
 
 // A minimal image built element by element, for files that break the usual order.
-DicomBuilder& imageElements(DicomBuilder& b, uint16_t rows, uint16_t columns, uint16_t bits) {
-    return b.us(0x0028, 0x0010, rows).us(0x0028, 0x0011, columns).us(0x0028, 0x0100, bits);
+DicomBuilder image(uint16_t rows, uint16_t columns, uint16_t bits, const char* syntax = nullptr) {
+    DicomBuilder b(Syntax::explicitLittle);
+    if (syntax) b.transferSyntax(syntax);
+    b.us(0x0028, 0x0010, rows).us(0x0028, 0x0011, columns).us(0x0028, 0x0100, bits);
+    return b;
 }
 
-TEST(Header, EveryLayoutByteOrderAndSign) {
+Bytes native(uint16_t rows, uint16_t columns, size_t bytes, std::optional<uint32_t> declared = {}) {
+    return image(rows, columns, 8).pixelData(Bytes(bytes, 3), "OB", declared).build();
+}
+
+TEST(Header, WhichFilesAreAccepted) {
+    const Bytes jpeg = testing::encodeJpegGrey(Bytes(64, 9), 8, 8);
+    DicomBuilder colourFirst(Syntax::explicitLittle), colourLate(Syntax::explicitLittle), swapped(Syntax::explicitLittle);
+    colourFirst.us(0x0028, 0x0002, 3).us(0x0028, 0x0010, 2).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8);
+    colourLate.us(0x0028, 0x0010, 2).us(0x0028, 0x0002, 3).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8);
+    swapped.us(0x0028, 0x0011, 2).us(0x0028, 0x0010, 2).us(0x0028, 0x0100, 8);
+    DicomBuilder bigRle(Syntax::explicitBig);
+    bigRle.transferSyntax(testing::uidRle).us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
+    ImageRecipe huge;
+    huge.bitsAllocated = 8;
+    huge.rows = huge.columns = 6000;
+    huge.samples.assign(size_t(6000) * 6000, 0);
+    const struct {
+        const char* label;
+        Bytes bytes;
+        LoadStatus status;
+    } cases[] = {
+        {"299 bytes", Bytes(299, 0), statusTooShort},
+        {"300 bytes of text", Bytes(300, 'x'), statusUnsupported},
+        {"1 bit", image(16, 16, 1).pixelData(Bytes(32, 0)).build(), statusUnsupported},
+        {"3 bits", image(16, 16, 3).pixelData(Bytes(96, 0)).build(), statusUnsupported},
+        {"24 bits", image(16, 16, 24).pixelData(Bytes(768, 0)).build(), statusUnsupported},
+        {"colour before rows", colourFirst.pixelData(Bytes(12, 1), "OB").build(), statusUnsupported},
+        {"colour after rows, ignored", colourLate.pixelData(Bytes(4, 1), "OB").build(), statusLoaded},
+        {"columns before rows, not taken", swapped.pixelData(Bytes(4, 1), "OB").build(), statusUnsupported},
+        {"exact length", native(4, 4, 16), statusLoaded},
+        {"1,024 bytes more", native(4, 4, 16 + 1024), statusLoaded},
+        {"2 bytes more", native(4, 4, 18), statusUnsupported},
+        {"odd frame with its pad byte", native(3, 3, 10), statusLoaded},
+        {"odd frame without", native(3, 3, 9), statusLoaded},
+        {"frames past the spare room", native(5000, 5000, 16, 25000000), statusUnsupported},
+        {"6000 x 6000", makeImage(huge), statusTooBigDimensions},
+        {"lossless JPEG 70", image(8, 8, 8, testing::uidJpegLosslessSv1).encapsulated({jpeg}).build(),
+         statusUnsupported},
+        {"lossless JPEG 57, tried", image(8, 8, 8, testing::uidJpegLossless).encapsulated({jpeg}).build(), statusLoaded},
+        {"12-bit JPEG", image(8, 8, 12, testing::uidJpegBaseline).encapsulated({jpeg}).build(), statusLoaded},
+        {"16-bit JPEG", image(8, 8, 16, testing::uidJpegBaseline).encapsulated({jpeg}).build(), statusUnsupported},
+        {"RLE in a big-endian data set", bigRle.encapsulated({Bytes(64, 0)}).build(), statusUnsupported},
+    };
+    for (const auto& c : cases) EXPECT_EQ(readImage(c.bytes)->status, c.status) << c.label;
+}
+
+TEST(Header, LayoutsByteOrdersAndSigns) {
     for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
         for (bool withMeta : {true, false}) {
             ImageRecipe recipe;
@@ -45,141 +78,82 @@ TEST(Header, EveryLayoutByteOrderAndSign) {
             recipe.withMeta = withMeta;
             recipe.rows = 17;  // big enough for 300 bytes without the meta header
             recipe.columns = 5;
-            const Loaded l = loadRecipe(recipe);
+            const auto r = readImage(makeImage(recipe));
             SCOPED_TRACE(int(syntax) * 2 + withMeta);
-            ASSERT_EQ(l.result, loadDone);
-            EXPECT_EQ(l.image.rows, 17);
-            EXPECT_EQ(l.image.columns, 5);
-            EXPECT_EQ(l.image.bigEndian, syntax == Syntax::explicitBig ? 1 : 0);
-            EXPECT_EQ(l.image.signBit, 0x8000u);
+            ASSERT_EQ(r->status, statusLoaded);
+            EXPECT_EQ(r->dicom.image.rows * 100 + r->dicom.image.columns, 1705);
+            EXPECT_EQ(r->dicom.image.bigEndian, syntax == Syntax::explicitBig);
+            EXPECT_EQ(r->dicom.image.signBit, 0x8000u);
         }
     }
-    // Unsigned 16-bit samples are not two's complement; 12-bit ones never are.
-    ImageRecipe recipe;
-    recipe.pixelRepresentation = 0;
-    EXPECT_EQ(loadRecipe(recipe).image.signBit, 0u);
-    recipe.bitsAllocated = 12;
-    recipe.pixelRepresentation = 1;
-    EXPECT_EQ(loadRecipe(recipe).image.signBit, 0u);
-
-    // An icon's pixel representation further on does not replace the image's.
-    DicomBuilder b(Syntax::explicitLittle);
-    imageElements(b, 2, 2, 16).us(0x0028, 0x0103, 0);
-    b.us(0x0088, 0x0200, 0).us(0x0028, 0x0103, 1).pixelData(Bytes(8, 0xFF));
-    EXPECT_EQ(loadBytes(b.build()).image.signBit, 0u);
-
-    // Depths below 4 bits (nothing survives the sample mask) and beyond 23 bits are refused.
-    for (uint16_t bits : {1, 3, 24, 32}) {
-        DicomBuilder depth(Syntax::explicitLittle);
-        imageElements(depth, 16, 16, bits).pixelData(Bytes(size_t(16) * 16 * bits / 8, 0));
-        EXPECT_EQ(loadBytes(depth.build()).patientLine, "<unsupported filetype>") << bits;
-    }
+    // Unsigned 16-bit samples and 12-bit ones are not two's complement; an icon's pixel
+    // representation further on does not replace the image's.
+    ImageRecipe unsigned16, signed12;
+    unsigned16.pixelRepresentation = 0;
+    signed12.bitsAllocated = 12;
+    DicomBuilder icon = image(2, 2, 16);
+    icon.us(0x0028, 0x0103, 0).us(0x0088, 0x0200, 0).us(0x0028, 0x0103, 1).pixelData(Bytes(8, 0xFF));
+    for (const Bytes& bytes : {makeImage(unsigned16), makeImage(signed12), icon.build()})
+        EXPECT_EQ(readImage(bytes)->dicom.image.signBit, 0u);
 }
 
-TEST(Header, ElementOrderDecidesWhatCounts) {
-    // Samples per pixel after rows is ignored: a colour value there does not refuse the file.
-    DicomBuilder late(Syntax::explicitLittle);
-    late.us(0x0028, 0x0010, 2).us(0x0028, 0x0002, 3).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8);
-    EXPECT_EQ(loadBytes(late.pixelData(Bytes(4, 1), "OB").build()).result, loadDone);
-
-    // Before rows it refuses the file.
-    DicomBuilder colour(Syntax::explicitLittle);
-    colour.us(0x0028, 0x0002, 3);
-    EXPECT_EQ(loadBytes(imageElements(colour, 2, 2, 8).pixelData(Bytes(12, 1), "OB").build()).result, loadFailed);
-
-    // Columns before rows is not taken, so the file has no columns.
-    DicomBuilder swapped(Syntax::explicitLittle);
-    swapped.us(0x0028, 0x0011, 2).us(0x0028, 0x0010, 2).us(0x0028, 0x0100, 8);
-    EXPECT_EQ(loadBytes(swapped.pixelData(Bytes(4, 1), "OB").build()).patientLine, "<unsupported filetype>");
-
+TEST(Header, WhichElementCountsAndWhereFramesLie) {
     // The first rows wins; the last pixel data wins (an icon's comes before the image's).
-    DicomBuilder twice(Syntax::explicitLittle);
-    imageElements(twice, 2, 3, 8).us(0x0028, 0x0010, 9);
-    twice.pixelData(Bytes(4, 0), "OB").pixelData(Bytes(6, 7), "OB");
-    const Loaded l = loadBytes(twice.build());
-    ASSERT_EQ(l.result, loadDone);
-    EXPECT_EQ(l.image.rows, 2);
-    EXPECT_EQ(l.firstByte, 7);
-}
+    DicomBuilder twice = image(2, 3, 8);
+    twice.us(0x0028, 0x0010, 9).pixelData(Bytes(4, 0), "OB").pixelData(Bytes(6, 7), "OB");
+    const auto t = readImage(twice.build());
+    ASSERT_EQ(t->status, statusLoaded);
+    EXPECT_EQ(t->dicom.image.rows, 2);
+    EXPECT_EQ(t->dicom.pixelData()[0], 7);
 
-TEST(Header, PixelDataLengthAndFrameCount) {
-    auto withLength = [](uint16_t rows, uint16_t columns, size_t bytes, std::optional<uint32_t> declared = {}) {
-        DicomBuilder b(Syntax::explicitLittle);
-        imageElements(b, rows, columns, 8).pixelData(Bytes(bytes, 3), "OB", declared);
-        return loadBytes(b.build()).result;
-    };
-    EXPECT_EQ(withLength(4, 4, 16), loadDone);
-    EXPECT_EQ(withLength(4, 4, 16 + 1024), loadDone);
-    EXPECT_EQ(withLength(4, 4, 18), loadFailed);
-    EXPECT_EQ(withLength(3, 3, 10), loadDone);  // an odd frame with its pad byte
-    EXPECT_EQ(withLength(3, 3, 9), loadDone);
-    // Frames that would reach past the file and its spare room are refused.
-    EXPECT_EQ(withLength(5000, 5000, 16, 25000000), loadFailed);
-    // Frames that end inside the spare room read zeros for the missing samples.
-    testing::TempDir dir;
-    testing::TestViewer t;
-    DicomBuilder b(Syntax::explicitLittle);
-    imageElements(b, 100, 100, 8).pixelData(Bytes(10, 9), "OB", 10000);
-    ASSERT_EQ(t.load(dir, "short.dcm", b.build()), loadDone);
-    EXPECT_EQ(t.v().dicom.pixelData()[9], 9);
-    EXPECT_EQ(t.v().dicom.pixelData()[9999], 0);
-
-    auto frames = [](const std::string& text, uint32_t stored) {
+    // (0028,0008): at most three digits, 0 counts as 1.
+    const std::pair<const char*, uint32_t> counts[] = {{"7 ", 7}, {"1234", 123}, {"0 ", 1}};
+    for (auto [text, frames] : counts) {
         DicomBuilder f(Syntax::explicitLittle);
-        f.text(0x0028, 0x0008, "IS", text);
-        const Loaded l = loadBytes(imageElements(f, 2, 2, 8).pixelData(Bytes(4 * stored, 1), "OB").build());
-        return l.result == loadDone ? l.image.frameCount : 0u;
-    };
-    EXPECT_EQ(frames("7 ", 7), 7u);
-    EXPECT_EQ(frames("1234", 123), 123u);  // three digits at most
-    EXPECT_EQ(frames("0 ", 1), 1u);
-}
-
-TEST(Header, TransferSyntaxesAndEncapsulatedFrames) {
+        f.text(0x0028, 0x0008, "IS", text).us(0x0028, 0x0010, 2).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8);
+        f.pixelData(Bytes(4 * frames, 1), "OB");
+        EXPECT_EQ(readImage(f.build())->dicom.image.frameCount, frames) << text;
+    }
     // The RLE frame count comes from the fragments, not from (0028,0008).
-    ImageRecipe recipe;
-    recipe.bitsAllocated = 8;
-    recipe.rows = recipe.columns = 16;
-    recipe.frames = 3;
-    recipe.encoding = ImageRecipe::Encoding::rle;
-    recipe.writeNumberOfFrames = false;
-    const Loaded rle = loadRecipe(recipe);
-    EXPECT_EQ(rle.image.compression, compressionRle);
-    EXPECT_EQ(rle.image.frameCount, 3u);
+    ImageRecipe rle;
+    rle.bitsAllocated = 8;
+    rle.frames = 3;
+    rle.encoding = ImageRecipe::Encoding::rle;
+    rle.writeNumberOfFrames = false;
+    EXPECT_EQ(readImage(makeImage(rle))->dicom.image.frameCount, 3u);
 
-    // Lossless JPEG of process 70 is refused; 57 is taken as JPEG; 16-bit JPEG is refused.
+    // Frames that end inside the spare room read zeros for their missing samples.
+    const auto s = readImage(native(100, 100, 10, 10000));
+    ASSERT_EQ(s->status, statusLoaded);
+    EXPECT_EQ(s->dicom.pixelData()[9] * 1000 + s->dicom.pixelData()[9999], 3000);
+
+    // Each JPEG frame entry points at its stream; without a delimiter the last frame ends at the
+    // file's end.
     const Bytes jpeg = testing::encodeJpegGrey(Bytes(64, 9), 8, 8);
-    auto withSyntax = [&jpeg](const char* uid, uint16_t bits) {
-        DicomBuilder b(Syntax::explicitLittle);
-        b.transferSyntax(uid);
-        const Loaded l = loadBytes(imageElements(b, 8, 8, bits).encapsulated({jpeg}).build());
-        return l.result == loadDone ? int(l.image.compression) : -1;
-    };
-    EXPECT_EQ(withSyntax(testing::uidJpegLosslessSv1, 8), -1);
-    EXPECT_EQ(withSyntax(testing::uidJpegLossless, 8), compressionJpeg);
-    EXPECT_EQ(withSyntax(testing::uidJpegBaseline, 12), compressionJpeg);
-    EXPECT_EQ(withSyntax(testing::uidJpegBaseline, 16), -1);
-
-    // Each frame entry points at its JPEG stream; without a delimiter the last frame ends at
-    // the file's end.
     for (bool delimited : {true, false}) {
-        DicomBuilder b(Syntax::explicitLittle);
-        b.transferSyntax(testing::uidJpegBaseline);
-        const Bytes bytes = imageElements(b, 8, 8, 8).encapsulated({jpeg, jpeg}, delimited).build();
-        testing::TempDir dir;
-        testing::TestViewer t;
-        ASSERT_EQ(t.load(dir, "two.dcm", bytes), loadDone);
-        const std::vector<uint32_t>& entry = t.v().dicom.frameOffsets;
-        EXPECT_EQ(t.v().dicom.image.frameCount, 2u);
-        EXPECT_EQ(bytes[entry[1]], 0xFF);
-        EXPECT_EQ(bytes[entry[1] + 1], 0xD8);
+        const Bytes bytes = image(8, 8, 8, testing::uidJpegBaseline).encapsulated({jpeg, jpeg}, delimited).build();
+        const auto r = readImage(bytes);
+        ASSERT_EQ(r->dicom.image.frameCount, 2u);
+        const std::vector<uint32_t>& entry = r->dicom.frameOffsets;
+        EXPECT_EQ(bytes[entry[1]] * 256 + bytes[entry[1] + 1], 0xFFD8);
         EXPECT_EQ(entry[2], delimited ? bytes.size() - 8 : bytes.size());
     }
+}
 
-    // Compressed pixel data in a big-endian data set has no frames.
-    DicomBuilder big(Syntax::explicitBig);
-    big.transferSyntax(testing::uidRle);
-    EXPECT_EQ(loadBytes(imageElements(big, 8, 8, 8).encapsulated({Bytes(64, 0)}).build()).result, loadFailed);
+TEST(Header, AReusedBufferReadsZerosPastTheNewFile) {
+    ImageRecipe large;
+    large.bitsAllocated = 8;
+    large.rows = large.columns = 2300;
+    large.samples.assign(size_t(2300) * 2300, 5);
+    const Bytes small = native(4, 4, 16);
+    testing::TempDir dir;
+    DicomImage dicom;
+    ReadObserver quiet;
+    ASSERT_EQ(readDicomFile(dir.write("large", makeImage(large)), dicom, quiet), statusLoaded);
+    ASSERT_EQ(readDicomFile(dir.write("small", small), dicom, quiet), statusLoaded);
+    ASSERT_EQ(dicom.bytes.size(), small.size() + spareRoomBytes);
+    EXPECT_TRUE(std::equal(small.begin(), small.end(), dicom.bytes.data()));
+    EXPECT_TRUE(std::all_of(dicom.bytes.data() + small.size(), dicom.bytes.data() + 6000000, [](uint8_t b) { return !b; }));
 }
 
 }  // namespace

@@ -12,8 +12,6 @@
 
 namespace vs::testing {
 
-using Bytes = std::vector<uint8_t>;
-
 struct Variant {
     std::string label;
     Bytes bytes;

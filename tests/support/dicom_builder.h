@@ -10,6 +10,8 @@
 
 namespace vs::testing {
 
+using Bytes = std::vector<uint8_t>;
+
 enum class Syntax { implicitLittle, explicitLittle, explicitBig };
 
 inline constexpr const char* uidImplicitLittle = "1.2.840.10008.1.2";

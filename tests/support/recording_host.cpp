@@ -10,30 +10,49 @@
 
 namespace vs::testing {
 
-std::vector<std::string> RecordingHost::effectsStartingWith(const std::string& prefix) const {
+namespace {
+
+constexpr const char* cursorNames[] = {"arrow", "wait", "sizens", "cross", "sizeall"};
+
+}  // namespace
+
+std::vector<std::string> RecordingHost::starting(const std::string& prefix) const {
     std::vector<std::string> found;
     for (const std::string& e : effects)
         if (e.rfind(prefix, 0) == 0) found.push_back(e);
     return found;
 }
 
-void RecordingHost::setCursor(Cursor c) {
-    cursor = c;
-    static const char* const names[] = {"arrow", "wait", "sizens", "cross", "sizeall"};
-    effects.push_back(std::string("cursor ") + names[int(c)]);
+std::string RecordingHost::last(const std::string& prefix) const {
+    const std::vector<std::string> found = starting(prefix);
+    return found.empty() ? "" : found.back().substr(prefix.size());
 }
 
+void RecordingHost::showDescription(const ImageDescription& d) {
+    add("patient ", d.patient);
+    add("image ", d.image);
+}
+
+void RecordingHost::showImageWindow() {
+    NullHost::showImageWindow();
+    add("show image", "");
+}
+
+void RecordingHost::hideImageWindow() {
+    NullHost::hideImageWindow();
+    add("hide image", "");
+}
+
+void RecordingHost::setCursor(Cursor c) { add("cursor ", cursorNames[int(c)]); }
+
 MessageAnswer RecordingHost::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
-                                        MessageIcon) {
+                                        MessageIcon icon) {
     messages.push_back(std::string(text));
-    effects.push_back("message " + std::string(caption) + ": " + std::string(text));
-    if (!answers.empty()) {
-        const MessageAnswer answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
-    }
-    return buttons == MessageButtons::yesNo || buttons == MessageButtons::yesNoCancel ? MessageAnswer::yes
-                                                                                      : MessageAnswer::ok;
+    add("message ", caption);
+    if (answers.empty()) return NullHost::messageBox(text, caption, buttons, icon);
+    const MessageAnswer answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
 }
 
 TempDir::TempDir() {
@@ -55,21 +74,17 @@ std::string TempDir::write(const std::string& name, const std::vector<uint8_t>& 
     return file.string();
 }
 
-TestViewer::TestViewer() : viewer(std::make_unique<Viewer>()), decoder_(std::make_unique<TurboJpegDecoder>()) {
-    viewer->host = &host;
-    viewer->pictureDecoder = decoder_.get();
+TestViewer::TestViewer() : decoder(std::make_unique<TurboJpegDecoder>()) {
+    v.host = &host;
+    v.pictureDecoder = decoder.get();
 }
 
 TestViewer::~TestViewer() = default;
 
 uint16_t TestViewer::load(const std::string& path) {
-    setPath(viewer->pathBuffer, path);
-    splitPath(*viewer);
-    return loadFile(*viewer, {host.hasSelection});
-}
-
-uint16_t TestViewer::load(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
-    return load(dir.write(name, bytes));
+    setPath(v.pathBuffer, path);
+    splitPath(v);
+    return loadFile(v);
 }
 
 }  // namespace vs::testing
