@@ -18,13 +18,7 @@ using testing::Bytes;
 using testing::ImageRecipe;
 using testing::makeImage;
 
-Bytes framesImage(uint32_t frames) {
-    ImageRecipe recipe;
-    recipe.rows = 4;
-    recipe.columns = 5;
-    recipe.frames = frames;
-    return makeImage(recipe);
-}
+Bytes framesImage(uint32_t frames) { return makeImage({.rows = 4, .columns = 5, .frames = frames}); }
 
 Bytes tiffPixels(const fs::path& path) {
     const Bytes tiff = testing::readFile(path);
@@ -46,9 +40,8 @@ TEST(Batch, CountsReportsAndQuestions) {
     const std::string nine = dir.write("nine", framesImage(9));
     const std::string a = dir.write("a", framesImage(1));
     const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
-    testing::DicomBuilder cine(testing::Syntax::explicitLittle);
-    cine.transferSyntax(testing::uidJpegBaseline).us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-    const std::string jpeg = dir.write("cine", cine.encapsulated({good, testing::relabelAsLossless(good), good}).build());
+    const std::string jpeg = dir.write("cine", testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 8,
+                                                                           {good, testing::relabelAsLossless(good), good}));
     const struct {
         std::vector<std::string> files;
         uint16_t format;
@@ -99,12 +92,7 @@ TEST(Batch, CountsReportsAndQuestions) {
 TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
     testing::TestViewer t;
     fs::create_directories(t.dir.path() / "out");
-    ImageRecipe ct;
-    ct.rows = 1;
-    ct.columns = 4;
-    ct.samples = {0, 1024, 1069, 1114};
-    ct.rescaleIntercept = -1024;
-    ct.rescaleSlope = 1;
+    ImageRecipe ct{.rows = 1, .samples = {0, 1024, 1069, 1114}, .rescaleIntercept = -1024, .rescaleSlope = 1};
     const std::string first = t.dir.write("ct1", makeImage(ct));
     ct.rescaleIntercept = 0;
     ct.samples = {-1, 0, 45, 90};

@@ -17,9 +17,8 @@ using testing::readImage;
 using testing::Syntax;
 
 // A minimal image built element by element, for files that break the usual order.
-DicomBuilder image(uint16_t rows, uint16_t columns, uint16_t bits, const char* syntax = nullptr) {
+DicomBuilder image(uint16_t rows, uint16_t columns, uint16_t bits) {
     DicomBuilder b(Syntax::explicitLittle);
-    if (syntax) b.transferSyntax(syntax);
     b.us(0x0028, 0x0010, rows).us(0x0028, 0x0011, columns).us(0x0028, 0x0100, bits);
     return b;
 }
@@ -36,10 +35,7 @@ TEST(Header, WhichFilesAreAccepted) {
     swapped.us(0x0028, 0x0011, 2).us(0x0028, 0x0010, 2).us(0x0028, 0x0100, 8);
     DicomBuilder bigRle(Syntax::explicitBig);
     bigRle.transferSyntax(testing::uidRle).us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-    ImageRecipe huge;
-    huge.bitsAllocated = 8;
-    huge.rows = huge.columns = 6000;
-    huge.samples.assign(size_t(6000) * 6000, 0);
+    auto jpegImage = [&jpeg](const char* uid, uint16_t bits) { return testing::encapsulatedImage(uid, 8, 8, bits, {jpeg}); };
     const struct {
         const char* label;
         Bytes bytes;
@@ -59,12 +55,11 @@ TEST(Header, WhichFilesAreAccepted) {
         {"odd frame with its pad byte", native(3, 3, 10), statusLoaded},
         {"odd frame without", native(3, 3, 9), statusLoaded},
         {"frames past the spare room", native(5000, 5000, 16, 25000000), statusUnsupported},
-        {"6000 x 6000", makeImage(huge), statusTooBigDimensions},
-        {"lossless JPEG 70", image(8, 8, 8, testing::uidJpegLosslessSv1).encapsulated({jpeg}).build(),
-         statusUnsupported},
-        {"lossless JPEG 57, tried", image(8, 8, 8, testing::uidJpegLossless).encapsulated({jpeg}).build(), statusLoaded},
-        {"12-bit JPEG", image(8, 8, 12, testing::uidJpegBaseline).encapsulated({jpeg}).build(), statusLoaded},
-        {"16-bit JPEG", image(8, 8, 16, testing::uidJpegBaseline).encapsulated({jpeg}).build(), statusUnsupported},
+        {"6000 x 6000", native(6000, 6000, 36000000), statusTooBigDimensions},
+        {"lossless JPEG 70", jpegImage(testing::uidJpegLosslessSv1, 8), statusUnsupported},
+        {"lossless JPEG 57, tried", jpegImage(testing::uidJpegLossless, 8), statusLoaded},
+        {"12-bit JPEG", jpegImage(testing::uidJpegBaseline, 12), statusLoaded},
+        {"16-bit JPEG", jpegImage(testing::uidJpegBaseline, 16), statusUnsupported},
         {"RLE in a big-endian data set", bigRle.encapsulated({Bytes(64, 0)}).build(), statusUnsupported},
     };
     for (const auto& c : cases) EXPECT_EQ(readImage(c.bytes)->status, c.status) << c.label;
@@ -73,12 +68,8 @@ TEST(Header, WhichFilesAreAccepted) {
 TEST(Header, LayoutsByteOrdersAndSigns) {
     for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
         for (bool withMeta : {true, false}) {
-            ImageRecipe recipe;
-            recipe.syntax = syntax;
-            recipe.withMeta = withMeta;
-            recipe.rows = 17;  // big enough for 300 bytes without the meta header
-            recipe.columns = 5;
-            const auto r = readImage(makeImage(recipe));
+            // 17 rows: 300 bytes even without the meta header.
+            const auto r = readImage(makeImage({.syntax = syntax, .withMeta = withMeta, .rows = 17, .columns = 5}));
             SCOPED_TRACE(int(syntax) * 2 + withMeta);
             ASSERT_EQ(r->status, statusLoaded);
             EXPECT_EQ(r->dicom.image.rows * 100 + r->dicom.image.columns, 1705);
@@ -88,12 +79,9 @@ TEST(Header, LayoutsByteOrdersAndSigns) {
     }
     // Unsigned 16-bit samples and 12-bit ones are not two's complement; an icon's pixel
     // representation further on does not replace the image's.
-    ImageRecipe unsigned16, signed12;
-    unsigned16.pixelRepresentation = 0;
-    signed12.bitsAllocated = 12;
     DicomBuilder icon = image(2, 2, 16);
     icon.us(0x0028, 0x0103, 0).us(0x0088, 0x0200, 0).us(0x0028, 0x0103, 1).pixelData(Bytes(8, 0xFF));
-    for (const Bytes& bytes : {makeImage(unsigned16), makeImage(signed12), icon.build()})
+    for (const Bytes& bytes : {makeImage({.pixelRepresentation = 0}), makeImage({.bitsAllocated = 12}), icon.build()})
         EXPECT_EQ(readImage(bytes)->dicom.image.signBit, 0u);
 }
 
@@ -115,12 +103,10 @@ TEST(Header, WhichElementCountsAndWhereFramesLie) {
         EXPECT_EQ(readImage(f.build())->dicom.image.frameCount, frames) << text;
     }
     // The RLE frame count comes from the fragments, not from (0028,0008).
-    ImageRecipe rle;
-    rle.bitsAllocated = 8;
-    rle.frames = 3;
-    rle.encoding = ImageRecipe::Encoding::rle;
-    rle.writeNumberOfFrames = false;
-    EXPECT_EQ(readImage(makeImage(rle))->dicom.image.frameCount, 3u);
+    EXPECT_EQ(readImage(makeImage({.bitsAllocated = 8, .frames = 3, .encoding = ImageRecipe::Encoding::rle,
+                                   .writeNumberOfFrames = false}))
+                  ->dicom.image.frameCount,
+              3u);
 
     // Frames that end inside the spare room read zeros for their missing samples.
     const auto s = readImage(native(100, 100, 10, 10000));
@@ -131,7 +117,7 @@ TEST(Header, WhichElementCountsAndWhereFramesLie) {
     // file's end.
     const Bytes jpeg = testing::encodeJpegGrey(Bytes(64, 9), 8, 8);
     for (bool delimited : {true, false}) {
-        const Bytes bytes = image(8, 8, 8, testing::uidJpegBaseline).encapsulated({jpeg, jpeg}, delimited).build();
+        const Bytes bytes = testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 8, {jpeg, jpeg}, delimited);
         const auto r = readImage(bytes);
         ASSERT_EQ(r->dicom.image.frameCount, 2u);
         const std::vector<uint32_t>& entry = r->dicom.frameOffsets;
@@ -141,15 +127,11 @@ TEST(Header, WhichElementCountsAndWhereFramesLie) {
 }
 
 TEST(Header, AReusedBufferReadsZerosPastTheNewFile) {
-    ImageRecipe large;
-    large.bitsAllocated = 8;
-    large.rows = large.columns = 2300;
-    large.samples.assign(size_t(2300) * 2300, 5);
     const Bytes small = native(4, 4, 16);
     testing::TempDir dir;
     DicomImage dicom;
     ReadObserver quiet;
-    ASSERT_EQ(readDicomFile(dir.write("large", makeImage(large)), dicom, quiet), statusLoaded);
+    ASSERT_EQ(readDicomFile(dir.write("large", native(2300, 2300, 2300 * 2300)), dicom, quiet), statusLoaded);
     ASSERT_EQ(readDicomFile(dir.write("small", small), dicom, quiet), statusLoaded);
     ASSERT_EQ(dicom.bytes.size(), small.size() + spareRoomBytes);
     EXPECT_TRUE(std::equal(small.begin(), small.end(), dicom.bytes.data()));

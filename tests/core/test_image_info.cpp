@@ -22,21 +22,11 @@ ImageDescription describe(const Bytes& bytes) {
 
 TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
     for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
-        ImageRecipe ct;
-        ct.syntax = syntax;
-        ct.rows = ct.columns = 8;
-        ct.patientName = "Doe^John";
-        ct.birthDate = "19700101";
-        ct.patientId = "ID42";
-        ct.studyDate = "20240315";
-        ct.studyTime = "101530.123456";
-        ct.studyDescription = "CHEST";
-        ct.protocolName = "Thorax routine";
-        ct.instanceNumber = "17";
-        ct.pixelSpacing = "0.5\\0.5";
-        ct.sliceThickness = "5";
-        ct.sliceLocation = "-120.5";
-        const ImageDescription d = describe(makeImage(ct));
+        const ImageDescription d = describe(makeImage(
+            {.syntax = syntax, .rows = 8, .columns = 8, .patientName = "Doe^John", .patientId = "ID42",
+             .birthDate = "19700101", .studyDate = "20240315", .studyTime = "101530.123456", .studyDescription = "CHEST",
+             .protocolName = "Thorax routine", .instanceNumber = "17", .pixelSpacing = "0.5\\0.5", .sliceThickness = "5",
+             .sliceLocation = "-120.5"}));
         EXPECT_EQ(d.patient, "Doe^John  19700101 ID42");
         EXPECT_EQ(d.date, "20240315 101530 Slice#:17");
         EXPECT_EQ(d.study, "CHEST  Thorax routine");  // CS padded to even
@@ -44,13 +34,9 @@ TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
         EXPECT_EQ(d.pixsize, "0.5000\\0.5000\\5.00 mm  Pos:-120.5");
     }
     // No name: the line starts with the birth date; RLE frames are counted on the Image line.
-    ImageRecipe rle;
-    rle.birthDate = "19800202";
-    rle.patientId = "X1";
-    rle.frames = 3;
-    rle.rows = rle.columns = 16;
-    rle.encoding = ImageRecipe::Encoding::rle;
-    const ImageDescription d = describe(makeImage(rle));
+    const ImageDescription d = describe(makeImage({.rows = 16, .columns = 16, .frames = 3,
+                                                   .encoding = ImageRecipe::Encoding::rle, .patientId = "X1",
+                                                   .birthDate = "19800202"}));
     EXPECT_EQ(d.patient, "19800202 X1");
     EXPECT_EQ(d.image, "16 x 16 Pixels,  16 Bit,  3 Frames, Rle");
 
@@ -76,12 +62,10 @@ TEST(ImageInfo, PixsizeFormats) {
         {"", "2", "", "", ""},
     };
     for (const auto& c : cases) {
-        ImageRecipe recipe;
-        recipe.pixelSpacing = c.spacing;
-        recipe.sliceThickness = c.thickness;
-        recipe.spacingBetweenSlices = c.between;
-        recipe.sliceLocation = c.location;
-        EXPECT_EQ(describe(makeImage(recipe)).pixsize, c.line);
+        EXPECT_EQ(describe(makeImage({.pixelSpacing = c.spacing, .sliceThickness = c.thickness,
+                                      .spacingBetweenSlices = c.between, .sliceLocation = c.location}))
+                      .pixsize,
+                  c.line);
     }
 }
 
@@ -97,12 +81,9 @@ TEST(ImageInfo, RescaleAndStoredWindow) {
         {-1024, 1, "40\\400", "400\\1500", -1024, 1, 40.0f, 400.0f},  // the first of several values
     };
     for (const auto& c : cases) {
-        ImageRecipe recipe;
-        recipe.rescaleIntercept = c.intercept;
-        recipe.rescaleSlope = c.slope;
-        recipe.windowCenter = c.center;
-        recipe.windowWidth = c.width;
-        const ImageState image = testing::readImage(makeImage(recipe))->dicom.image;
+        const ImageState image = testing::readImage(makeImage({.rescaleIntercept = c.intercept, .rescaleSlope = c.slope,
+                                                               .windowCenter = c.center, .windowWidth = c.width}))
+                                     ->dicom.image;
         EXPECT_DOUBLE_EQ(image.rescaleIntercept, c.readIntercept);
         EXPECT_DOUBLE_EQ(image.rescaleSlope, c.readSlope);
         EXPECT_EQ(image.storedWindowCenter, c.readCenter);

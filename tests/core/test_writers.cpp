@@ -22,10 +22,7 @@ uint32_t le(const Bytes& b, size_t at, int bytes) {
 TEST(Writers, HeadersAndPixelsOfAnUncompressedFrame) {
     // 2,100 rows: more than the slices of rows the 8-bit writers window at a time.
     constexpr uint32_t rows = 2100, columns = 510, pixels = columns * rows;
-    ImageRecipe recipe;
-    recipe.rows = rows;
-    recipe.columns = columns;  // BMP rows of 512 bytes
-    recipe.frames = 2;
+    ImageRecipe recipe{.rows = rows, .columns = columns, .frames = 2};  // BMP rows of 512 bytes
     recipe.samples = testing::gradientSamples(recipe);
     recipe.samples[pixels + 7] = -1024;
     const auto r = readImage(makeImage(recipe));
@@ -71,10 +68,7 @@ TEST(Writers, HeadersAndPixelsOfAnUncompressedFrame) {
 
 TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
     // 16-bit RLE: every format as from the same frame uncompressed.
-    ImageRecipe recipe;
-    recipe.rows = 5;
-    recipe.columns = 6;
-    recipe.frames = 2;
+    ImageRecipe recipe{.rows = 5, .columns = 6, .frames = 2};
     const auto native = readImage(makeImage(recipe));
     recipe.encoding = ImageRecipe::Encoding::rle;
     const auto rle = readImage(makeImage(recipe));
@@ -83,12 +77,7 @@ TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
 
     // JPEG and 8-bit RLE: the 16-bit outputs hold the grey levels widened.
     for (auto encoding : {ImageRecipe::Encoding::jpegBaseline, ImageRecipe::Encoding::rle}) {
-        ImageRecipe eight;
-        eight.rows = 8;
-        eight.columns = 10;
-        eight.bitsAllocated = 8;
-        eight.encoding = encoding;
-        const auto r = readImage(makeImage(eight));
+        const auto r = readImage(makeImage({.rows = 8, .columns = 10, .bitsAllocated = 8, .encoding = encoding}));
         const Bytes tiff8 = r->written(0, 20, 200, formatTiff8).value();
         const Bytes raw = r->written(0, 20, 200, formatRaw).value();
         ASSERT_EQ(raw.size(), 160u);
@@ -97,9 +86,7 @@ TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
 }
 
 TEST(Writers, ShortWritesFailAndUndrawnFramesAreNotWritten) {
-    ImageRecipe recipe;
-    recipe.rows = recipe.columns = 64;
-    const auto r = readImage(makeImage(recipe));
+    const auto r = readImage(makeImage({.rows = 64, .columns = 64}));
     for (uint32_t room : {0u, 100u, 200u})
         for (OutputFormat format : {formatTiff8, formatTiff16, formatBmp, formatRaw}) {
             testing::MemorySink full;
@@ -107,9 +94,8 @@ TEST(Writers, ShortWritesFailAndUndrawnFramesAreNotWritten) {
             EXPECT_FALSE(writeFrame(*r->source, r->dicom.image, 0, windowMapping(0, 9, 0), format, full)) << format;
         }
     // A 12-bit JPEG is never drawn, so nothing is written.
-    testing::DicomBuilder b(testing::Syntax::explicitLittle);
-    b.transferSyntax(testing::uidJpegBaseline).us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 12);
-    const auto j = readImage(b.encapsulated({testing::encodeJpegGrey(Bytes(64, 9), 8, 8)}).build());
+    const auto j = readImage(testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 12,
+                                                        {testing::encodeJpegGrey(Bytes(64, 9), 8, 8)}));
     testing::MemorySink sink;
     EXPECT_FALSE(writeFrame(*j->source, j->dicom.image, 0, windowMapping(0, 9, 0), formatTiff8, sink));
     EXPECT_TRUE(sink.bytes.empty());

@@ -332,4 +332,11 @@ std::vector<uint8_t> makeImage(const ImageRecipe& recipe) {
     return b.build();
 }
 
+std::vector<uint8_t> encapsulatedImage(const char* uid, uint16_t rows, uint16_t columns, uint16_t bits,
+                                       std::vector<std::vector<uint8_t>> fragments, bool delimited) {
+    DicomBuilder b(Syntax::explicitLittle);
+    b.transferSyntax(uid).us(0x0028, 0x0010, rows).us(0x0028, 0x0011, columns).us(0x0028, 0x0100, bits);
+    return b.encapsulated(std::move(fragments), delimited).build();
+}
+
 }  // namespace vs::testing

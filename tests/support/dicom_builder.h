@@ -81,16 +81,23 @@ struct ImageRecipe {
     // frames*rows*columns stored values; empty: gradientSamples(). Native 8/12/16-bit values are
     // packed by packSamples; baseline JPEG clamps them to 0..255. Multi-frame RLE and JPEG get a
     // filled basic offset table, single frames an empty one.
-    std::vector<int32_t> samples;
-    std::optional<double> rescaleIntercept, rescaleSlope;
-    std::string windowCenter, windowWidth;  // DS texts, empty: left out
+    // Every member has an initializer, so that designated initializers may leave any out.
+    std::vector<int32_t> samples{};
+    std::optional<double> rescaleIntercept{}, rescaleSlope{};
+    std::string windowCenter{}, windowWidth{};  // DS texts, empty: left out
     // Empty: left out.
-    std::string patientName, patientId, birthDate, studyDate, studyTime, studyDescription, protocolName,
-        instanceNumber, pixelSpacing, sliceThickness, spacingBetweenSlices, sliceLocation, modality;
+    std::string patientName{}, patientId{}, birthDate{}, studyDate{}, studyTime{}, studyDescription{},
+        protocolName{}, instanceNumber{}, pixelSpacing{}, sliceThickness{}, spacingBetweenSlices{}, sliceLocation{},
+        modality{};
     bool writeNumberOfFrames = true;  // (0028,0008) when frames > 1
 };
 
 std::vector<uint8_t> makeImage(const ImageRecipe& recipe);
+
+// Rows, columns and bits allocated in an explicit little-endian data set, then pixel data
+// encapsulated as fragments under the transfer syntax uid (for hand-made RLE or JPEG frames).
+std::vector<uint8_t> encapsulatedImage(const char* uid, uint16_t rows, uint16_t columns, uint16_t bits,
+                                       std::vector<std::vector<uint8_t>> fragments, bool delimited = true);
 
 // The samples makeImage writes when ImageRecipe::samples is empty: a diagonal gradient, shifted
 // by one step per frame, over the stored range of the bit depth (signed only above 12 bits
