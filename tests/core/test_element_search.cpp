@@ -50,7 +50,7 @@ TEST(ElementSearch, PlacesTakenAndValuesCopied) {
         // Big endian: tags and length swapped, VR as it stands; not found when searched little endian.
         {explicitBe(8, 0x20, "DA", "19991231") + explicitBe(0x18, 0x50, "DS", "2.5 ") + pad, 0x18, 0x50, "DS", 256,
          true, elementFound, "2.5 "},
-        {explicitBe(8, 0x20, "DA", "19991231") + pad, 8, 0x20, "DA", 11, true, elementFound, "19991231"},
+        {explicitBe(8, 0x20, "DA", "19991231") + std::string(16, 'x'), 8, 0x20, "DA", 256, true, elementFound, "19991231"},
         {explicitBe(8, 0x20, "DA", "19991231") + pad, 8, 0x20, "DA", 11, false, 0, ""},
     };
     for (const auto& c : cases) {
