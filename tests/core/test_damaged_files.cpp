@@ -55,8 +55,9 @@ void check(const Variant& variant, Outcomes& seen) {
         r->picture(f, w.low, w.high, 0, displayStrideFor(image.columns));
         for (OutputFormat format : {formatTiff8, formatTiff16, formatBmp, formatRaw}) {
             if (f > 0 && format != f % 4) continue;
-            if (const auto written = r->written(f, w.low, w.high, format))
+            if (const auto written = r->written(f, w.low, w.high, format)) {
                 EXPECT_EQ(written->size(), expectedOutputBytes(image, format)) << "frame " << f << " format " << format;
+            }
         }
     }
 }

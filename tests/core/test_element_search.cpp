@@ -60,7 +60,9 @@ TEST(ElementSearch, PlacesTakenAndValuesCopied) {
         const uint8_t result = findElement(tagOf(c.group, c.element), vrOf({c.vr[0], c.vr[1], 0}), bytes, length, out,
                                            c.outSize, c.bigEndian, length);
         EXPECT_EQ(result, c.result) << c.text;
-        if (c.result) EXPECT_EQ(std::string(out), c.text);
+        if (c.result) {
+            EXPECT_EQ(std::string(out), c.text);
+        }
     }
     // A stretch shorter than a tag finds nothing.
     char out[257] = {};

@@ -70,7 +70,9 @@ TEST(Encodings, TheSameImageInEveryEncodingGivesTheSamePicture) {
             for (uint32_t f = 0; f < 2; ++f) {
                 SCOPED_TRACE(representation * 100 + 10 * int(encoding) + f);
                 const SampleRange range = native->source->sampleRange(f);
-                if (representation >= 0) EXPECT_EQ(other->source->sampleRange(f).low, range.low);
+                if (representation >= 0) {
+                    EXPECT_EQ(other->source->sampleRange(f).low, range.low);
+                }
                 EXPECT_EQ(other->picture(f, range.low, range.high), native->picture(f, range.low, range.high));
                 EXPECT_EQ(other->picture(f, 130, 134, 255), native->picture(f, 130, 134, 255));
             }

@@ -72,7 +72,9 @@ TEST(Windowing, SampleRangesOfEachKindOfFrame) {
         r->picture(0, 0, 255);
         const bool rle = encoding == ImageRecipe::Encoding::rle;
         EXPECT_NEAR(r->drawn.seen.value().high, 100, rle ? 0 : 12);
-        if (rle) EXPECT_EQ(r->drawn.seen->low, 60);
+        if (rle) {
+            EXPECT_EQ(r->drawn.seen->low, 60);
+        }
     }
 }
 
