@@ -101,20 +101,22 @@ bool writeWindowedRows(FrameSource& source, const ImageState& image, uint32_t fr
     const size_t stride = displayStrideFor(image.columns);
     const uint32_t sliceRows = uint32_t(std::clamp<size_t>(sliceBytes / stride, 1, std::max<uint32_t>(image.rows, 1)));
     std::vector<uint8_t> slice(sliceRows * stride, 0);
-    std::vector<uint8_t> row(rowBytes, 0);
+    // The slice's rows as they go out, written with one call: a file gets few large writes.
+    std::vector<uint8_t> rowsOut(sliceRows * rowBytes, 0);
     bool ok = true;
     for (uint32_t first = 0; first < image.rows; first += sliceRows) {
         const uint32_t rows = std::min(sliceRows, image.rows - first);
         source.windowRows(frame, m, first, rows, slice.data(), stride);
         for (uint32_t r = 0; r < rows; ++r) {
             const uint8_t* in = slice.data() + size_t(r) * stride;
+            uint8_t* row = rowsOut.data() + size_t(r) * rowBytes;
             if (bytesPerPixel == 1) {
-                std::memcpy(row.data(), in, image.columns);
+                std::memcpy(row, in, image.columns);
             } else {
                 for (uint32_t x = 0; x < image.columns; ++x) row[2 * size_t(x)] = in[x];
             }
-            ok = out.write(row.data(), rowBytes) && ok;
         }
+        ok = out.write(rowsOut.data(), size_t(rows) * rowBytes) && ok;
     }
     return ok;
 }
