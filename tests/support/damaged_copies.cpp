@@ -40,10 +40,8 @@ size_t pixelDataOffset(const Bytes& data) {
 std::vector<Variant> truncations(const Bytes& data) {
     const size_t n = data.size();
     const size_t pix = pixelDataOffset(data);
-    std::set<size_t> cuts = {0,       1,       127,     128,     132,     133,       299,
-                             300,     301,     pix,     pix + 2, pix + 4, pix + 8,   pix + 10,
-                             pix + 12, pix + 16, pix + 64, n / 3,   n / 2,   n - n / 8, n - 2,
-                             n - 1};
+    std::set<size_t> cuts = {0, 1, 127, 128, 132, 133, 299, 300, 301, pix, pix + 2, pix + 4, pix + 8, pix + 10,
+                             pix + 12, pix + 16, pix + 64, n / 3, n / 2, n - n / 8, n - 2, n - 1};
     for (size_t k = 1; k < 8; ++k) cuts.insert(pix + (n - std::min(pix, n)) * k / 8);
     std::vector<Variant> out;
     for (size_t cut : cuts)
@@ -86,34 +84,14 @@ std::vector<Variant> damages(const Bytes& data, uint32_t seed) {
 
 std::vector<ImageRecipe> encodingVariety() {
     std::vector<ImageRecipe> images;
-    for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitBig}) {
-        for (uint16_t bits : {8, 12, 16}) {
-            ImageRecipe s;
-            s.syntax = syntax;
-            s.rows = 40;
-            s.columns = 33;
-            s.bitsAllocated = bits;
-            s.frames = 2;
-            s.rescaleIntercept = -1024;
-            s.rescaleSlope = 1;
-            s.windowCenter = "40";
-            s.windowWidth = "400";
-            images.push_back(s);
-        }
-    }
-    for (auto encoding : {ImageRecipe::Encoding::rle, ImageRecipe::Encoding::jpegBaseline}) {
-        for (uint16_t bits : {8, 16}) {
-            if (encoding == ImageRecipe::Encoding::jpegBaseline && bits == 16) continue;
-            ImageRecipe s;
-            s.rows = 48;
-            s.columns = 37;
-            s.bitsAllocated = bits;
-            s.pixelRepresentation = bits == 16 ? 1 : 0;
-            s.frames = 3;
-            s.encoding = encoding;
-            images.push_back(s);
-        }
-    }
+    for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitBig})
+        for (uint16_t bits : {8, 12, 16})
+            images.push_back({.syntax = syntax, .rows = 40, .columns = 33, .bitsAllocated = bits, .frames = 2,
+                              .rescaleIntercept = -1024, .rescaleSlope = 1, .windowCenter = "40", .windowWidth = "400"});
+    using Encoding = ImageRecipe::Encoding;
+    for (auto [encoding, bits] : {std::pair{Encoding::rle, 8}, {Encoding::rle, 16}, {Encoding::jpegBaseline, 8}})
+        images.push_back({.rows = 48, .columns = 37, .bitsAllocated = uint16_t(bits), .frames = 3,
+                          .pixelRepresentation = bits == 16 ? 1 : 0, .encoding = encoding});
     return images;
 }
 

@@ -3,8 +3,8 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 
 namespace vs::testing {
@@ -25,20 +25,10 @@ void append(std::vector<uint8_t>& out, uint32_t v, int bytes, bool bigEndian = f
     for (int k = 0; k < bytes; ++k) out.push_back(uint8_t(v >> (8 * (bigEndian ? bytes - 1 - k : k))));
 }
 
-std::vector<uint8_t> uidValue(std::string s) {
-    if (s.size() % 2) s.push_back('\0');
-    return {s.begin(), s.end()};
-}
-
-const char* defaultSyntaxUid(Syntax syntax) {
-    const char* uids[] = {uidImplicitLittle, uidExplicitLittle, uidExplicitBig};
-    return uids[int(syntax)];
-}
-
 }  // namespace
 
 DicomBuilder::DicomBuilder(Syntax syntax, bool withMeta)
-    : syntax_(syntax), withMeta_(withMeta), transferSyntax_(defaultSyntaxUid(syntax)) {}
+    : syntax_(syntax), withMeta_(withMeta), transferSyntax_(std::array{uidImplicitLittle, uidExplicitLittle, uidExplicitBig}[int(syntax)]) {}
 
 DicomBuilder& DicomBuilder::transferSyntax(std::string uid) {
     transferSyntax_ = std::move(uid);
@@ -122,23 +112,16 @@ std::vector<uint8_t> DicomBuilder::build() const {
     // The file meta information (PS3.10 7.1) is always explicit VR little endian.
     DicomBuilder meta(Syntax::explicitLittle, false);
     meta.raw(0x0002, 0x0001, "OB", {0x00, 0x01});
-    meta.raw(0x0002, 0x0002, "UI", uidValue("1.2.840.10008.5.1.4.1.1.7"));
-    meta.raw(0x0002, 0x0003, "UI", uidValue("1.2.826.0.1.3680043.9.7433.1.1"));
-    meta.raw(0x0002, 0x0010, "UI", uidValue(transferSyntax_));
-    meta.raw(0x0002, 0x0012, "UI", uidValue("1.2.826.0.1.3680043.9.7433.0.12"));
-    meta.raw(0x0002, 0x0013, "SH", uidValue("VIREOSCAN_TEST"));
+    meta.text(0x0002, 0x0002, "UI", ("1.2.840.10008.5.1.4.1.1.7"));
+    meta.text(0x0002, 0x0003, "UI", ("1.2.826.0.1.3680043.9.7433.1.1"));
+    meta.text(0x0002, 0x0010, "UI", (transferSyntax_));
+    meta.text(0x0002, 0x0012, "UI", ("1.2.826.0.1.3680043.9.7433.0.12"));
+    meta.text(0x0002, 0x0013, "SH", ("VIREOSCAN_TEST"));
     std::vector<uint8_t> length;
     append(length, uint32_t(meta.body_.size()), 4);
     DicomBuilder out(Syntax::explicitLittle, false);
     out.bytes(std::vector<uint8_t>(128, 0)).bytes({'D', 'I', 'C', 'M'}).raw(0x0002, 0x0000, "UL", length);
     return out.bytes(meta.body_).bytes(body_).body_;
-}
-
-void DicomBuilder::writeTo(const std::string& path) const {
-    const auto data = build();
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
-    if (!file) throw std::runtime_error("cannot write " + path);
 }
 
 std::vector<int32_t> gradientSamples(const ImageRecipe& recipe) {
@@ -159,6 +142,8 @@ std::vector<int32_t> gradientSamples(const ImageRecipe& recipe) {
     return samples;
 }
 
+namespace {
+
 std::vector<uint8_t> packSamples(const std::vector<int32_t>& samples, uint16_t bitsAllocated) {
     std::vector<uint8_t> out;
     if (bitsAllocated == 12) {
@@ -175,8 +160,6 @@ std::vector<uint8_t> packSamples(const std::vector<int32_t>& samples, uint16_t b
     }
     return out;
 }
-
-namespace {
 
 // PackBits as DICOM RLE uses it (PS3.5 G.3.1): control n in 0..127 copies n + 1 literal bytes,
 // 257 - n in 129..255 repeats the next byte n times (2..128); 128 is never written.
@@ -244,13 +227,11 @@ std::vector<uint8_t> encodeJpegGrey(const std::vector<uint8_t>& pixels, uint16_t
 }
 
 std::vector<uint8_t> relabelAsLossless(std::vector<uint8_t> jpeg) {
-    for (size_t i = 0; i + 1 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
-            jpeg[i + 1] = 0xC3;
-            return jpeg;
-        }
-    }
-    throw std::invalid_argument("relabelAsLossless: no SOF0 marker");
+    const uint8_t sof0[] = {0xFF, 0xC0};
+    const auto at = std::search(jpeg.begin(), jpeg.end(), sof0, sof0 + 2);
+    if (at == jpeg.end()) throw std::invalid_argument("relabelAsLossless: no SOF0 marker");
+    at[1] = 0xC3;
+    return jpeg;
 }
 
 std::vector<uint8_t> makeImage(const ImageRecipe& recipe) {

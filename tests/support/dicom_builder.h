@@ -19,7 +19,6 @@ inline constexpr const char* uidExplicitLittle = "1.2.840.10008.1.2.1";
 inline constexpr const char* uidExplicitBig = "1.2.840.10008.1.2.2";
 inline constexpr const char* uidRle = "1.2.840.10008.1.2.5";
 inline constexpr const char* uidJpegBaseline = "1.2.840.10008.1.2.4.50";
-inline constexpr const char* uidJpegExtended = "1.2.840.10008.1.2.4.51";
 inline constexpr const char* uidJpegLossless = "1.2.840.10008.1.2.4.57";
 inline constexpr const char* uidJpegLosslessSv1 = "1.2.840.10008.1.2.4.70";
 
@@ -54,7 +53,6 @@ public:
                                std::vector<uint8_t> offsetTable = {});
 
     std::vector<uint8_t> build() const;
-    void writeTo(const std::string& path) const;  // throws std::runtime_error on failure
 
 private:
     void tag(uint16_t group, uint16_t element);
@@ -103,11 +101,6 @@ std::vector<uint8_t> encapsulatedImage(const char* uid, uint16_t rows, uint16_t 
 // by one step per frame, over the stored range of the bit depth (signed only above 12 bits
 // with pixel representation 1, as the reader takes it; 0..255 for JPEG).
 std::vector<int32_t> gradientSamples(const ImageRecipe& recipe);
-
-// Packs stored values little endian: 8 bits one byte, 12 bits two per three bytes (sample 0
-// in the low 12 bits of bytes 0-1, sample 1 in the high 12 bits of bytes 1-2), 16 bits one
-// word (two's complement for negatives).
-std::vector<uint8_t> packSamples(const std::vector<int32_t>& samples, uint16_t bitsAllocated);
 
 // DICOM RLE (PS3.5 Annex G) of one frame: 64-byte header, one segment per byte plane, most
 // significant first, PackBits runs. bitsAllocated 8 or 16.
