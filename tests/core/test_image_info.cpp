@@ -21,9 +21,9 @@ ImageDescription describe(const Bytes& bytes) {
 }
 
 TEST(ImageInfo, TheFiveLinesInEveryByteOrder) {
-    for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitLittle, Syntax::explicitBig}) {
+    for (int layout = 0; layout < 6; ++layout) {  // each byte order, with and without the meta header
         const ImageDescription d = describe(makeImage(
-            {.syntax = syntax, .rows = 8, .columns = 8, .patientName = "Doe^John", .patientId = "ID42",
+            {.syntax = Syntax(layout / 2), .withMeta = layout % 2 == 0, .rows = 8, .columns = 8, .patientName = "Doe^John", .patientId = "ID42",
              .birthDate = "19700101", .studyDate = "20240315", .studyTime = "101530.123456", .studyDescription = "CHEST",
              .protocolName = "Thorax routine", .instanceNumber = "17", .pixelSpacing = "0.5\\0.5", .sliceThickness = "5",
              .sliceLocation = "-120.5"}));
@@ -66,28 +66,6 @@ TEST(ImageInfo, PixsizeFormats) {
                                       .spacingBetweenSlices = c.between, .sliceLocation = c.location}))
                       .pixsize,
                   c.line);
-    }
-}
-
-TEST(ImageInfo, RescaleAndStoredWindow) {
-    const struct {
-        std::optional<double> intercept, slope;
-        const char *center, *width;
-        double readIntercept, readSlope;
-        std::optional<float> readCenter, readWidth;
-    } cases[] = {
-        {{}, 2, "  -600 ", "", 0, 1, -600.0f, {}},  // a slope alone is ignored
-        {10, 2, "", "400", 10, 2, {}, 400.0f},
-        {-1024, 1, "40\\400", "400\\1500", -1024, 1, 40.0f, 400.0f},  // the first of several values
-    };
-    for (const auto& c : cases) {
-        const ImageState image = testing::readImage(makeImage({.rescaleIntercept = c.intercept, .rescaleSlope = c.slope,
-                                                               .windowCenter = c.center, .windowWidth = c.width}))
-                                     ->dicom.image;
-        EXPECT_DOUBLE_EQ(image.rescaleIntercept, c.readIntercept);
-        EXPECT_DOUBLE_EQ(image.rescaleSlope, c.readSlope);
-        EXPECT_EQ(image.storedWindowCenter, c.readCenter);
-        EXPECT_EQ(image.storedWindowWidth, c.readWidth);
     }
 }
 

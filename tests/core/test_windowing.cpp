@@ -78,31 +78,30 @@ TEST(Windowing, SampleRangesOfEachKindOfFrame) {
     }
 }
 
-TEST(Windowing, PresetWindowsThroughTheRescale) {
-    // (intercept, slope, stored center and width or 0, preset) -> window in stored values.
+TEST(Windowing, PresetWindowsThroughTheRescaleAndStoredWindowRead) {
+    // (intercept, slope, stored center and width as written, preset) -> window in stored values.
     const struct {
-        double intercept, slope;
-        float center, width;
+        std::optional<double> intercept, slope;
+        const char *center, *width;
         uint16_t preset;
         Range window;
     } cases[] = {
-        {-1024, 1, 0, 0, presetCtBrain, {1024, 1114}},
-        {-1024, 1, 40, 400, presetContrastStretch, {-2000, 3000}},
-        {0, 2, 0, 0, presetCtSoftTissue, {-50, 125}},
-        {0, -1, 0, 0, presetCtBone, {-1800, 700}},  // a negative slope exchanges the ends
-        {0, 3, 0, 0, presetCtLung, {-366, 50}},     // -1100 / 3 truncated toward zero
-        {0, 1, 0, 400, presetStoredSettings, {-2000, 3000}},  // without both values: the range
-        {-1024, 1, -600, 1500, presetStoredSettings, {-326, 1174}},
-        {0, 1, 40, 400, 7, {5, 6}},  // no such preset: the window stays
+        {-1024, 1, "", "", presetCtBrain, {1024, 1114}},
+        {{}, 2, "  -600 ", "", presetCtBrain, {0, 90}},  // a slope alone is ignored
+        {-1024, 1, "40", "400", presetContrastStretch, {-2000, 3000}},
+        {10, 2, "", "", presetCtSoftTissue, {-55, 120}},
+        {0, -1, "", "", presetCtBone, {-1800, 700}},  // a negative slope exchanges the ends
+        {0, 3, "", "", presetCtLung, {-366, 50}},     // -1100 / 3 truncated toward zero
+        {0, 1, "", "400", presetStoredSettings, {-2000, 3000}},  // without both values: the range
+        {-1024, 1, "-600", "1500", presetStoredSettings, {-326, 1174}},
+        {-1024, 1, "40\\400", "400\\1500", presetStoredSettings, {864, 1264}},  // the first of several values
+        {0, 1, "40", "400", 7, {5, 6}},  // no such preset: the window stays
     };
     for (const auto& c : cases) {
-        ImageState image;
-        image.rescaleIntercept = c.intercept;
-        image.rescaleSlope = c.slope;
-        if (c.center) image.storedWindowCenter = c.center;
-        if (c.width) image.storedWindowWidth = c.width;
-        const DisplayWindow w = presetWindow(image, {-2000, 3000}, c.preset, {5, 6});
-        EXPECT_EQ(Range(w.low, w.high), c.window) << c.preset << " " << c.slope;
+        const auto r = readImage(makeImage({.rescaleIntercept = c.intercept, .rescaleSlope = c.slope,
+                                            .windowCenter = c.center, .windowWidth = c.width}));
+        const DisplayWindow w = presetWindow(r->dicom.image, {-2000, 3000}, c.preset, {5, 6});
+        EXPECT_EQ(Range(w.low, w.high), c.window) << c.preset << " " << c.center;
     }
 }
 
