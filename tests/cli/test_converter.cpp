@@ -50,6 +50,15 @@ std::map<std::string, std::string> folderContents(const fs::path& folder) {
     return contents;
 }
 
+// Three lossless JPEG frames, the middle one relabelled from baseline so that the decoder refuses it.
+Bytes cineWithABadFrame() {
+    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
+    testing::DicomBuilder b(testing::Syntax::explicitLittle);
+    b.transferSyntax(testing::uidJpegLossless).text(0x0028, 0x0008, "IS", "3");
+    b.us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
+    return b.encapsulated({good, testing::relabelAsLossless(good), good}).build();
+}
+
 TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     testing::TempDir dir;
     testing::ImageRecipe recipe;
@@ -60,12 +69,7 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     recipe.pixelSpacing = "0.25\\0.25";
     const std::string image = dir.write("img", testing::makeImage(recipe));
     const std::string junk = dir.write("junk", Bytes(500, 'j'));
-    // Three lossless JPEG frames, the middle one relabelled from baseline so that the decoder refuses it.
-    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
-    testing::DicomBuilder b(testing::Syntax::explicitLittle);
-    b.transferSyntax(testing::uidJpegLossless).text(0x0028, 0x0008, "IS", "3");
-    b.us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-    const std::string cine = dir.write("cine", b.encapsulated({good, testing::relabelAsLossless(good), good}).build());
+    const std::string cine = dir.write("cine", cineWithABadFrame());
     const std::string folder = dir.path().string(), out = (dir.path() / "out").string();
     fs::create_directories(dir.path() / "a");
     dir.write("a/one.dcm", testing::makeImage(recipe));
@@ -98,6 +102,7 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"--info " + folder + "/a/one.dcm", "mkdir " + folder + "/gone && cd " + folder + "/gone && rmdir ../gone && ", 0, ""},
         {"-f raw -o " + out + " " + image, "", 0, "Successfully processed 1 image(s) out of 1 file(s).\n"},
         {"--window=0:200 -n --format=bmp --output-dir " + out + " " + image, "", 0, ""},
+        {"-f bmp --no-overwrite -o " + out + " " + image, "", 1, ""},  // img.BMP exists: kept
         // A refused file produces nothing and makes the run unsuccessful.
         {"-q -o " + out + " " + junk + " " + image + " -y", "", 1, "vireoscan-convert: Error: File format of '" + junk + "' is unsupported!\n"
             "Successfully converted 1 image(s) out of 2 file(s).\nConversion of 1 image(s) was unsuccessful.\n"},
@@ -160,11 +165,7 @@ std::string makeInputs(const testing::TempDir& dir, uint16_t side) {
     add("a/same", testing::makeImage(recipe));
     recipe.windowCenter = "7";
     add("b/same", testing::makeImage(recipe));
-    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
-    testing::DicomBuilder b(testing::Syntax::explicitLittle);
-    b.transferSyntax(testing::uidJpegLossless);
-    b.text(0x0028, 0x0008, "IS", "3").us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-    add("cine", b.encapsulated({good, testing::relabelAsLossless(good), good}).build());
+    add("cine", cineWithABadFrame());
     dir.write("list", Bytes(list.begin(), list.end()));
     return (dir.path() / "list").string();
 }

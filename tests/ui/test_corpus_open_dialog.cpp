@@ -3,7 +3,6 @@
 // bytes, each selection ends with a picture in a titled image window, or with the image
 // window hidden and a status text on the panel's Patient line.
 #include <QDirIterator>
-#include <QProcess>
 
 #include "core/loader.h"
 #include "tests/support/damaged_copies.h"
@@ -34,15 +33,10 @@ std::vector<Variant> filesUnder(const QString& folder) {
     return files;
 }
 
-// Our own encodings, and what the corpus checks' builder program writes.
-std::vector<Variant> ownEncodings(const QString& scratch) {
+// Our own encodings.
+std::vector<Variant> ownEncodings() {
     std::vector<Variant> files;
     for (const ImageRecipe& image : encodingVariety()) files.push_back({describe(image) + ".dcm", makeImage(image)});
-#ifdef CORPUS_BUILDER_CASES
-    if (!scratch.isEmpty() && QDir().mkpath(scratch) && QProcess::execute(CORPUS_BUILDER_CASES, {scratch}) == 0)
-        for (Variant& v : filesUnder(scratch)) files.push_back(std::move(v));
-#endif
-    (void)scratch;
     return files;
 }
 
@@ -76,10 +70,9 @@ private slots:
         if (group.startsWith("pydicom") && pydicomTestFiles().empty()) QSKIP("pydicom's test files are not installed");
         const QString pydicom = QFile::decodeName(pydicomFilesFolder.string().c_str());
         std::vector<Variant> files = group.startsWith("samples") ? filesUnder(VIREOSCAN_SAMPLES_DIR)
-                                     : group.startsWith("own")   ? ownEncodings(group == "own" ? w.path("scratch") : "")
+                                     : group.startsWith("own")   ? ownEncodings()
                                                                  : filesUnder(pydicom);
         if (group.endsWith("damaged")) files = damagedCopies(files);
-        QDir(w.path("scratch")).removeRecursively();
         for (const Variant& file : files) w.writeBytes(QString::fromStdString(file.label), file.bytes);
         w.start();
         w.dialog()->setDirectory(w.dir.path());

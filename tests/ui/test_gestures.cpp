@@ -177,8 +177,6 @@ private slots:
         AnimationControl& control = *app().animControl;
         click(controlPreviousFrame);  // wraps to the last frame
         QCOMPARE(w_->viewer().currentFrame, 9u);
-        QCOMPARE(w_->title(), QStringLiteral("Dicom Image - Frame 10"));
-        QCOMPARE(control.frameSlider()->value(), 9);
         click(controlNextFrame);
         QCOMPARE(w_->viewer().currentFrame, 0u);
 

@@ -11,23 +11,8 @@
 using namespace vs;
 using namespace vs::ui;
 using vs::testing::Syntax;
+using vs::testing::sized;
 using vs::testing::World;
-
-namespace {
-
-// Records the text of every status box that appears.
-class StatusBoxWatcher : public QObject {
-public:
-    QStringList shown;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (auto* box = qobject_cast<StatusBox*>(watched); box && event->type() == QEvent::Show) shown << box->text();
-        return false;
-    }
-};
-
-}  // namespace
 
 class Panels : public QObject {
     Q_OBJECT
@@ -35,9 +20,9 @@ class Panels : public QObject {
     std::unique_ptr<World> w;
 
     void threeImagesFrom(const QString& first) {
-        w->image("a.dcm", "Alpha^One");
-        w->image("b.dcm", "Bravo^Two");
-        w->image("c.dcm", "Charlie^Three");
+        w->write("a.dcm", sized(16, 16, 1, "Alpha^One"));
+        w->write("b.dcm", sized(16, 16, 1, "Bravo^Two"));
+        w->write("c.dcm", sized(16, 16, 1, "Charlie^Three"));
         w->start(first);
     }
     void wheel(QWidget* target, int delta) {
@@ -121,7 +106,7 @@ private slots:
 
     void nameFieldSelectsAndTheShownFileReloadsOnlyAfterAnAbort() {
         threeImagesFrom("a.dcm");
-        w->image("a.dcm", "Changed^Meanwhile");
+        w->write("a.dcm", sized(16, 16, 1, "Changed^Meanwhile"));
         clickRow(0);
         QVERIFY(w->line(panelPatientLine).contains("Alpha"));
         w->viewer().loadProgressState = vs::loadAborted;
@@ -138,11 +123,12 @@ private slots:
     }
 
     void fileTypesAndFoldersChangeTheList() {
-        for (const char* name : {"UPPER.DCM", "noext", "scan.ima", "notes.txt", "x.dcm.bak"}) w->image(name, "Other^File");
+        for (const char* name : {"UPPER.DCM", "noext", "scan.ima", "notes.txt", "x.dcm.bak"})
+            w->write(name, sized(16, 16, 1, "Other^File"));
         QVERIFY(QDir(w->dir.path()).mkdir("series"));
-        w->image("series/s1.dcm", "S^One", "30");
-        w->image("series/s2.dcm", "S^Two", "20");
-        w->image("series/s3.dcm", "S^Three", "10");
+        w->write("series/s1.dcm", sized(16, 16, 1, "S^One", "30"));
+        w->write("series/s2.dcm", sized(16, 16, 1, "S^Two", "20"));
+        w->write("series/s3.dcm", sized(16, 16, 1, "S^Three", "10"));
         threeImagesFrom("a.dcm");
         QComboBox* types = w->dialog()->fileTypeList();
         QCOMPARE(w->entries().size(), 8);
@@ -210,19 +196,15 @@ private slots:
         // Names and instance numbers disagree; some files carry no number.
         for (const auto& [name, number] : std::vector<std::pair<QString, std::string>>{
                  {"a.dcm", "10"}, {"b.dcm", "9"}, {"c.dcm", "100"}, {"d.dcm", "0"}, {"e.dcm", ""}, {"G.dcm", "9"}})
-            w->image(name, "Slice^" + name.toStdString(), number);
+            w->write(name, sized(16, 16, 1, "Slice^" + name.toStdString(), number));
         w->writeBytes("f.dcm", {});
         w->start("a.dcm");
-        StatusBoxWatcher watcher;
-        qApp->installEventFilter(&watcher);
-        w->image("a.dcm", "Changed^OnDisk", "10");  // shows whether a.dcm is read into view again
+        w->write("a.dcm", sized(16, 16, 1, "Changed^OnDisk", "10"));  // shows whether a.dcm is read into view again
         const QStringList byName = {"a.dcm", "b.dcm", "c.dcm", "d.dcm", "e.dcm", "f.dcm", "G.dcm"};
         QCOMPARE(w->entries(), byName);
         click(w->panel()->sortImagesBox());
-        qApp->removeEventFilter(&watcher);
         // 9, 9 by name, 10, 100; then number 0, no number, an empty file.
         QCOMPARE(w->entries(), (QStringList{"b.dcm", "G.dcm", "a.dcm", "c.dcm", "d.dcm", "e.dcm", "f.dcm"}));
-        QCOMPARE(watcher.shown, QStringList{"Sorting files..."});
         QVERIFY(!w->app().host->statusBox());
         QCOMPARE(w->selected(), QStringLiteral("a.dcm"));  // the file shown stays, not loaded again
         QVERIFY(w->line(panelPatientLine).contains("Slice^a.dcm"));
@@ -236,12 +218,12 @@ private slots:
     void sortFindsEveryByteOrderAndSurvivesAnotherFileType() {
         // Each byte order holds half of the numbers, read while a big-endian image is shown;
         // names with spaces are kept whole.
-        w->image("s 1.dcm", "Big^Two", "2", Syntax::explicitBig);
-        w->image("s 2.dcm", "Little^Four", "4", Syntax::explicitLittle);
-        w->image("s 3.dcm", "Big^One", "1", Syntax::explicitBig);
-        w->image("s 4.dcm", "Implicit^Three", "3", Syntax::implicitLittle);
-        w->image("x.ima", "Ima^Ten", "10");
-        w->image("y.ima", "Ima^Five", "5");
+        w->write("s 1.dcm", sized(16, 16, 1, "Big^Two", "2", Syntax::explicitBig));
+        w->write("s 2.dcm", sized(16, 16, 1, "Little^Four", "4", Syntax::explicitLittle));
+        w->write("s 3.dcm", sized(16, 16, 1, "Big^One", "1", Syntax::explicitBig));
+        w->write("s 4.dcm", sized(16, 16, 1, "Implicit^Three", "3", Syntax::implicitLittle));
+        w->write("x.ima", sized(16, 16, 1, "Ima^Ten", "10"));
+        w->write("y.ima", sized(16, 16, 1, "Ima^Five", "5"));
         w->start("s 1.dcm");
         QCOMPARE(w->viewer().dicom.image.bigEndian, uint16_t(1));
         click(w->panel()->sortImagesBox());

@@ -9,7 +9,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QStyle>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -51,12 +50,9 @@ private slots:
     void startShowsTheBoxesThenTheNamedFile() {
         w_->start("b.dcm", 1);  // a donation start
         QCOMPARE(w_->boxes, (QStringList{"AboutBox", "DonateBox"}));
-        QCOMPARE(w_->shown(), QStringLiteral("b.dcm"));
-        QCOMPARE(w_->selected(), QStringLiteral("b.dcm"));
         QCOMPARE(app().mainWindow->windowTitle(), QStringLiteral("Vireoscan v 1.2"));
         QVERIFY(app().mainWindow->isMaximized());
         QVERIFY(w_->line(panelPatientLine).startsWith("BRAVO^B"));
-        QCOMPARE(w_->dialog()->fileNameBox()->text(), QStringLiteral("b.dcm"));
         w_->program.reset();
         w_->start();  // without a command line nothing is shown
         QVERIFY(!app().imageWindow->isVisible() && !w_->menu(commandSaveImageAs)->isEnabled());
@@ -232,8 +228,6 @@ private slots:
                             [](uint8_t b) { return b == 0; }));
         QVERIFY(save("l.bmp").startsWith("Error: Frame 1 of 1 in '" + w_->path("l.dcm")));
         QVERIFY(!QFile::exists(w_->path("l.bmp")));
-        for (const MessageRequest& m : w_->messages)
-            QVERIFY(!m.text.contains("OleLoadPicture") && !m.text.contains("pStream"));
     }
 
     void batchBoxConvertsDroppedFilesBesideTheirSources() {
@@ -266,9 +260,6 @@ private slots:
         QCOMPARE(w_->dialog()->pos(), place);
         w_->command(commandBatchConversion);
         QCOMPARE(box->formatList()->currentText(), QStringLiteral("BITMAP (8 Bits)"));
-        QVERIFY(SingleInstance::handOff(w_->channel, QFile::encodeName(w_->path("a.dcm"))));
-        QTest::qWait(100);  // a second start's path is dropped
-        QVERIFY(!app().imageWindow->isVisible());
     }
 
     void minimizingHidesTheOpenDialogAndExitEndsTheProgram() {
@@ -338,27 +329,6 @@ private slots:
             QTest::keyClick(shown.findChild<QPushButton*>("1"), Qt::Key_Return);
         });
         QVERIFY(openAfterEscape && !about.isVisible());
-    }
-
-    void donationLinesShowWholeAtTheFontInUse() {
-        const QFont normal = QApplication::font();
-        for (double scale : {1.0, 1.6}) {
-            QFont font = normal;
-            font.setPointSizeF(normal.pointSizeF() * scale);
-            QApplication::setFont(font);
-            DonationBox box(nullptr, 4, {});
-            box.show();
-            const auto* list = box.findChild<QListWidget*>("1004");
-            const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-            for (int i = 0; i < list->count(); ++i) {
-                const QRect place = list->visualItemRect(list->item(i));
-                const QString text = list->item(i)->text();
-                QVERIFY2(list->viewport()->rect().contains(place), qPrintable(text));
-                QVERIFY2(list->fontMetrics().horizontalAdvance(text) + margins <= place.width(), qPrintable(text));
-            }
-            for (const QPushButton* b : box.findChildren<QPushButton*>()) QVERIFY(box.rect().contains(b->geometry()));
-        }
-        QApplication::setFont(normal);
     }
 
     void saveFormatFollowsTheFileNamesOwnExtension() {

@@ -23,14 +23,9 @@
 namespace vs::testing {
 
 inline ImageRecipe sized(uint16_t rows, uint16_t columns, uint32_t frames = 1, const std::string& patient = {},
-                       const std::string& instance = {}) {
-    ImageRecipe recipe;
-    recipe.rows = rows;
-    recipe.columns = columns;
-    recipe.frames = frames;
-    recipe.patientName = patient;
-    recipe.instanceNumber = instance;
-    return recipe;
+                         const std::string& instance = {}, Syntax syntax = Syntax::explicitLittle) {
+    return {.syntax = syntax, .rows = rows, .columns = columns, .frames = frames, .patientName = patient,
+            .instanceNumber = instance};
 }
 
 // An 8 x 8 lossless JPEG frame list that libjpeg-turbo refuses except where good[i] is set.
@@ -86,12 +81,6 @@ struct World {
         f.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
     }
     void write(const QString& name, const ImageRecipe& recipe) const { writeBytes(name, makeImage(recipe)); }
-    void image(const QString& name, const std::string& patient, const std::string& instance = {},
-               Syntax syntax = Syntax::explicitLittle) const {
-        ImageRecipe recipe = sized(16, 16, 1, patient, instance);
-        recipe.syntax = syntax;
-        write(name, recipe);
-    }
 
     // Starts the program as "vireoscan FILE" (or with no file); counter 1 brings the donation box.
     void start(const QString& file = {}, uint64_t counter = 0) {
