@@ -320,6 +320,23 @@ private slots:
             QVERIFY(!box.isVisible());
             QCOMPARE(w_->pages.size(), c.opens ? 1 : 0);
         }
+        // Every line of the donation box shows whole, at the desktop's font and a larger one.
+        const QFont desktopFont = QApplication::font();
+        for (double scale : {1.0, 1.6}) {
+            QFont font = desktopFont;
+            font.setPointSizeF(desktopFont.pointSizeF() * scale);
+            QApplication::setFont(font);
+            DonationBox box(nullptr, 4, {});
+            box.show();
+            const auto* list = box.findChild<QListWidget*>();
+            const int margins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+            for (int i = 0; i < list->count(); ++i) {
+                const QRect place = list->visualItemRect(list->item(i));
+                QVERIFY(list->viewport()->rect().contains(place));
+                QVERIFY(list->fontMetrics().horizontalAdvance(list->item(i)->text()) + margins <= place.width());
+            }
+        }
+        QApplication::setFont(desktopFont);
         // The About box ignores Escape and closes on Enter.
         bool openAfterEscape = false;
         AboutBox about(nullptr);
