@@ -11,7 +11,7 @@
 
 #include "core/viewer.h"
 #include "platform/jpeg_decoder.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 
 namespace vs::bench {
 

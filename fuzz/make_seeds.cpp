@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dicom/element_search.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 
 namespace fs = std::filesystem;
 using namespace vs::testing;

@@ -6,7 +6,7 @@
 //   vireoscan-samples --bench OUTDIR  benchmark data (about 320 MB)
 
 #include "samples/phantoms.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 
 // GCC 12 at -O3 reports a false -Wrestrict inside std::string's assignment of short literals
 // (GCC bug 105329); the many text fields set here trigger it.

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "dicom/writers.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
 namespace vs {

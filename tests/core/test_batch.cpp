@@ -7,7 +7,7 @@
 #include "core/batch.h"
 #include "core/loader.h"
 #include "tests/support/damaged_copies.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
 namespace vs {

@@ -5,7 +5,7 @@
 
 #include <turbojpeg.h>
 
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
 
 namespace vs {

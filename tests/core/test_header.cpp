@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
 
 namespace vs {

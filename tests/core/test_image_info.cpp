@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "dicom/image_description.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
 
 namespace vs {

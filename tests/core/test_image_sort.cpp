@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/image_sort.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
 namespace vs {

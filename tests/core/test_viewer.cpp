@@ -10,7 +10,7 @@
 #include "core/jpeg_frame.h"
 #include "core/loader.h"
 #include "core/render.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
 namespace vs {

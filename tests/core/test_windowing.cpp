@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dicom/presets.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
 
 namespace vs {

@@ -2,7 +2,7 @@
 // BMP row padding, short writes and frames that are never drawn.
 #include <gtest/gtest.h>
 
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
 
 namespace vs {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 
 namespace vs::testing {
 

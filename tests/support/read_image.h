@@ -12,7 +12,7 @@
 #include "dicom/read_file.h"
 #include "dicom/writers.h"
 #include "platform/jpeg_decoder.h"
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
 namespace vs::testing {

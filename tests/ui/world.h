@@ -11,7 +11,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"
 #include "ui/image_window.h"

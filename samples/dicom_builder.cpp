@@ -1,4 +1,4 @@
-#include "tests/support/dicom_builder.h"
+#include "samples/dicom_builder.h"
 
 #include <turbojpeg.h>
 
