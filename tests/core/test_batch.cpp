@@ -112,19 +112,15 @@ TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
     t.v.window.windowHigh = 45;
     runBatch(t.v, {second}, options);
     EXPECT_EQ(tiffPixels(t.dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 255, 255}));
-}
 
-TEST(Batch, RelativePathsAreTakenFromWhereTheRunStarts) {
-    testing::TestViewer t;
+    // Relative paths are taken from where the run starts.
     fs::create_directories(t.dir.path() / "x");
-    fs::create_directories(t.dir.path() / "y");
     t.dir.write("x/one", framesImage(1));
-    t.dir.write("y/two", framesImage(1));
     fs::current_path(t.dir.path());
-    const BatchResult r = runBatch(t.v, {"x/one", "y/two"});
+    const BatchResult r = runBatch(t.v, {"x/one", "ct1"});
     fs::current_path(fs::temp_directory_path());
     EXPECT_EQ(r.converted, 2u);
-    EXPECT_TRUE(fs::exists(t.dir.path() / "x" / "one.TIF") && fs::exists(t.dir.path() / "y" / "two.TIF"));
+    EXPECT_TRUE(fs::exists(t.dir.path() / "x" / "one.TIF") && fs::exists(t.dir.path() / "ct1.TIF"));
 }
 
 }  // namespace

@@ -18,10 +18,6 @@ std::vector<uint8_t> numbered(const std::string& instance, Syntax syntax = Synta
     return testing::makeImage({.syntax = syntax, .withMeta = withMeta, .instanceNumber = instance});
 }
 
-std::string keyOf(const std::vector<uint8_t>& bytes, const std::string& name = "f") {
-    return sortKeyOfBytes(bytes.data(), bytes.size(), name);
-}
-
 TEST(ImageSort, InstanceNumbersReadLikeTheCRuntime) {
     const struct { const char* text; int32_t number; } cases[] = {
         {"  7 ", 7},  {"+15", 15},  {"-3", -3},  {"12abc", 12},           {"abc", 0},
@@ -31,23 +27,20 @@ TEST(ImageSort, InstanceNumbersReadLikeTheCRuntime) {
 }
 
 TEST(ImageSort, KeysOfEveryEncoding) {
-    EXPECT_EQ(keyOf(numbered("42"), "a b.dcm"), "00042 a b.dcm");
+    const std::vector<uint8_t> n42 = numbered("42");
+    EXPECT_EQ(sortKeyOfBytes(n42.data(), n42.size(), "a b.dcm"), "00042 a b.dcm");
     EXPECT_EQ(nameOfSortKey("00042 a b.dcm"), "a b.dcm");
-    EXPECT_EQ(keyOf(numbered("0")), "99999 f");
-    EXPECT_EQ(keyOf(numbered("x1")), "99999 f");
-    EXPECT_EQ(keyOf(numbered("123456")), "123456 f");
-    EXPECT_EQ(keyOf(numbered("-5")), "-0005 f");
-    for (Syntax syntax : {Syntax::implicitLittle, Syntax::explicitBig})
-        for (bool withMeta : {true, false})
-            EXPECT_EQ(keyOf(numbered("317", syntax, withMeta)), "00317 f") << int(syntax) << withMeta;
-
-    // Only the first 9,000 bytes are searched; an unreadable file gets its own letters.
+    // Only the first 9,000 bytes are searched (cut: the first that many); an unreadable file
+    // gets its own letters.
     testing::DicomBuilder late(Syntax::explicitLittle);
-    late.text(0x0019, 0x0010, "LT", std::string(9100, 'x')).text(0x0020, 0x0013, "IS", "5");
-    const std::vector<uint8_t> bytes = late.build();
-    EXPECT_EQ(sortKeyOfBytes(bytes.data(), sortReadBytes, "f"), "AAAAA f");
-    EXPECT_EQ(sortKeyOfBytes(bytes.data(), bytes.size(), "f"), "00005 f");
-    EXPECT_EQ(sortKeyOfBytes(nullptr, 0, "f"), "BBBBB f");
+    const std::vector<uint8_t> far = late.text(0x0019, 0x0010, "LT", std::string(9100, 'x')).text(0x0020, 0x0013, "IS", "5").build();
+    const struct { std::vector<uint8_t> bytes; const char* key; size_t cut = 0; } cases[] = {
+        {numbered("0"), "99999 f"}, {numbered("x1"), "99999 f"}, {numbered("123456"), "123456 f"}, {numbered("-5"), "-0005 f"},
+        {numbered("317", Syntax::implicitLittle), "00317 f"}, {numbered("317", Syntax::implicitLittle, false), "00317 f"},
+        {numbered("317", Syntax::explicitBig), "00317 f"}, {numbered("317", Syntax::explicitBig, false), "00317 f"},
+        {far, "AAAAA f", sortReadBytes}, {far, "00005 f"}, {{}, "BBBBB f"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sortKeyOfBytes(c.bytes.data(), c.cut ? c.cut : c.bytes.size(), "f"), c.key) << c.key;
 }
 
 TEST(ImageSort, AFolderInNumericOrderThenTheLetterKeysThenByName) {

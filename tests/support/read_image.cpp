@@ -31,8 +31,6 @@ std::optional<Bytes> ReadImage::written(uint32_t frame, int32_t low, int32_t hig
     return sink.bytes;
 }
 
-std::unique_ptr<ReadImage> readImage(const Bytes& bytes) { return readImage(bytes, TempDir()); }
-
 std::unique_ptr<ReadImage> readImage(const Bytes& bytes, const TempDir& folder) {
     auto r = std::make_unique<ReadImage>();
     ReadObserver quiet;

@@ -41,7 +41,6 @@ struct ReadImage {
 
 // The bytes written to a file in folder and read, with the rescale and stored window; a source
 // only for a file read whole. Many reads share a folder: removing one takes milliseconds.
-std::unique_ptr<ReadImage> readImage(const Bytes& bytes, const TempDir& folder);
-std::unique_ptr<ReadImage> readImage(const Bytes& bytes);
+std::unique_ptr<ReadImage> readImage(const Bytes& bytes, const TempDir& folder = TempDir());
 
 }  // namespace vs::testing

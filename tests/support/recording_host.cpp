@@ -1,6 +1,8 @@
 #include "tests/support/recording_host.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -10,16 +12,9 @@
 
 namespace vs::testing {
 
-namespace {
-
-constexpr const char* cursorNames[] = {"arrow", "wait", "sizens", "cross", "sizeall"};
-
-}  // namespace
-
 std::vector<std::string> RecordingHost::starting(const std::string& prefix) const {
     std::vector<std::string> found;
-    for (const std::string& e : effects)
-        if (e.rfind(prefix, 0) == 0) found.push_back(e);
+    std::copy_if(effects.begin(), effects.end(), std::back_inserter(found), [&](auto& e) { return e.starts_with(prefix); });
     return found;
 }
 
@@ -27,23 +22,6 @@ std::string RecordingHost::last(const std::string& prefix) const {
     const std::vector<std::string> found = starting(prefix);
     return found.empty() ? "" : found.back().substr(prefix.size());
 }
-
-void RecordingHost::showDescription(const ImageDescription& d) {
-    add("patient ", d.patient);
-    add("image ", d.image);
-}
-
-void RecordingHost::showImageWindow() {
-    NullHost::showImageWindow();
-    add("show image", "");
-}
-
-void RecordingHost::hideImageWindow() {
-    NullHost::hideImageWindow();
-    add("hide image", "");
-}
-
-void RecordingHost::setCursor(Cursor c) { add("cursor ", cursorNames[int(c)]); }
 
 MessageAnswer RecordingHost::messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
                                         MessageIcon icon) {
@@ -78,8 +56,6 @@ TestViewer::TestViewer() : decoder(std::make_unique<TurboJpegDecoder>()) {
     v.host = &host;
     v.pictureDecoder = decoder.get();
 }
-
-TestViewer::~TestViewer() = default;
 
 uint16_t TestViewer::load(const std::string& path) {
     setPath(v.pathBuffer, path);

@@ -28,13 +28,12 @@ public:
     // The text after prefix of the last such effect; empty when there is none.
     std::string last(const std::string& prefix) const;
 
-    void showDescription(const ImageDescription& d) override;
+    void showDescription(const ImageDescription& d) override { add("patient ", d.patient); add("image ", d.image); }
     void showLoadStatus(std::string_view status) override { add("status ", status); }
     void showLoadProgress(std::string_view text) override { add("progress ", text); }
     void showFileSize(std::string_view text) override { add("size ", text); }
     void showWindowAtDataRange(bool full) override { add("reset picture ", full ? "full" : "windowed"); }
-    void showImageWindow() override;
-    void hideImageWindow() override;
+    void showImageWindow() override { NullHost::showImageWindow(); add("show image", ""); }
     void setImageWindowTitle(std::string_view title) override { add("title ", title); }
     void repaintImageWindow() override { add("repaint image", ""); }
     void fitImageWindow() override { add("fit", ""); }
@@ -42,7 +41,7 @@ public:
     void enableSaving(bool on) override { add("saving ", on ? "on" : "off"); }
     void showPreset(uint16_t preset) override { add("preset ", std::to_string(preset)); }
     void showAutomaticWindowing(bool on) override { add("auto windowing ", on ? "on" : "off"); }
-    void setCursor(Cursor c) override;
+    void setCursor(Cursor c) override { add("cursor ", c == Cursor::wait ? "wait" : c == Cursor::arrow ? "arrow" : "other"); }
     bool escapePressed() override { return ++escapePolls >= escapeFromPoll && escapeFromPoll > 0; }
     void selectInOpenDialog(std::string_view name) override { add("select ", name); }
     MessageAnswer messageBox(std::string_view text, std::string_view caption, MessageButtons buttons,
@@ -71,7 +70,6 @@ private:
 // A viewer wired to a recording host and the platform JPEG decoder, with a folder for files.
 struct TestViewer {
     TestViewer();
-    ~TestViewer();
     TempDir dir;
     RecordingHost host;
     std::unique_ptr<PictureDecoder> decoder;
