@@ -203,15 +203,11 @@ def expected_lines(ds):
     slices = [s for s in ((scan_floats(t(tag), 1) or [0])[0] for tag in (0x00180050, 0x00180088)) if s != 0]
     pixel = next((t(tag) for tag in (0x00280030, 0x00181164, 0x00181050, 0x00181403) if t(tag)), "")
     numbers = scan_floats(pixel, 2)
-    position = "  Pos:" + location if location else ""
-    if len(numbers) == 2 and slices:
-        pixsize = "%.4f\\%.4f" % tuple(numbers) + "".join("\\%.2f" % s for s in slices) + " mm" + position
-    elif len(numbers) == 2 and numbers[1] != 0:
-        pixsize = "%.4f\\%.4f mm%s" % (numbers[0], numbers[1], position)
-    elif numbers:
-        pixsize = "%.4f mm%s" % (numbers[0], position if len(numbers) == 2 else "")
-    else:
-        pixsize = ""
+    # Both spacings show when the second is not 0 or slice sizes follow; the position needs both read.
+    shown = numbers if len(numbers) == 2 and (slices or numbers[1] != 0) else numbers[:1]
+    parts = ["%.4f" % n for n in shown] + ["%.2f" % s for s in slices if len(shown) == 2]
+    position = "  Pos:" + location if location and len(numbers) == 2 else ""
+    pixsize = "\\".join(parts) + " mm" + position if numbers else ""
     date = t(0x00080020, 11) or t(0x00080022, 11)
     time = t(0x00080030, 10) or t(0x00080032, 10)
     if time.find(".", 6, 10) >= 0:

