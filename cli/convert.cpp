@@ -8,7 +8,7 @@
 #include <memory>
 #include <thread>
 
-#include "cli/signal_cleanup.h"
+#include "platform/signal_cleanup.h"
 #include "cli/terminal_dialogue.h"
 #include "dicom/conversion.h"
 #include "platform/jpeg_decoder.h"

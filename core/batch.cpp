@@ -34,6 +34,7 @@ ConversionSettings conversionSettingsOf(const Viewer& v) {
     settings.preset = v.window.windowPreset;
     settings.window = {v.window.windowLow, v.window.windowHigh};
     settings.negative = v.window.negativeMask != 0;
+    settings.temporaries = v.temporaries;
     return settings;
 }
 

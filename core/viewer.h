@@ -58,6 +58,9 @@ struct Viewer {
     bool middleDragging = false;
     bool loadOnOpen = false;  // the next Open dialog loads currentDirectory + currentFileName
     uint16_t outputFormat = formatTiff8;
+    // Where the outputs being written are listed, so that an interrupted program removes them
+    // (none: each output keeps its own list).
+    TemporaryFiles* temporaries = nullptr;
 
     // Display pixels per image pixel: 0.25, 0.5, 1, 2, 3 or 4; chosen at each load when
     // autoZoom is on.

@@ -74,7 +74,7 @@ void writeChosenFile(App& app, const QString& path) {
     v.outputFormat = *format;
     // Written under a temporary name and renamed once whole: a failed write leaves the old
     // file (or none), never a part of the new one.
-    PartFile part;
+    PartFile part(v.temporaries);
     std::FILE* out = part.open(nativePath);
     if (!out) {
         tellCannotCreate(app, path);

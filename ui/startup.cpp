@@ -7,6 +7,7 @@
 
 #include "core/paths.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/signal_cleanup.h"
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
 #include "ui/boxes.h"
@@ -87,6 +88,7 @@ bool Program::makeState(const StartOptions& options) {
         return false;
     }
     app_->seams = options.seams;
+    app_->viewer.temporaries = options.temporaries;
     return true;
 }
 
@@ -175,6 +177,9 @@ Program::~Program() {
 
 int runProgram(int argc, char** argv) {
     if (answerHelpOrVersion(argc, argv, stdout)) return 0;
+    // Before any thread starts, so that every thread leaves these signals to the cleanup.
+    TemporaryFiles temporaries;
+    const SignalCleanup cleanup(temporaries);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Vireoscan");
     // Lets a Wayland compositor match the window to vireoscan.desktop and its icon.
@@ -183,6 +188,7 @@ int runProgram(int argc, char** argv) {
 
     StartOptions options;
     options.commandText = argumentText(argc, argv);
+    options.temporaries = &temporaries;
     std::unique_ptr<Program> program = Program::start(options);
     if (!program) return 0;
     QApplication::exec();

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "dicom/part_file.h"
 #include "ui/app.h"
 
 namespace vs {
@@ -43,6 +44,8 @@ struct StartOptions {
     // What answers the boxes and opens web pages; empty: the user and the desktop. The
     // program keeps them in App::seams.
     Seams seams;
+    // Where the outputs being written are listed for the signal cleanup (none: not listed).
+    TemporaryFiles* temporaries = nullptr;
 };
 
 class Program {

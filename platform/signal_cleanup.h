@@ -1,5 +1,6 @@
-// Ctrl-C, a hang-up or a kill during a conversion: the temporaries being written are removed
-// before the program ends by that signal, so no half-written output is left behind.
+// Ctrl-C, a hang-up or a kill while outputs are written (the converter's run, the viewer's
+// batch run or Save Image As): the temporaries being written are removed before the program
+// ends by that signal, so no half-written output is left behind.
 //
 // The signals are blocked in every thread and taken by one thread of their own with sigwait.
 // The removal then runs as ordinary code under the registry's lock (no async-signal-safety
@@ -14,7 +15,7 @@
 
 #include "dicom/part_file.h"
 
-namespace vs::cli {
+namespace vs {
 
 class SignalCleanup {
 public:
@@ -35,4 +36,4 @@ private:
     std::thread waiter_;
 };
 
-}  // namespace vs::cli
+}  // namespace vs

@@ -1,11 +1,11 @@
-#include "cli/signal_cleanup.h"
+#include "platform/signal_cleanup.h"
 
 #include <pthread.h>
 #include <unistd.h>
 
 #include <csignal>
 
-namespace vs::cli {
+namespace vs {
 
 SignalCleanup::SignalCleanup(TemporaryFiles& temporaries) : temporaries_(temporaries) {
     sigemptyset(&signals_);
@@ -37,4 +37,4 @@ void SignalCleanup::waitForSignal() {
     _exit(128 + signal);
 }
 
-}  // namespace vs::cli
+}  // namespace vs
