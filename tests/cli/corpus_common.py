@@ -1,5 +1,4 @@
-"""Shared helpers of the real-file checks: the test files, running the converter, and what
-pydicom reads from each file, put the way the converter's lines put it."""
+"""Helpers of the real-file checks: test files, converter runs, pydicom's reading as the converter prints it."""
 
 import io
 import os
@@ -63,15 +62,6 @@ def finish(failures, summary):
     return 1 if failures else 0
 
 
-def unpack12(data, count):
-    """Packed 12-bit samples: sample 0 in the low 12 bits of bytes 0-1, sample 1 in the high 12
-    bits of bytes 1-2."""
-    i = np.arange(count)
-    b = np.frombuffer(bytes(data[:(count * 3 + 1) // 2]) + b"\0\0", dtype=np.uint8).astype(np.int64)
-    word = b[i * 12 // 8] | b[i * 12 // 8 + 1] << 8
-    return np.where(i % 2 == 1, word >> 4, word & 0xFFF)
-
-
 def window(frame, lo, hi, invert):
     """The 8-bit mapping: (255 * v - 255 * lo) in 32-bit arithmetic, then an unsigned division."""
     span = (hi - lo) & 0xFFFFFFFF or 1
@@ -82,8 +72,7 @@ def window(frame, lo, hi, invert):
 
 
 class Facts:
-    """What pydicom reads from one file, and the decision the reader should come to:
-    refuse_reason is None for a file it accepts."""
+    """What pydicom reads from one file; refuse_reason is None for a file the reader accepts."""
 
     def __init__(self, path):
         try:
@@ -155,8 +144,7 @@ class Facts:
         return "%d x %d Pixels,  %d Bit, %s%s" % (self.columns, self.rows, self.bits, frames, suffix)
 
     def stored_frames(self):
-        """Stored samples as ints (frames, rows, columns), signed where pixel representation
-        says so above 12 bits; JPEG frames as Pillow decodes them."""
+        """Stored samples (frames, rows, columns), signed above 12 bits if so marked; JPEG as Pillow decodes it."""
         if self.compression == "Jpeg":
             return np.stack([np.asarray(Image.open(io.BytesIO(f)).convert("L"), dtype=np.int32)
                              for f in generate_pixel_data_frame(self.ds.PixelData, self.frames)])
@@ -164,7 +152,11 @@ class Facts:
         if self.compression == "Rle":
             values = self.ds.pixel_array.astype(np.int64) & 0xFFFF
         elif self.bits == 12:
-            values = unpack12(self.ds.PixelData, n)
+            # Packed: sample 0 in the low 12 bits of bytes 0-1, sample 1 in the high 12 bits of bytes 1-2.
+            i = np.arange(n)
+            b = np.frombuffer(bytes(self.ds.PixelData[:(n * 3 + 1) // 2]) + b"\0\0", dtype=np.uint8).astype(np.int64)
+            word = b[i * 12 // 8] | b[i * 12 // 8 + 1] << 8
+            values = np.where(i % 2 == 1, word >> 4, word & 0xFFF)
         elif self.bits in (8, 16):
             dtype = np.dtype("u1" if self.bits == 8 else ">u2" if self.big_endian else "<u2")
             raw = self.ds.PixelData[:n * dtype.itemsize].ljust(n * dtype.itemsize, b"\0")  # missing samples: zero
@@ -186,8 +178,7 @@ def scan_floats(text, count):
 
 
 def expected_lines(ds):
-    """The Patient, Date, Study and Pixsize lines, made of the element texts as stored (padding
-    kept, cut at a NUL) where the element starts in the first 9,000 bytes."""
+    """The Patient, Date, Study and Pixsize lines from texts as stored (padded, cut at a NUL) in the first 9,000 bytes."""
     def t(tag, size=256):
         try:
             element = ds.get_item(tag)

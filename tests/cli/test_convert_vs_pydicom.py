@@ -1,10 +1,6 @@
-"""vireoscan-convert outputs against pydicom, numpy and Pillow, for every greyscale file the
-converter accepts (pydicom's test files, or the .dcm files under DIR): RAW and TIFF 16 hold the
-stored words, TIFF 8 and BMP the 8-bit mapping over each frame's range (-p stretch). Cut and
-damaged copies of a few files end with status 0 or 1, and --info --json prints valid JSON.
-
-usage: test_convert_vs_pydicom.py CONVERTER [DIR]
-"""
+"""usage: test_convert_vs_pydicom.py CONVERTER [DIR]: each accepted file (pydicom's, or the .dcm files under DIR)
+converted and compared: RAW and TIFF 16 hold the stored words, TIFF 8 and BMP the 8-bit mapping over each
+frame's range (-p stretch); cut and damaged copies end with status 0 or 1 and --info --json prints valid JSON."""
 
 import json
 import os
@@ -28,9 +24,7 @@ def convert(converter, path, frames, out, ext, *options):
     if proc.returncode != 0:
         raise AssertionError("exit %d for %s" % (proc.returncode, " ".join(options)))
     base = os.path.join(out, os.path.basename(path))
-    if frames == 1:
-        return [base + "." + ext]
-    return ["%s.%0*d.%s" % (base, len(str(frames)), f, ext) for f in range(frames)]
+    return [base + "." + ext] if frames == 1 else ["%s.%0*d.%s" % (base, len(str(frames)), f, ext) for f in range(frames)]
 
 
 def expect(condition, what, *values):
@@ -39,8 +33,7 @@ def expect(condition, what, *values):
 
 
 def read_picture(path, rows, columns, header, dtype):
-    """The picture as Pillow reads it, which must be the bytes after the header (BMP rows are
-    padded to 4 bytes with zeros)."""
+    """The picture as Pillow reads it, which must be the bytes after the header (BMP rows zero-padded to 4 bytes)."""
     data = open(path, "rb").read()
     stride = columns if dtype != np.uint8 or header == 140 else (columns + 3) & ~3
     body = np.frombuffer(data[header:], dtype=dtype).reshape(rows, stride)

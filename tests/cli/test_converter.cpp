@@ -11,6 +11,8 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -39,13 +41,8 @@ std::pair<int, std::string> convert(const std::string& arguments, const std::str
 std::map<std::string, std::string> folderContents(const fs::path& folder) {
     std::map<std::string, std::string> contents;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        std::string bytes;
-        if (FILE* f = fopen(entry.path().c_str(), "rb")) {
-            char buffer[65536];
-            for (size_t n; (n = fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
-            fclose(f);
-        }
-        contents[entry.path().filename().string()] = bytes;
+        std::ifstream file(entry.path(), std::ios::binary);
+        contents[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(file), {});
     }
     return contents;
 }
@@ -223,12 +220,10 @@ TEST(Converter, AnInterruptedRunLeavesNoPartialOutput) {
     const std::map<std::string, std::string> kept = {{"first.dcm.0.TIF", "whole"}, {"first.dcm.1.TIF", "whole"},
                                                      {"first.dcm.2.TIF", "whole"}, {"first.dcm.3.TIF", "whole"},
                                                      {"a.dcm.0.TIF", "old"}};
-    struct Case {
-        const char* what;
-        int status;  // exit status, or minus the signal
-        std::map<std::string, std::string> left;
-    };
-    for (const Case& c : {Case{"cancel", 1, kept}, Case{"interrupt", -SIGINT, kept}, Case{"vanish", 1, {}}}) {
+    // Exit status (or minus the signal) and the files left.
+    const struct { const char* what; int status; std::map<std::string, std::string> left; } cases[] = {
+        {"cancel", 1, kept}, {"interrupt", -SIGINT, kept}, {"vanish", 1, {}}};
+    for (const auto& c : cases) {
         const fs::path out = dir.path() / c.what;
         fs::create_directories(out);
         dir.write(std::string(c.what) + "/a.dcm.0.TIF", Bytes{'o', 'l', 'd'});
@@ -245,15 +240,13 @@ TEST(Converter, AnInterruptedRunLeavesNoPartialOutput) {
         ASSERT_TRUE(readUntil(terminal, "[c]ancel: ")) << c.what;
         const std::string what = c.what;
         if (what == "interrupt") kill(pid, SIGINT);
-        if (what == "vanish") {
-            // The workers may still be writing into it meanwhile.
-            for (std::error_code error; fs::exists(out);) fs::remove_all(out, error);
-        }
+        // The workers may still be writing into the folder meanwhile.
+        if (what == "vanish") for (std::error_code error; fs::exists(out);) fs::remove_all(out, error);
         if (what != "interrupt") {
             EXPECT_EQ(write(terminal, what == "cancel" ? "c\n" : "y\n", 2), 2);
         }
+        // After a vanished folder a's output and every later one cannot be made; the folder is not made again.
         if (what == "vanish") {
-            // a's output and every later one cannot be made; the folder is not made again.
             EXPECT_TRUE(readUntil(terminal, "Can't create file '" + out.string() + "/e.dcm.3.TIF'"));
         }
         readUntil(terminal, "the program's end");

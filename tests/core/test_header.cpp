@@ -92,10 +92,8 @@ TEST(Header, WhichElementCountsAndWhereFramesLie) {
         EXPECT_EQ(readImage(f.build())->dicom.image.frameCount, frames) << text;
     }
     // The RLE frame count comes from the fragments, not from (0028,0008).
-    EXPECT_EQ(readImage(makeImage({.bitsAllocated = 8, .frames = 3, .encoding = ImageRecipe::Encoding::rle,
-                                   .writeNumberOfFrames = false}))
-                  ->dicom.image.frameCount,
-              3u);
+    const ImageRecipe rle{.bitsAllocated = 8, .frames = 3, .encoding = ImageRecipe::Encoding::rle, .writeNumberOfFrames = false};
+    EXPECT_EQ(readImage(makeImage(rle))->dicom.image.frameCount, 3u);
 
     // Frames that end inside the spare room read zeros for their missing samples.
     const auto s = readImage(native(100, 100, 10, 10000));

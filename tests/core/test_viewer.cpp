@@ -27,7 +27,7 @@ Bytes eightBit(uint16_t size) {
 
 Window windowOf(const Viewer& v) { return {v.window.windowLow, v.window.windowHigh}; }
 
-TEST(Viewer, LoadsShowTheirStatusOrTheImageInOrder) {
+TEST(Viewer, LoadsShowTheirStatusOrTheImageInOrderAndLargeFilesTheirProgress) {
     testing::TestViewer t;
     auto& host = t.host;
     EXPECT_EQ(t.load("short.dcm", Bytes(299, 0)), loadFailed);
@@ -53,18 +53,17 @@ TEST(Viewer, LoadsShowTheirStatusOrTheImageInOrder) {
         EXPECT_FALSE(host.imageWindowVisible());
         EXPECT_EQ(host.effects.back(), "saving off");
     }
-}
 
-TEST(Viewer, LargeFilesShowProgressAndEscapeAbortsThem) {
-    testing::TestViewer t;
+    // A large file shows its progress; Escape aborts it.
+    host.effects.clear();
     const std::string path = t.dir.write("large.dcm", eightBit(2300));  // about 5 MB, more than 70 chunks
     const uint32_t chunks = uint32_t(std::filesystem::file_size(path) >> 16) + 1;
     ASSERT_EQ(t.load(path), loadDone);
-    EXPECT_EQ(t.host.starting("status ").front(), "status <loading file, press escape to abort>");
-    EXPECT_EQ(t.host.starting("progress ").front(),
+    EXPECT_EQ(host.starting("status ").front(), "status <loading file, press escape to abort>");
+    EXPECT_EQ(host.starting("progress ").front(),
               "progress <loading file, press escape to abort (" + std::to_string(4 * 100 / chunks + 1) + "%)>");
-    EXPECT_EQ(t.host.starting("status ").back(), "status <examining file...>");
-    EXPECT_EQ(t.host.starting("stop animation timer").size(), 1u);  // examined after the fourth chunk only
+    EXPECT_EQ(host.starting("status ").back(), "status <examining file...>");
+    EXPECT_EQ(host.starting("stop animation timer").size(), 1u);  // examined after the fourth chunk only
 
     testing::TestViewer aborted;
     aborted.host.escapeFromPoll = 10;

@@ -2,6 +2,8 @@
 // order, the ranges the presets start from, and the windows they choose.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "dicom/presets.h"
 #include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
@@ -40,10 +42,9 @@ TEST(Windowing, StoredSamplesOfEveryDepthAndByteOrder) {
         }
     // 12 bits packed: sample 0 in the low 12 bits of bytes 0-1, sample 1 in the high 12 of 1-2;
     // past the end of the buffer every sample reads as zero.
-    const auto r = readImage(makeImage({.rows = 1, .bitsAllocated = 12, .samples = {0xABC, 0x123, 0xFFF, 0x001}}));
-    EXPECT_EQ(std::vector<int32_t>({sampleValue(r->dicom, 0), sampleValue(r->dicom, 1), sampleValue(r->dicom, 2),
-                                    sampleValue(r->dicom, 3)}),
-              std::vector<int32_t>({0xABC, 0x123, 0xFFF, 0x001}));
+    const std::vector<int32_t> packed = {0xABC, 0x123, 0xFFF, 0x001};
+    const auto r = readImage(makeImage({.rows = 1, .bitsAllocated = 12, .samples = packed}));
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(sampleValue(r->dicom, i), packed[i]) << i;
     const uint64_t readable = r->dicom.bytes.size() - r->dicom.image.pixelDataOffset;
     EXPECT_EQ(sampleValue(r->dicom, uint32_t(readable * 8 / 12)), 0);
     EXPECT_EQ(sampleValue(r->dicom, 0xFFFFFFFFu), 0);
@@ -52,15 +53,11 @@ TEST(Windowing, StoredSamplesOfEveryDepthAndByteOrder) {
 TEST(Windowing, SampleRangesOfEachKindOfFrame) {
     // Unsigned 16 bits above 32767 read as positive; the range is the frame's; a 12-bit JPEG's
     // is its depth's nominal one.
-    const Bytes jpeg12 = testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 12,
-                                                    {testing::encodeJpegGrey(Bytes(64, 9), 8, 8)});
-    EXPECT_EQ(rangeOf(readImage(makeImage({.rows = 1, .pixelRepresentation = 0, .samples = {0, 100, 40000, 65535}}))
-                          ->source->sampleRange(0)),
-              Range(0, 65535));
-    EXPECT_EQ(rangeOf(readImage(makeImage({.rows = 1, .columns = 2, .bitsAllocated = 12, .frames = 2,
-                                           .samples = {1, 2, 300, 4000}}))->source->sampleRange(1)),
-              Range(300, 4000));
-    EXPECT_EQ(rangeOf(readImage(jpeg12)->source->sampleRange(0)), Range(0, 4095));
+    const std::tuple<Bytes, uint32_t, Range> ranges[] = {
+        {makeImage({.rows = 1, .pixelRepresentation = 0, .samples = {0, 100, 40000, 65535}}), 0, {0, 65535}},
+        {makeImage({.rows = 1, .columns = 2, .bitsAllocated = 12, .frames = 2, .samples = {1, 2, 300, 4000}}), 1, {300, 4000}},
+        {testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 12, {testing::encodeJpegGrey(Bytes(64, 9), 8, 8)}), 0, {0, 4095}}};
+    for (const auto& [bytes, frame, range] : ranges) EXPECT_EQ(rangeOf(readImage(bytes)->source->sampleRange(frame)), range);
 
     // 8-bit RLE and JPEG: the nominal 0..255 until drawn; drawing sees the real extremes.
     for (auto encoding : {ImageRecipe::Encoding::rle, ImageRecipe::Encoding::jpegBaseline}) {
