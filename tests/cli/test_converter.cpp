@@ -18,6 +18,7 @@
 
 #include "dicom/writers.h"
 #include "samples/dicom_builder.h"
+#include "tests/support/lossless_cine.h"
 #include "tests/support/recording_host.h"
 
 namespace vs {
@@ -47,15 +48,6 @@ std::map<std::string, std::string> folderContents(const fs::path& folder) {
     return contents;
 }
 
-// Three lossless JPEG frames, the middle one relabelled from baseline so that the decoder refuses it.
-Bytes cineWithABadFrame() {
-    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
-    testing::DicomBuilder b(testing::Syntax::explicitLittle);
-    b.transferSyntax(testing::uidJpegLossless).text(0x0028, 0x0008, "IS", "3");
-    b.us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-    return b.encapsulated({good, testing::relabelAsLossless(good), good}).build();
-}
-
 TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     testing::TempDir dir;
     testing::ImageRecipe recipe;
@@ -66,7 +58,7 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     recipe.pixelSpacing = "0.25\\0.25";
     const std::string image = dir.write("img", testing::makeImage(recipe));
     const std::string junk = dir.write("junk", Bytes(500, 'j'));
-    const std::string cine = dir.write("cine", cineWithABadFrame());
+    const std::string cine = dir.write("cine", testing::losslessCine({true, false, true}));
     const std::string folder = dir.path().string(), out = (dir.path() / "out").string();
     fs::create_directories(dir.path() / "a");
     dir.write("a/one.dcm", testing::makeImage(recipe));
@@ -162,7 +154,7 @@ std::string makeInputs(const testing::TempDir& dir, uint16_t side) {
     add("a/same", testing::makeImage(recipe));
     recipe.windowCenter = "7";
     add("b/same", testing::makeImage(recipe));
-    add("cine", cineWithABadFrame());
+    add("cine", testing::losslessCine({true, false, true}));
     dir.write("list", Bytes(list.begin(), list.end()));
     return (dir.path() / "list").string();
 }

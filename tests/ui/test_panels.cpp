@@ -19,11 +19,11 @@ class Panels : public QObject {
 
     std::unique_ptr<World> w;
 
-    void threeImagesFrom(const QString& first) {
+    void threeImagesFrom(const QString& first, uint64_t counter = 0) {
         w->write("a.dcm", sized(16, 16, 1, "Alpha^One"));
         w->write("b.dcm", sized(16, 16, 1, "Bravo^Two"));
         w->write("c.dcm", sized(16, 16, 1, "Charlie^Three"));
-        w->start(first);
+        w->start(first, counter);
     }
     void wheel(QWidget* target, int delta) {
         QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
@@ -41,8 +41,11 @@ private slots:
     void init() { w = std::make_unique<World>(); }
     void cleanup() { w.reset(); }
 
-    void startShowsTheNamedFileSelectedInItsFolder() {
-        threeImagesFrom("b.dcm");
+    void startShowsTheBoxesThenTheNamedFileSelectedInItsFolder() {
+        threeImagesFrom("b.dcm", 1);  // a donation start
+        QCOMPARE(w->boxes, (QStringList{"AboutBox", "DonateBox"}));
+        QCOMPARE(w->app().mainWindow->windowTitle(), QStringLiteral("Vireoscan v 1.2"));
+        QVERIFY(w->app().mainWindow->isMaximized());
         OpenDialog* d = w->dialog();
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
         QCOMPARE(w->selected(), QStringLiteral("b.dcm"));
@@ -57,6 +60,9 @@ private slots:
         World::settle();
         QVERIFY(d->isVisible() && !w->panel()->isVisible());
         QCOMPARE(w->dialog(), d);
+        w->program.reset();
+        w->start();  // without a command line nothing is shown
+        QVERIFY(!w->app().imageWindow->isVisible() && !w->menu(commandSaveImageAs)->isEnabled());
     }
 
     void arrowKeysAndButtonsBrowseAndGreyTheEnds() {

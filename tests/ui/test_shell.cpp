@@ -43,17 +43,6 @@ private slots:
     }
     void cleanup() { w_.reset(); }
 
-    void startShowsTheBoxesThenTheNamedFile() {
-        w_->start("b.dcm", 1);  // a donation start
-        QCOMPARE(w_->boxes, (QStringList{"AboutBox", "DonateBox"}));
-        QCOMPARE(app().mainWindow->windowTitle(), QStringLiteral("Vireoscan v 1.2"));
-        QVERIFY(app().mainWindow->isMaximized());
-        QVERIFY(w_->line(panelPatientLine).startsWith("BRAVO^B"));
-        w_->program.reset();
-        w_->start();  // without a command line nothing is shown
-        QVERIFY(!app().imageWindow->isVisible() && !w_->menu(commandSaveImageAs)->isEnabled());
-    }
-
     void zoomFitsTheScreenAndScrollsTheDisplayBuffer() {
         w_->start("wide.dcm");  // 300 x 200 on the 800 x 800 offscreen screen: 200%
         QCOMPARE(w_->panel()->zoomList()->currentText(), QStringLiteral("200%"));

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "samples/dicom_builder.h"
+#include "tests/support/lossless_cine.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"
 #include "ui/image_window.h"
@@ -26,17 +27,6 @@ inline ImageRecipe sized(uint16_t rows, uint16_t columns, uint32_t frames = 1, c
                          const std::string& instance = {}, Syntax syntax = Syntax::explicitLittle) {
     return {.syntax = syntax, .rows = rows, .columns = columns, .frames = frames, .patientName = patient,
             .instanceNumber = instance};
-}
-
-// An 8 x 8 lossless JPEG frame list that libjpeg-turbo refuses except where good[i] is set.
-inline std::vector<uint8_t> losslessCine(std::initializer_list<bool> good) {
-    const std::vector<uint8_t> baseline = encodeJpegGrey(std::vector<uint8_t>(64, 200), 8, 8);
-    std::vector<std::vector<uint8_t>> frames;
-    for (bool decodable : good) frames.push_back(decodable ? baseline : relabelAsLossless(baseline));
-    DicomBuilder b(Syntax::explicitLittle);
-    b.transferSyntax(uidJpegLossless).us(0x0028, 0x0010, 8).us(0x0028, 0x0011, 8).us(0x0028, 0x0100, 8);
-    if (frames.size() > 1) b.text(0x0028, 0x0008, "IS", std::to_string(frames.size()));
-    return b.encapsulated(frames).build();
 }
 
 struct World {
