@@ -8,10 +8,10 @@
 #include <memory>
 #include <thread>
 
-#include "platform/signal_cleanup.h"
 #include "cli/terminal_dialogue.h"
-#include "dicom/conversion.h"
+#include "convert/conversion.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/signal_cleanup.h"
 
 namespace vs::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/convert.h"
-#include "dicom/conversion.h"
+#include "convert/conversion.h"
 
 namespace vs::cli {
 

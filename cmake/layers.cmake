@@ -1,6 +1,7 @@
-# The layers: the DICOM library (dicom/) includes nothing of the viewer controller, the
-# desktop program or Qt; the controller (core/) nothing of the desktop program or Qt; the
-# converter (cli/) nothing of the controller. Each header of the two lower layers compiles
+# The layers: the DICOM library (dicom/) includes nothing above it and no Qt; the conversion
+# layer (convert/) includes the DICOM library and nothing above; the controller (core/) may
+# include both, but nothing of the desktop program or Qt; the converter (cli/) includes
+# convert/ and dicom/, never the controller. Each header of the three lower layers compiles
 # alone, so that it says what it needs.
 #
 #   vireoscan_layer(TARGET lib HEADERS a.h b.h ... FORBID core/ ui/ Q ...)

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/conversion.h"
 #include "core/viewer.h"
-#include "dicom/conversion.h"
 
 namespace vs {
 

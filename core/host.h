@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "convert/questions.h"
 #include "dicom/image_description.h"
-#include "dicom/questions.h"
 #include "vireoscan_version.h"
 
 namespace vs {

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "convert/conversion.h"
+#include "convert/writers.h"
 #include "core/host.h"
 #include "core/image_gestures.h"
 #include "core/window_state.h"
-#include "dicom/conversion.h"
 #include "dicom/dicom_image.h"
 #include "dicom/frame_source.h"
 #include "dicom/picture.h"
-#include "dicom/writers.h"
 
 namespace vs {
 

@@ -13,7 +13,7 @@
 #include <atomic>
 #include <thread>
 
-#include "dicom/part_file.h"
+#include "convert/part_file.h"
 
 namespace vs {
 

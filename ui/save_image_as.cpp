@@ -4,10 +4,10 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "convert/conversion.h"
+#include "convert/part_file.h"
 #include "core/render.h"
 #include "core/write_frame.h"
-#include "dicom/conversion.h"
-#include "dicom/part_file.h"
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "dicom/part_file.h"
+#include "convert/part_file.h"
 #include "ui/app.h"
 
 namespace vs {

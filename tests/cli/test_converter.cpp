@@ -16,7 +16,7 @@
 #include <map>
 #include <string>
 
-#include "dicom/writers.h"
+#include "convert/writers.h"
 #include "samples/dicom_builder.h"
 #include "tests/support/lossless_cine.h"
 #include "tests/support/recording_host.h"

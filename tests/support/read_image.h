@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
+#include "convert/writers.h"
 #include "dicom/frame_source.h"
 #include "dicom/read_file.h"
-#include "dicom/writers.h"
 #include "platform/jpeg_decoder.h"
 #include "samples/dicom_builder.h"
 #include "tests/support/recording_host.h"

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "dicom/conversion.h"
-#include "dicom/conversion_steps.h"
+#include "convert/conversion.h"
+#include "convert/conversion_steps.h"
 
 namespace vs {
 namespace {

@@ -1,4 +1,4 @@
-#include "dicom/part_file.h"
+#include "convert/part_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
-#include "dicom/conversion.h"
+#include "convert/conversion.h"
 
 #include <cstdio>
 
-#include "dicom/conversion_steps.h"
+#include "convert/conversion_steps.h"
 
 namespace vs {
 namespace {

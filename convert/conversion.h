@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "dicom/part_file.h"
+#include "convert/part_file.h"
+#include "convert/questions.h"
+#include "convert/writers.h"
 #include "dicom/picture.h"
-#include "dicom/questions.h"
 #include "dicom/read_file.h"
 #include "dicom/windowing.h"
-#include "dicom/writers.h"
 
 namespace vs {
 

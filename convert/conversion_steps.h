@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "dicom/conversion.h"
-#include "dicom/part_file.h"
+#include "convert/conversion.h"
+#include "convert/part_file.h"
 
 namespace vs {
 

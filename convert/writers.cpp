@@ -1,6 +1,6 @@
 // The TIFF, BMP and RAW writers. All numbers are little endian. Pixels are written a frame or a
 // row at a time; the bytes are those of writing each sample on its own.
-#include "dicom/writers.h"
+#include "convert/writers.h"
 
 #include <algorithm>
 #include <cstring>

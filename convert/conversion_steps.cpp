@@ -1,4 +1,4 @@
-#include "dicom/conversion_steps.h"
+#include "convert/conversion_steps.h"
 
 #include <cerrno>
 #include <cstdio>
