@@ -1,0 +1,236 @@
+// The sample decoder for JPEG 2000 (1.2.840.10008.1.2.4.90, .91) and HTJ2K (.201 to .203)
+// frames, over OpenJPEG, which reads both. A frame is a raw codestream (or, from some
+// encoders, a JP2 file, whose codestream is taken out of its box). The codestream's SIZ
+// marker segment is read here and compared with the layout before OpenJPEG sees the stream, so
+// that no picture, tile table or buffer is ever sized from a stream the header disagrees with.
+// OpenJPEG stops at the end-of-codestream marker: the item headers or pad byte after it are
+// never read.
+#include "platform/jpeg2000_decoder.h"
+
+#include <openjpeg.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+
+#include "platform/decoded_samples.h"
+
+namespace vs {
+namespace {
+
+constexpr std::string_view decoderName = "JPEG 2000 (OpenJPEG)";
+// OpenJPEG keeps a record of several kilobytes a tile from the header on, so the tiles a stream
+// may be cut into are bounded by the layout: 4096, or as many as tiles of 64 x 64 samples on
+// average, whichever is more. Real files have one tile, or a few hundred.
+uint64_t mostTiles(const FrameLayout& layout) {
+    constexpr uint64_t fewestAllowed = 4096, samplesPerTile = 64 * 64;
+    return std::max(fewestAllowed, uint64_t(layout.rows) * layout.columns / samplesPerTile);
+}
+// Code-blocks are decoded on this many threads at most; more gain little on one frame.
+constexpr unsigned mostThreads = 4;
+// OpenJPEG reads the memory stream through a buffer of this size (or the frame's, if smaller).
+constexpr size_t streamChunkBytes = size_t(1) << 20;
+
+using Bytes = std::span<const uint8_t>;
+
+uint32_t be16(Bytes b, size_t at) { return uint32_t(b[at]) << 8 | b[at + 1]; }
+uint32_t be32(Bytes b, size_t at) { return be16(b, at) << 16 | be16(b, at + 2); }
+uint64_t ceilDiv(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
+
+constexpr uint32_t boxType(const char (&name)[5]) {
+    return uint32_t(uint8_t(name[0])) << 24 | uint32_t(uint8_t(name[1])) << 16 | uint32_t(uint8_t(name[2])) << 8 |
+           uint8_t(name[3]);
+}
+
+// The contents of the first box of the given type among the boxes that fill b (ISO/IEC
+// 15444-1 I.4), or nothing when there is none or a box's length runs past the end.
+std::optional<Bytes> findBox(Bytes b, uint32_t type) {
+    size_t at = 0;
+    while (b.size() - at >= 8) {
+        uint64_t length = be32(b, at);
+        size_t header = 8;
+        if (length == 1) {
+            if (b.size() - at < 16) return std::nullopt;
+            length = uint64_t(be32(b, at + 8)) << 32 | be32(b, at + 12);
+            header = 16;
+        } else if (length == 0) {
+            length = b.size() - at;
+        }
+        if (length < header || length > b.size() - at) return std::nullopt;
+        if (be32(b, at + 4) == type) return b.subspan(at + header, size_t(length) - header);
+        at += size_t(length);
+    }
+    return std::nullopt;
+}
+
+// The codestream of a frame: the frame itself, or the contents of a JP2 file's codestream box.
+// A JP2 palette makes one component colour, which is refused as colour is.
+std::optional<Bytes> codestreamOf(Bytes frame, std::string& whyNot) {
+    static constexpr uint8_t jp2Signature[12] = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    if (frame.size() < sizeof jp2Signature || std::memcmp(frame.data(), jp2Signature, sizeof jp2Signature) != 0)
+        return frame;
+    const std::optional<Bytes> header = findBox(frame, boxType("jp2h"));
+    if (header && findBox(*header, boxType("pclr"))) {
+        refuse(decoderName, "the JP2 file holds a colour palette; only greyscale frames are shown", whyNot);
+        return std::nullopt;
+    }
+    const std::optional<Bytes> codestream = findBox(frame, boxType("jp2c"));
+    if (!codestream) refuse(decoderName, "the JP2 file holds no readable codestream", whyNot);
+    return codestream;
+}
+
+// The picture a codestream's SIZ marker segment describes (ISO/IEC 15444-1 A.5.1), measured on
+// its first component, and the number of tiles; nothing when the segment is not there or its
+// values are ones no decoder accepts.
+struct SizeSegment {
+    CodestreamShape shape;
+    uint64_t tiles = 0;
+};
+
+std::optional<SizeSegment> readSizeSegment(Bytes b) {
+    constexpr size_t firstComponent = 42;  // SOC, SIZ, Lsiz, Rsiz and eight 32-bit sizes, Csiz
+    if (b.size() < firstComponent + 3 || be16(b, 0) != 0xFF4F || be16(b, 2) != 0xFF51) return std::nullopt;
+    const uint64_t xSize = be32(b, 8), ySize = be32(b, 12), xOffset = be32(b, 16), yOffset = be32(b, 20);
+    const uint64_t xTile = be32(b, 24), yTile = be32(b, 28), xTileOffset = be32(b, 32), yTileOffset = be32(b, 36);
+    const uint32_t components = be16(b, 40);
+    const uint32_t xStep = b[firstComponent + 1], yStep = b[firstComponent + 2];
+    if (xSize <= xOffset || ySize <= yOffset || xTile == 0 || yTile == 0 || xTileOffset > xOffset ||
+        yTileOffset > yOffset || xStep == 0 || yStep == 0 || components == 0)
+        return std::nullopt;
+    SizeSegment siz;
+    siz.shape.width = uint32_t(ceilDiv(xSize, xStep) - ceilDiv(xOffset, xStep));
+    siz.shape.height = uint32_t(ceilDiv(ySize, yStep) - ceilDiv(yOffset, yStep));
+    siz.shape.components = components;
+    siz.shape.precision = (b[firstComponent] & 0x7Fu) + 1;
+    siz.tiles = ceilDiv(xSize - xTileOffset, xTile) * ceilDiv(ySize - yTileOffset, yTile);
+    return siz;
+}
+
+// OpenJPEG reads the frame from memory. The read function answers (OPJ_SIZE_T)-1 at the end of
+// the data: OpenJPEG takes 0 as "try again" and would wait for more forever.
+struct MemoryStream {
+    Bytes bytes;
+    size_t position = 0;
+};
+
+OPJ_SIZE_T readFromMemory(void* buffer, OPJ_SIZE_T count, void* user) {
+    auto* stream = static_cast<MemoryStream*>(user);
+    const size_t left = stream->bytes.size() - stream->position;
+    if (left == 0) return OPJ_SIZE_T(-1);
+    const size_t n = std::min<size_t>(count, left);
+    std::memcpy(buffer, stream->bytes.data() + stream->position, n);
+    stream->position += n;
+    return n;
+}
+
+OPJ_OFF_T skipInMemory(OPJ_OFF_T count, void* user) {
+    auto* stream = static_cast<MemoryStream*>(user);
+    const auto position = OPJ_OFF_T(stream->position);
+    const OPJ_OFF_T to = std::clamp<OPJ_OFF_T>(position + count, 0, OPJ_OFF_T(stream->bytes.size()));
+    if (count != 0 && to == position) return -1;
+    stream->position = size_t(to);
+    return to - position;
+}
+
+OPJ_BOOL seekInMemory(OPJ_OFF_T to, void* user) {
+    auto* stream = static_cast<MemoryStream*>(user);
+    if (to < 0 || uint64_t(to) > stream->bytes.size()) return OPJ_FALSE;
+    stream->position = size_t(to);
+    return OPJ_TRUE;
+}
+
+// OpenJPEG's messages go nowhere but its last error, which becomes the reason given.
+void keepError(const char* message, void* user) {
+    auto* text = static_cast<std::string*>(user);
+    text->assign(message);
+    while (!text->empty() && (text->back() == '\n' || text->back() == ' ')) text->pop_back();
+}
+void dropMessage(const char*, void*) {}
+std::string reasonOf(const std::string& lastError) {
+    return lastError.empty() ? "the stream cannot be decoded" : lastError;
+}
+
+struct CodecDeleter {
+    void operator()(opj_codec_t* codec) const { opj_destroy_codec(codec); }
+};
+struct StreamDeleter {
+    void operator()(opj_stream_t* stream) const { opj_stream_destroy(stream); }
+};
+struct ImageDeleter {
+    void operator()(opj_image_t* image) const { opj_image_destroy(image); }
+};
+
+class Jpeg2000Decoder : public SampleDecoder {
+public:
+    bool decode(const uint8_t* bytes, size_t size, const FrameLayout& layout, std::vector<uint8_t>& out,
+                std::string& whyNot) override {
+        out.clear();
+        if (bytes == nullptr || size == 0) return refuse(decoderName, "no data to decode", whyNot);
+        const std::optional<Bytes> codestream = codestreamOf(Bytes(bytes, size), whyNot);
+        if (!codestream) return false;
+        const std::optional<SizeSegment> siz = readSizeSegment(*codestream);
+        if (!siz) return refuse(decoderName, "the frame does not start with a readable codestream header", whyNot);
+        whyNot = shapeMismatch(decoderName, siz->shape, layout);
+        if (!whyNot.empty()) return false;
+        if (siz->tiles > mostTiles(layout))
+            return refuse(decoderName, "the stream is cut into " + std::to_string(siz->tiles) + " tiles", whyNot);
+        if (decodeCodestream(*codestream, layout, out, whyNot)) return true;
+        out.clear();
+        return false;
+    }
+
+private:
+    static bool decodeCodestream(Bytes codestream, const FrameLayout& layout, std::vector<uint8_t>& out,
+                                 std::string& whyNot) {
+        std::string lastError;
+        const std::unique_ptr<opj_codec_t, CodecDeleter> codec(opj_create_decompress(OPJ_CODEC_J2K));
+        opj_dparameters_t parameters;
+        opj_set_default_decoder_parameters(&parameters);
+        if (!codec || !opj_set_error_handler(codec.get(), keepError, &lastError) ||
+            !opj_set_warning_handler(codec.get(), dropMessage, nullptr) ||
+            !opj_set_info_handler(codec.get(), dropMessage, nullptr) || !opj_setup_decoder(codec.get(), &parameters) ||
+            !opj_decoder_set_strict_mode(codec.get(), OPJ_TRUE))
+            return refuse(decoderName, "the decoder could not be started", whyNot);
+        if (opj_has_thread_support()) {
+            const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, mostThreads);
+            opj_codec_set_threads(codec.get(), int(threads));
+        }
+        MemoryStream source{codestream, 0};
+        const std::unique_ptr<opj_stream_t, StreamDeleter> stream(
+            opj_stream_create(std::min(codestream.size(), streamChunkBytes), OPJ_TRUE));
+        if (!stream) return refuse(decoderName, "the decoder could not be started", whyNot);
+        opj_stream_set_user_data(stream.get(), &source, nullptr);
+        opj_stream_set_user_data_length(stream.get(), codestream.size());
+        opj_stream_set_read_function(stream.get(), readFromMemory);
+        opj_stream_set_skip_function(stream.get(), skipInMemory);
+        opj_stream_set_seek_function(stream.get(), seekInMemory);
+
+        opj_image_t* read = nullptr;
+        const bool headerRead = opj_read_header(stream.get(), codec.get(), &read);
+        const std::unique_ptr<opj_image_t, ImageDeleter> image(read);
+        if (!headerRead || !image) return refuse(decoderName, reasonOf(lastError), whyNot);
+        // OpenJPEG's own reading of the header must agree with the one checked before.
+        const opj_image_comp_t* component = image->numcomps > 0 ? &image->comps[0] : nullptr;
+        whyNot = shapeMismatch(decoderName,
+                               {component ? component->w : 0, component ? component->h : 0, image->numcomps,
+                                component ? component->prec : 0},
+                               layout);
+        if (!whyNot.empty()) return false;
+        if (!opj_decode(codec.get(), stream.get(), image.get()) || !opj_end_decompress(codec.get(), stream.get()))
+            return refuse(decoderName, reasonOf(lastError), whyNot);
+        component = &image->comps[0];
+        if (component->data == nullptr || component->w != layout.columns || component->h != layout.rows)
+            return refuse(decoderName, "the stream decoded to a picture of another size", whyNot);
+        storeSamples(component->data, size_t(layout.rows) * layout.columns, layout.bitsAllocated, out);
+        return true;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SampleDecoder> makeJpeg2000Decoder() { return std::make_unique<Jpeg2000Decoder>(); }
+
+}  // namespace vs
