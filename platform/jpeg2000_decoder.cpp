@@ -177,9 +177,7 @@ public:
         if (!whyNot.empty()) return false;
         if (siz->tiles > mostTiles(layout))
             return refuse(decoderName, "the stream is cut into " + std::to_string(siz->tiles) + " tiles", whyNot);
-        if (decodeCodestream(*codestream, layout, out, whyNot)) return true;
-        out.clear();
-        return false;
+        return decodeCodestream(*codestream, layout, out, whyNot);
     }
 
 private:

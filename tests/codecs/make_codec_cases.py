@@ -120,7 +120,7 @@ def jpeg_2000(name, values, precision, signed, lossy=False, options=("-n", "4"),
     add(name, "j2k", stream, truth, 16 if precision > 8 else 8, precision, signed, -1 if refused else int(lossy))
 
 
-def ht_jpeg_2000(name, values, bits, signed, lossy=False):
+def ht_jpeg_2000(name, values, bits, signed, lossy=False, options=()):
     """ojph_compress reads no signed samples: a signed picture is encoded shifted up by half its
     range, and the component is then marked signed. JPEG 2000 codes an unsigned picture shifted
     down by that much (its DC level shift), so this is the signed picture's own codestream."""
@@ -129,7 +129,7 @@ def ht_jpeg_2000(name, values, bits, signed, lossy=False):
     raw_of(values + half, bits, False, os.path.join(work, "in.yuv"))
     mode = ["-reversible", "false", "-qstep", "0.002"] if lossy else ["-reversible", "true"]
     run("ojph_compress", "-i", "in.yuv", "-o", "out.j2c", "-dims", f"{{{columns},{rows}}}", "-num_comps", "1",
-        "-signed", "false", "-bit_depth", str(bits), "-downsamp", "{1,1}", *mode)
+        "-signed", "false", "-bit_depth", str(bits), "-downsamp", "{1,1}", *mode, *options)
     with open(os.path.join(work, "out.j2c"), "rb") as f:
         stream = bytearray(f.read())
     if signed:
@@ -206,6 +206,7 @@ jpeg_2000("j2k_refuse_tiles", picture(*large, 8, False, 5), 8, False, options=["
           refused=True)
 jpeg_2000("j2k_16s_37x23_lossy", picture(*odd, 16, True, 6), 16, True, lossy=True)
 jpeg_2000("j2k_12u_512x512_lossy", picture(*large, 12, False, 7), 12, False, lossy=True, options=())
+ht_jpeg_2000("htj2k_12u_37x23_offset", picture(*odd, 12, False, 10), 12, False, options=["-image_offset", "{5,3}"])
 ht_jpeg_2000("htj2k_12u_37x23_lossy", picture(*odd, 12, False, 8), 12, False, lossy=True)
 colour_refusals()
 real_files()
