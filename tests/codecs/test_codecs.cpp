@@ -9,7 +9,6 @@
 #include <iterator>
 #include <map>
 #include <random>
-#include <sstream>
 
 #include "platform/jpeg2000_decoder.h"
 #include "platform/jpegls_decoder.h"
@@ -26,44 +25,34 @@ struct Case {
     std::vector<int32_t> truth;
 };
 
-std::vector<uint8_t> fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+// The whole file as values of type T (little-endian, as this machine's).
+template <typename T>
+std::vector<T> fileValues(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    std::vector<T> values(size_t(in.tellg()) / sizeof(T));
+    in.seekg(0).read(reinterpret_cast<char*>(values.data()), std::streamsize(values.size() * sizeof(T)));
+    return values;
 }
 
+// The cases by name; a missing one throws (std::map::at) and fails its test.
 const std::map<std::string, Case>& cases() {
     static const std::map<std::string, Case> all = [] {
         std::map<std::string, Case> read;
         std::ifstream list(std::string(CODEC_CASES_DIR) + "/cases.txt");
-        std::string line;
-        while (std::getline(list, line)) {
-            std::istringstream fields(line);
-            Case c;
-            int isSigned = 0;
-            fields >> c.name >> c.kind >> c.layout.rows >> c.layout.columns >> c.layout.bitsAllocated >>
-                c.layout.bitsStored >> isSigned >> c.tolerance;
+        Case c;
+        int isSigned = 0;
+        while (list >> c.name >> c.kind >> c.layout.rows >> c.layout.columns >> c.layout.bitsAllocated >>
+               c.layout.bitsStored >> isSigned >> c.tolerance) {
             c.layout.isSigned = isSigned != 0;
             const std::string base = std::string(CODEC_CASES_DIR) + "/" + c.name;
-            c.stream = fileBytes(base + ".stream");
-            const std::vector<uint8_t> truth = fileBytes(base + ".truth");
-            c.truth.resize(truth.size() / 4);
-            for (size_t i = 0; i < c.truth.size(); ++i)
-                c.truth[i] = int32_t(truth[4 * i] | truth[4 * i + 1] << 8 | truth[4 * i + 2] << 16 |
-                                     uint32_t(truth[4 * i + 3]) << 24);
-            read.emplace(c.name, std::move(c));
+            c.stream = fileValues<uint8_t>(base + ".stream");
+            c.truth = fileValues<int32_t>(base + ".truth");
+            read[c.name] = c;
         }
         return read;
     }();
     return all;
-}
-
-const Case& caseNamed(const std::string& name) {
-    const auto found = cases().find(name);
-    if (found == cases().end()) {
-        ADD_FAILURE() << "no case " << name << " (ctest runs make_codec_cases.py first)";
-        std::abort();
-    }
-    return found->second;
 }
 
 std::unique_ptr<SampleDecoder> decoderFor(const std::string& kind) {
@@ -117,12 +106,12 @@ TEST(SampleDecoders, DecodeEveryCaseToItsTruth) {
 TEST(SampleDecoders, BytesAroundTheCodestreamAreTolerated) {
     const std::vector<uint8_t> itemHeader = {0xFE, 0xFF, 0x00, 0xE0, 0x10, 0x00, 0x00, 0x00, 0x00};
     for (const char* name : {"jls_12s_37x23", "j2k_12s_37x23", "htj2k_12s_37x23", "jls_16u_512x512"}) {
-        const Case& c = caseNamed(name);
+        const Case& c = cases().at(name);
         std::vector<uint8_t> padded = c.stream;
         padded.insert(padded.end(), itemHeader.begin(), itemHeader.end());
         EXPECT_EQ(verdict(*decoderFor(c.kind), c, padded), "") << name << " with an item header after it";
     }
-    Case c = caseNamed("jls_8u_37x23");
+    Case c = cases().at("jls_8u_37x23");
     ASSERT_EQ(c.stream.end()[-2], 0xFF);
     c.stream.insert(c.stream.end() - 2, {0x00, 0x00});
     EXPECT_EQ(verdict(*decoderFor(c.kind), c, c.stream), "") << "zeros before the end-of-image marker";
@@ -147,14 +136,14 @@ TEST(SampleDecoders, DamagedOrDisagreeingStreamsAreRefused) {
     };
     for (const char* name : {"jls_12s_37x23", "j2k_12s_37x23", "htj2k_12s_37x23", "j2k_jp2_12u_37x23"}) {
         for (const auto& [what, change] : changes) {
-            Case c = caseNamed(name);
+            Case c = cases().at(name);
             change(c);
             c.tolerance = -1;
             EXPECT_EQ(verdict(*decoderFor(c.kind), c, c.stream), "") << name << ": " << what;
         }
     }
     // CharLS is never handed a scan cut short: past the end of one it counts zero bits for seconds.
-    Case cut = caseNamed("jls_12s_37x23");
+    Case cut = cases().at("jls_12s_37x23");
     cut.stream.resize(cut.stream.size() - 3);
     std::vector<uint8_t> out;
     std::string whyNot;
@@ -168,7 +157,7 @@ TEST(SampleDecoders, DamagedOrDisagreeingStreamsAreRefused) {
 TEST(SampleDecoders, FlippedBitsGiveAFrameOrAReason) {
     std::mt19937 random(14);
     for (const char* name : {"jls_12s_37x23", "j2k_12s_37x23", "htj2k_12s_37x23", "j2k_16s_37x23_lossy"}) {
-        const Case& c = caseNamed(name);
+        const Case& c = cases().at(name);
         const auto decoder = decoderFor(c.kind);
         for (int flip = 0; flip < 300; ++flip) {
             std::vector<uint8_t> stream = c.stream;
