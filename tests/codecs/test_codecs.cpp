@@ -127,7 +127,7 @@ TEST(SampleDecoders, DamagedOrDisagreeingStreamsAreRefused) {
         {"empty", [](Case& c) { c.stream.clear(); }},
         {"cut in the header", [](Case& c) { c.stream.resize(30); }},
         {"cut in half", [](Case& c) { c.stream.resize(c.stream.size() / 2); }},
-        {"cut before its last 12 bytes", [](Case& c) { c.stream.resize(c.stream.size() - 12); }},
+        {"cut before its last 12 bytes", [](Case& c) { c.stream.erase(c.stream.end() - 12, c.stream.end()); }},
         {"no start marker", [](Case& c) { c.stream[1] ^= 0x01; }},
         {"one row more than the stream", [](Case& c) { ++c.layout.rows; }},
         {"one column fewer than the stream", [](Case& c) { --c.layout.columns; }},
