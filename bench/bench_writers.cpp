@@ -1,6 +1,7 @@
 // writeImageFile in each format for a 512 x 512 CT slice and a 4096 x 4096 image, to
 // /dev/null (the writer's own cost) and to a new file each time (what a batch run pays),
-// beside the reference loop writing the same bytes the same way.
+// beside the reference loop writing the same bytes the same way. The PNG formats at the zlib
+// level and row filter chosen against zlib's and libpng's defaults, with the file size.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,8 +10,11 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "convert/png_encoder.h"
 #include "core/contrast.h"
+#include "core/render.h"
 #include "core/write_frame.h"
+#include "platform/png_encoder.h"
 
 namespace vs::bench {
 namespace {
@@ -94,10 +98,50 @@ void formats(benchmark::internal::Benchmark* b) {
         for (int format = formatTiff8; format <= formatRaw; ++format) b->Args({format, size});
 }
 
+// A counter that writes nothing: the encoder's own cost, and the file's size.
+class CountingSink : public ByteSink {
+public:
+    bool write(const void*, size_t n) override {
+        bytes += n;
+        return true;
+    }
+    uint64_t bytes = 0;
+};
+
+// Arguments: format (4 PNG 8, 5 PNG 16), image size, zlib level (-1: zlib's default, 6),
+// filters (PNG_FILTER_* bits: 0x10 Sub, 0xF8 all, libpng's default), zlib strategy (3 Z_RLE,
+// -1 libpng's default).
+void BM_WritePng(benchmark::State& state) {
+    LoadedViewer& lv = viewerFor(int(state.range(1)));
+    Viewer& v = lv.v();
+    const LibpngEncoder png({int(state.range(2)), int(state.range(3)), int(state.range(4))});
+    CountingSink sink;
+    for (auto _ : state) {
+        sink.bytes = 0;
+        if (!writeFrame(frameSource(v), v.dicom.image, v.currentFrame, currentWindowMapping(v),
+                        OutputFormat(state.range(0)), sink, &png))
+            state.SkipWithError("write failed");
+    }
+    countSamples(state, v.dicom.image.pixelsPerFrame, sink.bytes);
+    state.counters["file_bytes"] = double(sink.bytes);
+}
+
+void pngChoices(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"format", "size", "level", "filters", "strategy"})->Unit(benchmark::kMicrosecond);
+    const PngCompression chosen;
+    for (int size : {512, 4096})
+        for (int format : {formatPng8, formatPng16}) {
+            b->Args({format, size, chosen.level, chosen.filters, chosen.strategy});
+            b->Args({format, size, 1, 0xF8, -1});   // level 1, libpng's filters and strategy
+            b->Args({format, size, -1, 0xF8, -1});  // libpng's and zlib's defaults
+        }
+}
+
 BENCHMARK(BM_WriteImageFileToNull)->Apply(formats);
 BENCHMARK(BM_ReferenceWriteToNull)->Apply(formats);
 BENCHMARK(BM_WriteImageFileToNewFile)->Apply(formats);
 BENCHMARK(BM_ReferenceWriteToNewFile)->Apply(formats);
+BENCHMARK(BM_WritePng)->Apply(pngChoices);
 
 }  // namespace
 }  // namespace vs::bench

@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <thread>
 
 #include "cli/terminal_dialogue.h"
 #include "convert/conversion.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/png_encoder.h"
 #include "platform/signal_cleanup.h"
 
 namespace vs::cli {
@@ -29,8 +31,9 @@ bool parseInt32(const std::string& text, int32_t& out) {
 }  // namespace
 
 bool parseFormat(const std::string& name, uint16_t& format) {
-    constexpr const char* names[] = {"tiff8", "tiff16", "bmp", "raw"};
-    for (uint16_t i = 0; i < 4; ++i) {
+    // In OutputFormat's order.
+    constexpr const char* names[] = {"tiff8", "tiff16", "bmp", "raw", "png8", "png16"};
+    for (uint16_t i = 0; i < std::size(names); ++i) {
         if (name == names[i]) {
             format = i;
             return true;
@@ -88,6 +91,8 @@ int runConvert(const ConvertOptions& options, const std::vector<std::string>& pa
     }
     settings.negative = options.negative;
     settings.outputDirectory = options.outputDirectory;
+    const LibpngEncoder png;
+    settings.png = &png;
     TemporaryFiles temporaries;
     settings.temporaries = &temporaries;
     const SignalCleanup cleanup(temporaries);

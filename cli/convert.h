@@ -30,7 +30,7 @@ unsigned defaultJobs();
 // Parses a job count, 1 to mostJobs.
 bool parseJobs(const std::string& text, unsigned& jobs);
 
-// Parses a format name (tiff8, tiff16, bmp, raw); false when it is none of them.
+// Parses a format name (tiff8, tiff16, bmp, raw, png8, png16); false when it is none of them.
 bool parseFormat(const std::string& name, uint16_t& format);
 // Parses a preset name (stretch, stored, lung, bone, chest, soft-tissue, brain).
 bool parsePreset(const std::string& name, uint16_t& preset);

@@ -8,17 +8,21 @@
 #include "cli/convert.h"
 #include "cli/file_list.h"
 #include "cli/info_command.h"
+#include "cli/thumbnail_command.h"
 #include "vireoscan_version.h"
 
 namespace {
 
 constexpr const char* usageText =
     "Usage: vireoscan-convert [OPTIONS] FILE...\n"
-    "Converts every frame of greyscale DICOM files to TIFF, BMP or RAW files,\n"
+    "       vireoscan-convert --thumbnail SIZE INPUT OUTPUT.png\n"
+    "Converts every frame of greyscale DICOM files to TIFF, BMP, RAW or PNG files,\n"
     "or prints what the viewer's information panel shows for each file.\n"
     "Outputs are named after their source: FILE.TIF, or FILE.00.TIF ... for several frames.\n"
     "\n"
-    "  -f, --format tiff8|tiff16|bmp|raw   output format (default tiff8)\n"
+    "  -f, --format tiff8|tiff16|bmp|raw|png8|png16\n"
+    "                                      output format (default tiff8); png8 holds what\n"
+    "                                      tiff8 does, png16 what tiff16 does\n"
     "  -p, --preset stretch|stored|lung|bone|chest|soft-tissue|brain\n"
     "                                      automatic windowing preset (default stored)\n"
     "  -w, --window=LOW:HIGH               fixed display window in stored sample values;\n"
@@ -37,6 +41,10 @@ constexpr const char* usageText =
     "  -j, --jobs N                        convert N files at once, 1 to 256 (default: the\n"
     "                                      number of cores, at most 4)\n"
     "  -q, --quiet                         no progress display\n"
+    "      --thumbnail SIZE INPUT OUTPUT   write a thumbnail of INPUT, at most SIZE x SIZE\n"
+    "                                      (1 to 4096), as the 8-bit PNG file OUTPUT: the\n"
+    "                                      middle frame through the stored window (else a\n"
+    "                                      contrast stretch); for file managers\n"
     "  -h, --help                          show this help and exit\n"
     "      --version                       show the version and exit\n"
     "\n"
@@ -66,6 +74,8 @@ struct CommandLine {
     char listSeparator = '\n';
     bool presetGiven = false;
     bool overwriteGiven = false;
+    std::optional<uint32_t> thumbnailSide;
+    int optionsGiven = 0;
 };
 
 // What an option does. arg is the option as typed, value its value (null for an option
@@ -163,6 +173,14 @@ std::optional<int> setQuiet(CommandLine& line, const char*, const char*) {
     return std::nullopt;
 }
 
+std::optional<int> askThumbnail(CommandLine& line, const char*, const char* value) {
+    uint32_t side = 0;
+    if (!value || !vs::cli::parseThumbnailSide(value, side))
+        return badValue("the thumbnail size must be 1 to 4096, not", value);
+    line.thumbnailSide = side;
+    return std::nullopt;
+}
+
 struct Option {
     const char* shortName;  // null: the long name only
     const char* longName;
@@ -186,6 +204,7 @@ constexpr Option optionTable[] = {
     {nullptr, "--no-overwrite", false, setNoOverwrite},
     {"-j", "--jobs", true, setJobs},
     {"-q", "--quiet", false, setQuiet},
+    {nullptr, "--thumbnail", true, askThumbnail},
 };
 
 bool namesOption(const Option& option, const char* arg) {
@@ -234,6 +253,7 @@ std::optional<int> readCommandLine(int argc, char** argv, CommandLine& line) {
         const char* value = nullptr;
         const Option* option = findOption(argc, argv, i, value);
         if (!option) return usageError("unknown option", arg);
+        ++line.optionsGiven;
         if (std::optional<int> status = option->effect(line, arg, value)) return status;
     }
     return std::nullopt;
@@ -261,6 +281,11 @@ int main(int argc, char** argv) {
     if (line.presetGiven && line.options.windowLow)
         return usageError("--preset and --window exclude each other", nullptr);
     if (line.json && !line.info) return usageError("--json goes with --info", nullptr);
+    if (line.thumbnailSide) {
+        if (line.optionsGiven != 1 || line.files.size() != 2)
+            return usageError("--thumbnail takes SIZE INPUT OUTPUT and no other option", nullptr);
+        return vs::cli::writeThumbnailFile(*line.thumbnailSide, line.files[0], line.files[1]);
+    }
     if (std::optional<int> status = readFileLists(line)) return *status;
     if (line.files.empty()) return usageError("no input files", nullptr);
     if (line.info) return vs::cli::printInfo(line.files, line.json);

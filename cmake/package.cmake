@@ -13,8 +13,10 @@ pixel-size lines beside each. Contrast and brightness follow the mouse; CT
 window presets, a contrast stretch, inversion, zoom and cine playback of
 multi-frame images are at hand.
 .
-vireoscan-convert writes every frame of such files as 8- or 16-bit TIFF, BMP
-or RAW files, or prints their information lines.
+vireoscan-convert writes every frame of such files as 8- or 16-bit PNG or
+TIFF, BMP or RAW files, or prints their information lines. Its --thumbnail
+makes the pictures that file managers show for DICOM files, through the
+thumbnailer entry the package installs.
 .
 Files are read with or without the DICOM preamble (ACR-NEMA too),
 uncompressed in either byte order, RLE and baseline JPEG.")

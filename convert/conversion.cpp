@@ -10,6 +10,7 @@ namespace {
 const char* extensionOf(uint16_t format) {
     if (format == formatBmp) return "BMP";
     if (format == formatRaw) return "RAW";
+    if (format == formatPng8 || format == formatPng16) return "PNG";
     return "TIF";
 }
 

@@ -32,6 +32,8 @@ struct ConversionSettings {
     // Empty: each output goes beside its source. Otherwise the folder outputs go into (named
     // from each source's file name), with or without a trailing separator.
     std::string outputDirectory;
+    // The encoder of the PNG formats (shared by every worker); null: PNG outputs fail.
+    const PngEncoder* png = nullptr;
     // Where the temporaries being written are listed, so that an interrupted run can remove
     // them; null: each output lists its own.
     TemporaryFiles* temporaries = nullptr;
@@ -70,7 +72,7 @@ BatchResult convertFilesInParallel(const std::vector<std::string>& paths, const 
                                    unsigned jobs, const DecoderMaker& makeDecoder, ConversionDialogue& dialogue);
 
 // The output path of frame frame of a file with frameCount frames: folder + name + suffix, the
-// suffix ".TIF", ".BMP" or ".RAW", preceded by the frame number zero-padded to as many digits
+// suffix ".TIF", ".BMP", ".RAW" or ".PNG", preceded by the frame number zero-padded to as many digits
 // as frameCount has when there is more than one frame. Cut at the path capacity.
 std::string batchOutputPath(const std::string& folder, const std::string& name, uint32_t frameCount,
                             uint32_t frame, uint16_t format);

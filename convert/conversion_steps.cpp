@@ -93,7 +93,8 @@ FrameOutcome FileConverter::convertFrame(FrameSource& source, const DicomImage& 
     FileSink sink(out);
     const uint32_t invert = image.invertMask ^ (settings_.negative ? 255u : 0u);
     const bool written =
-        writeFrame(source, image, frame, windowMapping(window.low, window.high, invert), settings_.format, sink);
+        writeFrame(source, image, frame, windowMapping(window.low, window.high, invert), settings_.format, sink,
+                   settings_.png);
     if (!part->finishWriting() || !written) {
         outcome.message = cannotWriteText(outcome.target);
         return outcome;

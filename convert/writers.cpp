@@ -1,10 +1,14 @@
-// The TIFF, BMP and RAW writers. All numbers are little endian. Pixels are written a frame or a
-// row at a time; the bytes are those of writing each sample on its own.
+// The TIFF, BMP, RAW and PNG writers. All numbers are little endian (but PNG's, which the
+// encoder writes). Pixels are written a frame or a row at a time; the bytes are those of
+// writing each sample on its own.
 #include "convert/writers.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "convert/png_encoder.h"
+#include "vireoscan_version.h"
 
 namespace vs {
 namespace {
@@ -121,13 +125,34 @@ bool writeWindowedRows(FrameSource& source, const ImageState& image, uint32_t fr
     return ok;
 }
 
+// The 16-bit samples: the stored words where the encoding holds samples (words, as storedWords
+// gave them), else the picture's grey levels widened to words.
+bool writeWords(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
+                const uint8_t* words, ByteSink& out) {
+    if (words) return out.write(words, 2 * size_t(image.pixelsPerFrame));
+    return writeWindowedRows(source, image, frame, m, out, 2, 2 * size_t(image.columns));
+}
+
 bool writePixels(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
                  OutputFormat format, ByteSink& out) {
     if (format == formatTiff8) return writeWindowedRows(source, image, frame, m, out, 1, image.columns);
     if (format == formatBmp) return writeWindowedRows(source, image, frame, m, out, 1, bmpRowLength(image.columns));
     std::vector<uint8_t> scratch;
-    if (const uint8_t* words = source.storedWords(frame, scratch)) return out.write(words, 2 * size_t(image.pixelsPerFrame));
-    return writeWindowedRows(source, image, frame, m, out, 2, 2 * size_t(image.columns));
+    return writeWords(source, image, frame, m, source.storedWords(frame, scratch), out);
+}
+
+// A PNG of the samples the TIFF of the same depth holds, through the encoder's row sink.
+bool writePng(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
+              OutputFormat format, ByteSink& out, const PngEncoder& png) {
+    const bool eightBit = format == formatPng8;
+    std::vector<uint8_t> scratch;
+    const uint8_t* words = eightBit ? nullptr : source.storedWords(frame, scratch);
+    const GreyPngLayout layout{image.columns, image.rows, eightBit ? 8u : 16u, pngTexts(words ? nullptr : &m)};
+    const std::unique_ptr<PngRowSink> rows = png.start(layout, out);
+    if (!rows) return false;
+    const bool ok = eightBit ? writeWindowedRows(source, image, frame, m, *rows, 1, image.columns)
+                             : writeWords(source, image, frame, m, words, *rows);
+    return rows->finish() && ok;
 }
 
 }  // namespace
@@ -140,9 +165,24 @@ std::string unwritableFrameText(uint32_t frame, uint32_t frameCount, const std::
            "' cannot be decoded!\n" + reason;
 }
 
+bool writeGreyLevels(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
+                     ByteSink& out) {
+    return writeWindowedRows(source, image, frame, m, out, 1, image.columns);
+}
+
+std::vector<PngText> pngTexts(const WindowMapping* window) {
+    std::vector<PngText> texts = {{"Software", "Vireoscan " VIREOSCAN_VERSION}};
+    if (window) {
+        const std::string range = std::to_string(window->low) + ":" + std::to_string(window->high);
+        texts.push_back({"Window", window->xorMask ? range + " inverted" : range});
+    }
+    return texts;
+}
+
 bool writeFrame(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                OutputFormat format, ByteSink& out) {
-    if (format > formatRaw || !source.unreadableReason(frame).empty()) return false;
+                OutputFormat format, ByteSink& out, const PngEncoder* png) {
+    if (format > formatPng16 || !source.unreadableReason(frame).empty()) return false;
+    if (format == formatPng8 || format == formatPng16) return png && writePng(source, image, frame, m, format, out, *png);
     bool ok = true;
     if (format == formatTiff8 || format == formatTiff16) {
         uint8_t header[tiffHeaderBytes];

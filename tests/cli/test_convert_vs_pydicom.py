@@ -1,6 +1,9 @@
 """usage: test_convert_vs_pydicom.py CONVERTER [DIR]: each accepted file (pydicom's, or the .dcm files under DIR)
-converted and compared: RAW and TIFF 16 hold the stored words, TIFF 8 and BMP the 8-bit mapping over each
-frame's range (-p stretch); cut and damaged copies end with status 0 or 1 and --info --json prints valid JSON."""
+converted and compared: RAW, TIFF 16 and PNG 16 hold the stored words, TIFF 8, BMP and PNG 8 the 8-bit mapping
+over each frame's range (-p stretch), every PNG passes pngcheck and carries no text but the software and the
+window. --thumbnail of each file is the area average of its middle frame's TIFF 8 (-p stored), computed here
+from the overlap of every input and output pixel; a file or frame that gives no TIFF gives no thumbnail. Cut and
+damaged copies end with status 0 or 1 and --info --json prints valid JSON."""
 
 import json
 import os
@@ -42,24 +45,72 @@ def read_picture(path, rows, columns, header, dtype):
     return body[:, :columns]
 
 
-def check_file(converter, path, facts, tmp):
+def read_png(path, pngs):
+    """The samples of a PNG as Pillow reads them; its name joins pngs and its text must be ours alone."""
+    image = Image.open(path)
+    expect(set(image.text) <= {"Software", "Window"} and "Software" in image.text, "%s: text %s", path, image.text)
+    pngs.append(path)
+    return np.asarray(image).astype(np.int64)
+
+
+def overlaps(n_in, n_out):
+    """(n_out, n_in) lengths, in units of 1/(n_in n_out), of input pixel i inside output pixel o."""
+    i, o = np.arange(n_in)[None, :], np.arange(n_out)[:, None]
+    return np.maximum(0, np.minimum((i + 1) * n_out, (o + 1) * n_in) - np.maximum(i * n_out, o * n_in))
+
+
+def area_average(picture, width, height):
+    """Each output pixel the mean of the input area it covers, rounded half up, in exact integers."""
+    rows, columns = picture.shape
+    sums = overlaps(rows, height) @ picture.astype(np.int64) @ overlaps(columns, width).T
+    area = rows * columns
+    return (2 * sums + area) // (2 * area)
+
+
+def check_thumbnails(converter, path, facts, tmp, pngs):
+    """--thumbnail at two sizes against the area average of the middle frame's TIFF 8 through the stored window."""
+    middle = facts.frames // 2
+    out = os.path.join(tmp, "stored")
+    os.makedirs(out)
+    run([converter, "-f", "tiff8", "-p", "stored", "-o", out, "-y", "-q", path])
+    name = os.path.basename(path)
+    tif = os.path.join(out, name + (".TIF" if facts.frames == 1 else ".%0*d.TIF" % (len(str(facts.frames)), middle)))
+    for size in (64, 100):
+        thumbnail = os.path.join(tmp, "thumbnail%d.png" % size)
+        status = run([converter, "--thumbnail", str(size), path, thumbnail]).returncode
+        if not os.path.exists(tif):
+            expect(status == 1 and not os.path.exists(thumbnail), "no frame %d, yet thumbnail exit %d", middle, status)
+            continue
+        expect(status == 0, "--thumbnail %d: exit %d", size, status)
+        frame = np.asarray(Image.open(tif))
+        longer = max(frame.shape)
+        height, width = frame.shape if longer <= size else (max(1, (n * size * 2 + longer) // (2 * longer)) for n in frame.shape)
+        got = read_png(thumbnail, pngs)
+        expect(got.shape == (height, width), "thumbnail %d is %s, not %s", size, got.shape, (height, width))
+        expect(np.array_equal(got, area_average(frame, width, height)), "thumbnail %d differs from the area average", size)
+
+
+def check_file(converter, path, facts, tmp, pngs):
     rows, columns, stored = facts.rows, facts.columns, facts.stored_frames()
     nominal = facts.compression and facts.bits == 8
     eight = [window(f, 0, 255, facts.monochrome1) if nominal else window(f, int(f.min()), int(f.max()), facts.monochrome1)
              for f in stored]
     raws = convert(converter, path, facts.frames, tmp, "RAW", "-f", "raw", "-p", "stretch")
     tiffs = convert(converter, path, facts.frames, tmp, "TIF", "-f", "tiff16", "-p", "stretch")
-    for f, (raw, tif) in enumerate(zip(raws, tiffs)):
+    png16s = convert(converter, path, facts.frames, tmp, "PNG", "-f", "png16", "-p", "stretch")
+    for f, (raw, tif, png) in enumerate(zip(raws, tiffs, png16s)):
         words = np.frombuffer(open(raw, "rb").read(), dtype="<u2")
         want = eight[f] if nominal else stored[f].astype(np.int64) & 0xFFFF
         expect(words.size == rows * columns and np.array_equal(words.reshape(rows, columns), want), "%s: RAW words", raw)
         expect(np.array_equal(read_picture(tif, rows, columns, 140, "<u2"), want), "%s: TIFF 16 strip differs", tif)
-    for fmt, ext, header in (("tiff8", "TIF", 140), ("bmp", "BMP", 1078)):
+        expect(np.array_equal(read_png(png, pngs), want), "%s: PNG 16 samples differ", png)
+    for fmt, ext, header in (("tiff8", "TIF", 140), ("bmp", "BMP", 1078), ("png8", "PNG", None)):
         for f, file in enumerate(convert(converter, path, facts.frames, tmp, ext, "-f", fmt, "-p", "stretch")):
-            got = read_picture(file, rows, columns, header, np.uint8)
-            if not np.array_equal(got, eight[f]):
+            got = read_png(file, pngs) if header is None else read_picture(file, rows, columns, header, np.uint8)
+            if got.shape != eight[f].shape or not np.array_equal(got, eight[f]):
                 bad = tuple(np.argwhere(got != eight[f])[0])
                 raise AssertionError("%s: pixel %s is %d, expected %d" % (file, bad, got[bad], eight[f][bad]))
+    check_thumbnails(converter, path, facts, tmp, pngs)
 
 
 def check_damaged(converter, path, tmp):
@@ -94,7 +145,13 @@ def main(converter, directory=None):
             with tempfile.TemporaryDirectory() as tmp:
                 if facts.accepted:
                     checked += 1
-                    check_file(converter, path, facts, tmp)
+                    pngs = []
+                    check_file(converter, path, facts, tmp, pngs)
+                    check = run(["pngcheck", "-q"] + pngs)
+                    expect(check.returncode == 0, "pngcheck: %s", check.stdout.decode(errors="replace"))
+                else:
+                    status = run([converter, "--thumbnail", "64", path, os.path.join(tmp, "t.png")]).returncode
+                    expect(status == 1 and not os.listdir(tmp), "refused file: thumbnail exit %d", status)
                 if os.path.basename(name) in DAMAGED_SOURCES:
                     check_damaged(converter, path, tmp)
         except (AssertionError, NotImplementedError, ValueError) as e:

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "convert/writers.h"
@@ -91,6 +92,7 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"--info " + folder + "/a/one.dcm", "mkdir " + folder + "/gone && cd " + folder + "/gone && rmdir ../gone && ", 0, ""},
         {"-f raw -o " + out + " " + image, "", 0, "Successfully processed 1 image(s) out of 1 file(s).\n"},
         {"--window=0:200 -n --format=bmp --output-dir " + out + " " + image, "", 0, ""},
+        {"-f png8 -o " + out + " " + image, "", 0, ""},
         {"-f bmp --no-overwrite -o " + out + " " + image, "", 1, ""},  // img.BMP exists: kept
         // A refused file produces nothing and makes the run unsuccessful.
         {"-q -o " + out + " " + junk + " " + image + " -y", "", 1, "vireoscan-convert: Error: File format of '" + junk + "' is unsupported!\n"
@@ -126,12 +128,72 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
             EXPECT_EQ(printed, c.printed) << c.arguments;
         }
     }
-    for (const char* name : {"img.RAW", "img.BMP", "cine.0.TIF", "cine.2.TIF"}) EXPECT_TRUE(fs::exists(fs::path(out) / name)) << name;
+    for (const char* name : {"img.RAW", "img.BMP", "img.PNG", "cine.0.TIF", "cine.2.TIF"}) EXPECT_TRUE(fs::exists(fs::path(out) / name)) << name;
     for (const char* name : {"junk.TIF", "cine.1.TIF"}) EXPECT_FALSE(fs::exists(fs::path(out) / name)) << name;
     const auto written = folderContents(out);
     EXPECT_EQ(written.at("big.TIF"), "old");
     EXPECT_TRUE(std::none_of(written.begin(), written.end(), [](const auto& f) { return f.first[0] == '.'; }));
     EXPECT_NE(convert("--help").second.find("--output-dir"), std::string::npos);
+}
+
+// The width and height a PNG file's header states, or nothing when it is not a PNG.
+std::optional<std::pair<uint32_t, uint32_t>> pngSize(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes(std::istreambuf_iterator<char>(file), {});
+    if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return std::nullopt;
+    const auto number = [&](size_t at) {
+        uint32_t n = 0;
+        for (size_t i = 0; i < 4; ++i) n = n << 8 | uint8_t(bytes[at + i]);
+        return n;
+    };
+    return std::pair{number(16), number(20)};
+}
+
+TEST(Converter, ThumbnailSizesAndRefusals) {
+    // A thumbnail fits SIZE x SIZE, is never scaled up and shows the middle frame; anything
+    // else is a usage error (2) or, for an input or output that fails, 1 with nothing left.
+    testing::TempDir dir;
+    testing::ImageRecipe recipe;
+    recipe.rows = 64;
+    recipe.columns = 32;
+    const std::string image = dir.write("img", testing::makeImage(recipe));
+    const std::string junk = dir.write("junk", Bytes(500, 'j'));
+    const std::string middleBad = dir.write("bad", testing::losslessCine({true, false, true}));
+    const std::string middleGood = dir.write("good", testing::losslessCine({false, true}));
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out);
+    dir.write("out/old.png", Bytes{'o', 'l', 'd'});
+    const std::string png = (out / "t.png").string();
+    using Size = std::optional<std::pair<uint32_t, uint32_t>>;
+    const struct { std::string arguments; int status; Size size; std::string printed; } cases[] = {
+        {"--thumbnail 16 " + image + " " + png, 0, std::pair{8u, 16u}, ""},
+        {"--thumbnail=31 " + image + " " + png, 0, std::pair{16u, 31u}, ""},
+        {"--thumbnail 4096 " + image + " " + png, 0, std::pair{32u, 64u}, ""},
+        {"--thumbnail 1 " + image + " " + (out / "old.png").string(), 0, std::pair{1u, 1u}, ""},
+        {"--thumbnail 5 " + middleGood + " " + png, 0, std::pair{5u, 5u}, ""},
+        {"--thumbnail 5 " + middleBad + " " + png, 1, {}, ""},
+        {"--thumbnail 16 " + junk + " " + png, 1, {}, "vireoscan-convert: no thumbnail of '" + junk + "': <unsupported filetype>\n"},
+        {"--thumbnail 16 " + image + " " + (out / "missing" / "t.png").string(), 1, {},
+         "vireoscan-convert: cannot create '" + (out / "missing" / "t.png").string() + "': No such file or directory\n"},
+        {"--thumbnail 0 " + image + " " + png, 2, {}, ""}, {"--thumbnail -5 " + image + " " + png, 2, {}, ""},
+        {"--thumbnail 4097 " + image + " " + png, 2, {}, ""}, {"--thumbnail 12x " + image + " " + png, 2, {}, ""},
+        {"--thumbnail", 2, {}, ""}, {"--thumbnail 16 " + image, 2, {}, ""},
+        {"--thumbnail 16 " + image + " " + png + " " + png, 2, {}, ""}, {"-q --thumbnail 16 " + image + " " + png, 2, {}, ""},
+    };
+    for (const auto& c : cases) {
+        fs::remove(png);
+        const auto [status, printed] = convert(c.arguments);
+        EXPECT_EQ(status, c.status) << c.arguments;
+        if (!c.printed.empty()) {
+            EXPECT_EQ(printed, c.printed) << c.arguments;
+        }
+        if (c.size) {
+            EXPECT_EQ(pngSize(c.arguments.find("old.png") != std::string::npos ? out / "old.png" : fs::path(png)), c.size) << c.arguments;
+        } else {
+            EXPECT_FALSE(fs::exists(png)) << c.arguments;
+        }
+    }
+    EXPECT_EQ(folderContents(out).size(), 1u);  // old.png replaced; no temporary left
 }
 
 // Files for the runs below: several multi-frame images, a refused file, two inputs of the same
@@ -162,7 +224,7 @@ std::string makeInputs(const testing::TempDir& dir, uint16_t side) {
 TEST(Converter, SeveralJobsRunAsOneDoes) {
     // Outputs byte for byte, messages, report and exit status are those of -j 1, also for two
     // inputs of one name into one folder (the first is kept, the second asked about) and an
-    // output that exists beforehand.
+    // output that exists beforehand. The workers share one PNG encoder.
     testing::TempDir dir;
     const std::string list = makeInputs(dir, 16);
     std::map<std::string, std::string> firstContents;
@@ -170,16 +232,16 @@ TEST(Converter, SeveralJobsRunAsOneDoes) {
     for (const char* jobs : {"1", "2", "3", "8"}) {
         const fs::path out = dir.path() / (std::string("out") + jobs);
         fs::create_directories(out);
-        dir.write(std::string("out") + jobs + "/img3.TIF", Bytes{1, 2, 3});
-        auto [status, printed] = convert("-q -f tiff16 -j " + std::string(jobs) + " -o " + out.string() + " -0 --files-from " + list);
+        dir.write(std::string("out") + jobs + "/img3.PNG", Bytes{1, 2, 3});
+        auto [status, printed] = convert("-q -f png16 -j " + std::string(jobs) + " -o " + out.string() + " -0 --files-from " + list);
         EXPECT_EQ(status, 1);
         for (size_t at; (at = printed.find(out.string())) != std::string::npos;) printed.replace(at, out.string().size(), "OUT");
         if (firstPrinted.empty()) {
             firstPrinted = printed;
             firstContents = folderContents(out);
-            EXPECT_NE(printed.find("File 'OUT/same.0.TIF' already exists!"), std::string::npos) << printed;
+            EXPECT_NE(printed.find("File 'OUT/same.0.PNG' already exists!"), std::string::npos) << printed;
             EXPECT_EQ(firstContents.size(), 19u);
-            EXPECT_EQ(firstContents["img3.TIF"], "\1\2\3");
+            EXPECT_EQ(firstContents["img3.PNG"], "\1\2\3");
         }
         EXPECT_EQ(printed, firstPrinted) << jobs;
         EXPECT_EQ(folderContents(out), firstContents) << jobs;
