@@ -45,10 +45,13 @@ def read_picture(path, rows, columns, header, dtype):
     return body[:, :columns]
 
 
-def read_png(path, pngs):
-    """The samples of a PNG as Pillow reads them; its name joins pngs and its text must be ours alone."""
+def read_png(path, pngs, window):
+    """The samples of a PNG as Pillow reads them; its name joins pngs. Its only text is the software and the
+    window its grey levels went through (None: none)."""
     image = Image.open(path)
-    expect(set(image.text) <= {"Software", "Window"} and "Software" in image.text, "%s: text %s", path, image.text)
+    text = dict(image.text)
+    expect(text.pop("Software", "").startswith("Vireoscan ") and text == ({"Window": window} if window else {}),
+           "%s: text %s", path, image.text)
     pngs.append(path)
     return np.asarray(image).astype(np.int64)
 
@@ -85,7 +88,7 @@ def check_thumbnails(converter, path, facts, tmp, pngs):
         frame = np.asarray(Image.open(tif))
         longer = max(frame.shape)
         height, width = frame.shape if longer <= size else (max(1, (n * size * 2 + longer) // (2 * longer)) for n in frame.shape)
-        got = read_png(thumbnail, pngs)
+        got = read_png(thumbnail, pngs, Image.open(thumbnail).text.get("Window"))
         expect(got.shape == (height, width), "thumbnail %d is %s, not %s", size, got.shape, (height, width))
         expect(np.array_equal(got, area_average(frame, width, height)), "thumbnail %d differs from the area average", size)
 
@@ -93,8 +96,9 @@ def check_thumbnails(converter, path, facts, tmp, pngs):
 def check_file(converter, path, facts, tmp, pngs):
     rows, columns, stored = facts.rows, facts.columns, facts.stored_frames()
     nominal = facts.compression and facts.bits == 8
-    eight = [window(f, 0, 255, facts.monochrome1) if nominal else window(f, int(f.min()), int(f.max()), facts.monochrome1)
-             for f in stored]
+    windows = [(0, 255) if nominal else (int(f.min()), int(f.max())) for f in stored]
+    eight = [window(f, lo, hi, facts.monochrome1) for f, (lo, hi) in zip(stored, windows)]
+    texts = ["%d:%d%s" % (lo, hi, " inverted" if facts.monochrome1 else "") for lo, hi in windows]
     raws = convert(converter, path, facts.frames, tmp, "RAW", "-f", "raw", "-p", "stretch")
     tiffs = convert(converter, path, facts.frames, tmp, "TIF", "-f", "tiff16", "-p", "stretch")
     png16s = convert(converter, path, facts.frames, tmp, "PNG", "-f", "png16", "-p", "stretch")
@@ -103,10 +107,10 @@ def check_file(converter, path, facts, tmp, pngs):
         want = eight[f] if nominal else stored[f].astype(np.int64) & 0xFFFF
         expect(words.size == rows * columns and np.array_equal(words.reshape(rows, columns), want), "%s: RAW words", raw)
         expect(np.array_equal(read_picture(tif, rows, columns, 140, "<u2"), want), "%s: TIFF 16 strip differs", tif)
-        expect(np.array_equal(read_png(png, pngs), want), "%s: PNG 16 samples differ", png)
+        expect(np.array_equal(read_png(png, pngs, texts[f] if nominal else None), want), "%s: PNG 16 samples differ", png)
     for fmt, ext, header in (("tiff8", "TIF", 140), ("bmp", "BMP", 1078), ("png8", "PNG", None)):
         for f, file in enumerate(convert(converter, path, facts.frames, tmp, ext, "-f", fmt, "-p", "stretch")):
-            got = read_png(file, pngs) if header is None else read_picture(file, rows, columns, header, np.uint8)
+            got = read_png(file, pngs, texts[f]) if header is None else read_picture(file, rows, columns, header, np.uint8)
             if got.shape != eight[f].shape or not np.array_equal(got, eight[f]):
                 bad = tuple(np.argwhere(got != eight[f])[0])
                 raise AssertionError("%s: pixel %s is %d, expected %d" % (file, bad, got[bad], eight[f][bad]))

@@ -115,6 +115,10 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"-q -y -o " + out + " " + big + " " + image, "trap '' XFSZ; ulimit -f 32; ", 1, "vireoscan-convert: Error: Can't "
             "write to file '" + out + "/big.TIF'!\nMake sure the disk contains enough free space.\n"
             "Successfully converted 1 image(s) out of 2 file(s).\nConversion of 1 image(s) was unsuccessful.\n"},
+        // The PNG encoder stops at the failed write.
+        {"-q -y -f png16 -o " + out + " " + big, "trap '' XFSZ; ulimit -f 32; ", 1, "vireoscan-convert: Error: Can't "
+            "write to file '" + out + "/big.PNG'!\nMake sure the disk contains enough free space.\n"
+            "Successfully converted 0 image(s) out of 1 file(s).\nConversion of 1 image(s) was unsuccessful.\n"},
         {"--info", "", 2, ""}, {"", "", 2, ""}, {"-f png " + image, "", 2, ""}, {"-p lungs " + image, "", 2, ""},
         {"-w 5 " + image, "", 2, ""}, {"-w 9:1 " + image, "", 2, ""}, {"--bogus " + image, "", 2, ""},
         {"-y --no-overwrite " + image, "", 2, ""}, {"-p bone -w 1:2 " + image, "", 2, ""},
