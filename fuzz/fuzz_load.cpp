@@ -1,7 +1,7 @@
 // Arbitrary bytes as a file: loaded as the converter loads it, then as the viewer does (with
 // the panel text and the first picture), then every frame's range scan, preset, rendering and
-// all four writers. Checks that a refused file always says why and that every written file
-// is as long as its header says.
+// all four writers, and for the first frame the PNG writers and the thumbnail. Checks that a
+// refused file always says why and that every written file is as long as its header says.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,9 +12,11 @@
 #include "dicom/header.h"
 #include "core/jpeg_frame.h"
 #include "core/loader.h"
+#include "convert/thumbnail.h"
 #include "core/render.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/jpeg_decoder.h"
+#include "platform/png_encoder.h"
 
 namespace {
 
@@ -70,6 +72,21 @@ uint16_t load(Session& s, bool batch) {
     return result;
 }
 
+// Takes what a writer gives and keeps nothing.
+class DiscardingSink : public ByteSink {
+public:
+    bool write(const void*, size_t) override { return true; }
+};
+
+// The PNG writers on the current frame and a thumbnail of the file, through libpng.
+void writePngs(Viewer& v) {
+    const LibpngEncoder png;
+    DiscardingSink sink;
+    for (OutputFormat format : {formatPng8, formatPng16})
+        writeFrame(frameSource(v), v.dicom.image, v.currentFrame, currentWindowMapping(v), format, sink, &png);
+    writeThumbnail(frameSource(v), v.dicom.image, 37, png, sink);
+}
+
 void convertFrames(Session& s) {
     Viewer& v = s.viewer;
     v.batchMode = 1;
@@ -90,6 +107,7 @@ void convertFrames(Session& s) {
         // Every format for the first frame, one each for the others.
         if (f == 0) {
             for (uint16_t format = formatTiff8; format <= formatRaw; ++format) writeAndCheck(v, format);
+            writePngs(v);
         } else {
             writeAndCheck(v, uint16_t(f % 4));
         }

@@ -118,7 +118,7 @@ def check_file(converter, path, facts, tmp, pngs):
 
 
 def check_damaged(converter, path, tmp):
-    """Cut and damaged copies: --info and a conversion end with 0 or 1, never by a signal."""
+    """Cut and damaged copies: --info, a conversion and a thumbnail end with 0 or 1, never by a signal."""
     data = open(path, "rb").read()
     rng = random.Random(os.path.basename(path))
     pix = max(data.rfind(b"\xe0\x7f\x10\x00"), data.rfind(b"\x7f\xe0\x00\x10"), 132)
@@ -134,7 +134,8 @@ def check_damaged(converter, path, tmp):
     case = os.path.join(tmp, "case.dcm")
     for n, copy in enumerate(copies):
         open(case, "wb").write(copy)
-        for args in (["--info", "--json", case], ["-f", "tiff8", "-o", tmp, "-y", "-q", case]):
+        for args in (["--info", "--json", case], ["-f", "tiff8", "-o", tmp, "-y", "-q", case],
+                     ["--thumbnail", "48", case, os.path.join(tmp, "thumbnail.png")]):
             proc = run([converter] + args, timeout=60)
             expect(proc.returncode in (0, 1), "damaged copy %d: exit status %d for %s", n, proc.returncode, args[0])
             if args[0] == "--info":
