@@ -135,7 +135,7 @@ bool writeWords(FrameSource& source, const ImageState& image, uint32_t frame, co
 
 bool writePixels(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
                  OutputFormat format, ByteSink& out) {
-    if (format == formatTiff8) return writeWindowedRows(source, image, frame, m, out, 1, image.columns);
+    if (format == formatTiff8) return writeGreyLevels(source, image, frame, m, out);
     if (format == formatBmp) return writeWindowedRows(source, image, frame, m, out, 1, bmpRowLength(image.columns));
     std::vector<uint8_t> scratch;
     return writeWords(source, image, frame, m, source.storedWords(frame, scratch), out);
@@ -150,7 +150,7 @@ bool writePng(FrameSource& source, const ImageState& image, uint32_t frame, cons
     const GreyPngLayout layout{image.columns, image.rows, eightBit ? 8u : 16u, pngTexts(words ? nullptr : &m)};
     const std::unique_ptr<PngRowSink> rows = png.start(layout, out);
     if (!rows) return false;
-    const bool ok = eightBit ? writeWindowedRows(source, image, frame, m, *rows, 1, image.columns)
+    const bool ok = eightBit ? writeGreyLevels(source, image, frame, m, *rows)
                              : writeWords(source, image, frame, m, words, *rows);
     return rows->finish() && ok;
 }
