@@ -32,8 +32,8 @@ void load(benchmark::State& state, bool batch) {
     Viewer& v = lv.v();
     v.batchMode = batch ? 1 : 0;
     for (auto _ : state) {
-        v.loadedPath.clear();  // always afresh, as a new file would be
-        if (loadFile(v) != loadDone) state.SkipWithError("load failed");
+        // Afresh every time, as a new file would be.
+        if (loadFile(v, {.evenIfLoaded = true}) != LoadResult::loaded) state.SkipWithError("load failed");
     }
     v.batchMode = 1;
     countSamples(state, v.dicom.image.pixelsPerFrame, v.dicom.image.fileLength);

@@ -109,10 +109,10 @@ LoadedViewer::LoadedViewer(const ImageRecipe& image, const std::string& name) {
     v.host = &host;
     v.pictureDecoder = &decoder;
     v.batchMode = 1;
-    v.appState = appLoaded;
+    v.appState = AppState::loaded;
     v.currentDirectory = file->folder();
     v.currentFileName = file->name();
-    if (loadFile(v) != loadDone) {
+    if (loadFile(v) != LoadResult::loaded) {
         std::fprintf(stderr, "bench: %s did not load\n", name.c_str());
         std::exit(1);
     }

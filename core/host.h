@@ -3,6 +3,7 @@
 // the tests record it.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,6 +18,14 @@ enum class Cursor { arrow, wait, sizeNorthSouth, cross, sizeAll };
 
 // The caption of the program's windows and questions.
 inline constexpr const char* programCaption = "Vireoscan v " VIREOSCAN_VERSION_SHORT;
+
+// The desktop an image window is fitted to: the screen, and the widest zoomed image (display
+// pixels) that fits to the left of the panels at the screen's right edge.
+struct ViewArea {
+    int screenWidth = 1280;
+    int screenHeight = 1024;
+    int roomWidth = INT_MAX;
+};
 
 class Host {
 public:
@@ -44,6 +53,8 @@ public:
     virtual void fitImageWindow() = 0;
     // Shows the zoom in percent of the zoom list's entry index (25% .. 400%).
     virtual void selectZoomIndex(int index) = 0;
+    // Where the image window is fitted, asked when it is fitted (the panels may have grown).
+    virtual ViewArea viewArea() const { return {}; }
 
     // Animation control: stop its frame timer, hide it, or prepare it for a new multi-frame
     // image (play picture, slider range 0..frameCount-1 and position, shown without activation).

@@ -1,5 +1,6 @@
 #include "core/image_gestures.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -36,15 +37,12 @@ std::string frameTitle(uint32_t frameCount, uint32_t frame) {
 }
 
 PanPoint panUnits(int x, int y, int scrollX, int scrollY, double zoom) {
-    if (zoom > 0.9)
-        return {int16_t(int32_t(double(x + scrollX) / zoom)), int16_t(int32_t(double(y + scrollY) / zoom))};
-    return {int16_t(x + scrollX), int16_t(y + scrollY)};
+    if (zoom > 0.9) return {truncated(double(x + scrollX) / zoom), truncated(double(y + scrollY) / zoom)};
+    return {x + scrollX, y + scrollY};
 }
 
-int panScrollPosition(int scroll, int16_t point, int16_t anchor, int range) {
-    const int16_t position = int16_t(scroll - point + anchor);
-    if (position < 0) return 0;
-    return position > range ? range : position;
+int panScrollPosition(int scroll, int point, int anchor, int range) {
+    return std::clamp(scroll - point + anchor, 0, std::max(range, 0));
 }
 
 int16_t middleBrowseOffset(int pressY, int y) {

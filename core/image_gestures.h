@@ -30,17 +30,16 @@ std::string windowedTitle(const ImageState& image, DisplayWindow w);
 // "Dicom Image - Frame %d" for images of more than one frame, else "Dicom Image".
 std::string frameTitle(uint32_t frameCount, uint32_t frame);
 
-// A client point in pan units: image pixels above zoom 0.9, display pixels at 0.25 and 0.5,
-// in the 16-bit arithmetic the scroll positions use.
+// A client point in pan units: image pixels above zoom 0.9, display pixels at 0.25 and 0.5.
 struct PanPoint {
-    int16_t x = 0;
-    int16_t y = 0;
+    int x = 0;
+    int y = 0;
 };
 PanPoint panUnits(int x, int y, int scrollX, int scrollY, double zoom);
 
-// The new scroll position of one direction during a pan: scroll - point + anchor, taken as a
-// signed 16-bit value, then kept within 0..range.
-int panScrollPosition(int scroll, int16_t point, int16_t anchor, int range);
+// The new scroll position of one direction during a pan: scroll - point + anchor, kept within
+// 0..range.
+int panScrollPosition(int scroll, int point, int anchor, int range);
 
 // Vertical distance of the middle drag beyond its 5-pixel dead zone (0 inside it).
 inline constexpr int middleDeadZone = 5;

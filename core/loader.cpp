@@ -12,9 +12,6 @@
 namespace vs {
 namespace {
 
-// A name no file can have, so that no later name comparison matches it.
-constexpr const char* impossibleFileName = "*#$^&%";
-
 void giveUp(Viewer& v) {
     v.animationPlaying = false;
     v.host->stopAnimationTimer();
@@ -84,7 +81,8 @@ void refuseTooBig(Viewer& v) {
     v.host->repaintPanel();
     v.loadedPath.clear();
     giveUp(v);
-    v.currentFileName = impossibleFileName;
+    // The name is forgotten, so that nothing reads the file again until a name is chosen anew.
+    v.currentFileName.clear();
     v.loadBusy = false;
     restoreCursor(v);
 }
@@ -105,8 +103,8 @@ void showDescription(Viewer& v) {
 }
 
 // The image window's part of a load: zoom, fit, render.
-void showLoadedImage(Viewer& v, const LoadRequest& request) {
-    if (v.autoZoom) chooseAutomaticZoom(v, request.screenWidth, request.screenHeight);
+void showLoadedImage(Viewer& v) {
+    if (v.autoZoom) chooseAutomaticZoom(v, v.host->viewArea());
     v.host->fitImageWindow();
     renderFrame(v);
 }
@@ -115,10 +113,10 @@ void showLoadedImage(Viewer& v, const LoadRequest& request) {
 void setContrastAfterLoad(Viewer& v) {
     scanDataRange(v);
     v.contrastDragScale = (double(v.window.dataMax) - double(v.window.dataMin)) * 0.0013020833333333333;
-    if (v.appState == appStarting || v.window.autoWindowing) {
-        if (v.appState != appLoaded) v.host->selectInOpenDialog(v.currentFileName);
+    if (v.appState == AppState::starting || v.window.autoWindowing) {
+        if (v.appState != AppState::loaded) v.host->selectInOpenDialog(v.currentFileName);
         applyWindowPreset(v);
-        v.appState = appLoaded;
+        v.appState = AppState::loaded;
     }
 }
 
@@ -129,10 +127,10 @@ void showLoadStatus(Viewer& v, int code) {
     v.host->showWindowAtDataRange(true);
 }
 
-uint16_t loadFile(Viewer& v, const LoadRequest& request) {
+LoadResult loadFile(Viewer& v, const LoadRequest& request) {
     std::string path = v.currentDirectory + v.currentFileName;
     if (path.size() >= pathCapacity) path.resize(pathCapacity - 1);
-    if (path == v.loadedPath) return loadAlreadyLoaded;
+    if (path == v.loadedPath && !request.evenIfLoaded) return LoadResult::alreadyLoaded;
 
     ViewerReading reading(v, path);
     const LoadStatus status = readDicomFile(path, v.dicom, reading);
@@ -146,33 +144,33 @@ uint16_t loadFile(Viewer& v, const LoadRequest& request) {
             v.loadedPath.clear();
         }
         giveUp(v);
-        return loadFailed;
+        return LoadResult::failed;
     case statusTooShort:
         showLoadStatus(v, statusTooShort);
         v.loadedPath.clear();
         giveUp(v);
-        return loadFailed;
+        return LoadResult::failed;
     case statusTooBig:
         refuseTooBig(v);
-        return loadFailed;
+        return LoadResult::failed;
     default:
         showLoadStatus(v, status);
         v.loadBusy = false;
         restoreCursor(v);
         giveUp(v);
-        return loadFailed;
+        return LoadResult::failed;
     }
 
     showFrames(v);
     readRescaleAndWindow(v.dicom);
     showDescription(v);
     setContrastAfterLoad(v);
-    showLoadedImage(v, request);
+    showLoadedImage(v);
     v.loadBusy = false;
     restoreCursor(v);
     v.host->showImageWindow();
     v.host->enableSaving(true);
-    return loadDone;
+    return LoadResult::loaded;
 }
 
 }  // namespace vs

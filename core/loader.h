@@ -9,10 +9,12 @@
 
 namespace vs {
 
-enum LoadResult : uint16_t { loadFailed = 0, loadDone = 1, loadAlreadyLoaded = 2 };
+// A load's outcome: not loaded (a status text says why), loaded and shown, or nothing done
+// because the path is the file already loaded.
+enum class LoadResult { failed, loaded, alreadyLoaded };
 
-// Loads currentDirectory + currentFileName. See LoadResult.
-uint16_t loadFile(Viewer& v, const LoadRequest& request = {});
+// Loads currentDirectory + currentFileName.
+LoadResult loadFile(Viewer& v, const LoadRequest& request = {});
 
 // Shows a status text on the panel's Patient line and clears the other four lines.
 void showLoadStatus(Viewer& v, int code);

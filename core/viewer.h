@@ -23,7 +23,12 @@ inline constexpr size_t displayBufferBytes = 34000300;
 inline constexpr size_t displayStartBytes = size_t(1) << 20;
 
 enum LoadProgress : uint32_t { loadIdle = 0, loadReading = 1, loadAborted = 2 };
-enum AppState : uint32_t { appLoaded = 0, appStarting = 1, appClosing = 99 };
+// The program's course: nothing loaded yet, an image loaded once, the windows closing.
+enum class AppState { starting, loaded, closing };
+// What the next Open dialog does with currentDirectory + currentFileName: nothing, load it
+// unless it is the file already loaded (a second start's hand-off), or load it even then (a
+// drop, which reads the file anew).
+enum class LoadOnOpen { nothing, unlessLoaded, evenIfLoaded };
 
 struct Viewer {
     Host* host = nullptr;
@@ -50,13 +55,13 @@ struct Viewer {
 
     bool loadBusy = false;  // a load is running
     uint32_t loadProgressState = loadIdle;
-    uint32_t appState = appStarting;
+    AppState appState = AppState::starting;
     bool batchMode = false;  // the batch box is open
     bool animationPlaying = false;
     bool leftDragging = false;
     bool rightDragging = false;
     bool middleDragging = false;
-    bool loadOnOpen = false;  // the next Open dialog loads currentDirectory + currentFileName
+    LoadOnOpen loadOnOpen = LoadOnOpen::nothing;
     uint16_t outputFormat = formatTiff8;
     // Where the outputs being written are listed, so that an interrupted program removes them
     // (none: each output keeps its own list).
@@ -71,12 +76,12 @@ struct Viewer {
     double contrastDragScale = startContrastDragScale;
 };
 
-// What a load is told of the desktop: whether the Open dialog's list has a selected line (a
-// file that cannot be opened is reported only then) and the screen the image window fits.
+// How a load is asked for: whether the Open dialog's list has a selected line (a file that
+// cannot be opened is reported only then), and whether the file is read even when it is the
+// one already loaded.
 struct LoadRequest {
     bool dialogHasSelection = true;
-    int screenWidth = 1280;
-    int screenHeight = 1024;
+    bool evenIfLoaded = false;
 };
 
 }  // namespace vs

@@ -1,32 +1,37 @@
 #include "core/zoom.h"
 
+#include <algorithm>
+
 namespace vs {
 
-// Zoom list entries: 25%, 50%, 100%, 200%, 300%, 400%.
-double zoomOfIndex(int index) {
-    if (index == 0) return 0.25;
-    if (index == 1) return 0.5;
-    return index - 1;
-}
+namespace {
+
+constexpr int screenKeptFreeX = 100;
+constexpr int screenKeptFreeY = 150;
+// Fits within a hair of 4 take the largest step, so that rounding cannot cost a whole step.
+constexpr double largestStepFrom = 3.99999;
+
+}  // namespace
+
+double zoomOfIndex(int index) { return zoomSteps[std::clamp(index, 0, zoomStepCount - 1)].factor; }
 
 int indexOfZoom(double zoom) {
-    if (zoom == 0.25) return 0;
-    if (zoom == 0.5) return 1;
-    return int(zoom) + 1;
+    int index = 0;
+    while (index + 1 < zoomStepCount && zoomSteps[index + 1].factor <= zoom) ++index;
+    return index;
 }
 
-double automaticZoom(uint32_t columns, uint32_t rows, int screenWidth, int screenHeight) {
-    const double byWidth = double(screenWidth - 100) / columns;
-    const double byHeight = double(screenHeight - 150) / rows;
-    const double z = byWidth < byHeight ? byWidth : byHeight;
-    if (z < 0.5) return 0.25;
-    if (z < 1.0) return 0.5;
-    if (z <= 3.99999) return int(z);
-    return 4;
+double automaticZoom(uint32_t columns, uint32_t rows, const ViewArea& area) {
+    const double width = std::min(double(area.screenWidth - screenKeptFreeX), double(area.roomWidth));
+    const double byWidth = width / columns;
+    const double byHeight = double(area.screenHeight - screenKeptFreeY) / rows;
+    const double z = std::min(byWidth, byHeight);
+    if (z > largestStepFrom) return zoomSteps[zoomStepCount - 1].factor;
+    return zoomOfIndex(indexOfZoom(z));
 }
 
-void chooseAutomaticZoom(Viewer& v, int screenWidth, int screenHeight) {
-    v.zoomFactor = automaticZoom(v.dicom.image.columns, v.dicom.image.rows, screenWidth, screenHeight);
+void chooseAutomaticZoom(Viewer& v, const ViewArea& area) {
+    v.zoomFactor = automaticZoom(v.dicom.image.columns, v.dicom.image.rows, area);
     v.host->selectZoomIndex(indexOfZoom(v.zoomFactor));
 }
 

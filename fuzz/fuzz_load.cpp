@@ -53,7 +53,7 @@ void resetViewer(Session& s) {
     v.loadedPath.clear();
     v.currentDirectory = s.file.folder();
     v.currentFileName = s.file.name();
-    v.appState = appStarting;
+    v.appState = AppState::starting;
     v.animationPlaying = v.middleDragging = v.leftDragging = 0;
     s.host.hideImageWindow();
     s.host.patientLine.clear();
@@ -61,14 +61,14 @@ void resetViewer(Session& s) {
 }
 
 // Loads the file; a refused file must leave a status text on the Patient line.
-uint16_t load(Session& s, bool batch) {
+LoadResult load(Session& s, bool batch) {
     Viewer& v = s.viewer;
     v.batchMode = batch ? 1 : 0;
     v.loadedPath.clear();
     s.host.patientLine.clear();
-    const uint16_t result = loadFile(v);
-    if (result == loadFailed && s.host.patientLine.empty()) fail("a refused file shows no status text");
-    if (result == loadAlreadyLoaded) fail("a fresh load counted as already loaded");
+    const LoadResult result = loadFile(v);
+    if (result == LoadResult::failed && s.host.patientLine.empty()) fail("a refused file shows no status text");
+    if (result == LoadResult::alreadyLoaded) fail("a fresh load counted as already loaded");
     return result;
 }
 
@@ -138,12 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!smallEnough(s, data, size)) return 0;
     s.file.assign(data, size);
 
-    if (load(s, true) != loadDone) return 0;
+    if (load(s, true) != LoadResult::loaded) return 0;
     if (uint64_t(s.viewer.dicom.image.pixelsPerFrame) > sampleBudget) return 0;
 
     // As the viewer shows it: panel lines, range, preset, fitted first picture.
     resetViewer(s);
-    if (load(s, false) != loadDone) fail("the viewer refused a file the converter loaded");
+    if (load(s, false) != LoadResult::loaded) fail("the viewer refused a file the converter loaded");
     // Every preset's window (drawn once, at the end, to keep the run fast).
     s.host.hideImageWindow();
     for (uint16_t preset = presetContrastStretch; preset <= presetCtBrain; ++preset) {

@@ -8,18 +8,13 @@
 
 #include "core/jpeg_frame.h"
 #include "core/render.h"
-#include "ui/boxes.h"
 #include "ui/button_pictures.h"
-#include "ui/open_dialog.h"
+#include "ui/tool_column.h"
 #include "ui/tooltips.h"
 
 namespace vs::ui {
 
 namespace {
-
-constexpr QSize windowSize{324, 48};  // outer frame included
-constexpr int rightMargin = 340;
-constexpr int windowTop = 530;
 
 uint64_t counterTicks() {
     return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -27,14 +22,14 @@ uint64_t counterTicks() {
 
 constexpr uint64_t ticksPerSecond = std::chrono::steady_clock::period::den;
 
-QToolButton* pictureButton(QWidget* parent, int id, const QString& name, QRect place) {
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& accessibleName, QRect place) {
     auto* button = new QToolButton(parent);
-    button->setObjectName(QString::number(id));
-    button->setAccessibleName(name);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAccessibleName(accessibleName);
     button->setAutoRaise(true);
     button->setFocusPolicy(Qt::NoFocus);
     button->setGeometry(place);
-    button->setIconSize(QSize(21, 22));
+    button->setIconSize(buttonPictureSize);
     return button;
 }
 
@@ -49,24 +44,26 @@ uint32_t measuredStepRate(uint64_t ticksPerSecondCount, uint64_t elapsedTicks, u
 
 AnimationControl::AnimationControl(App& app, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
-    setObjectName("AnimControl");
+    setObjectName("animationControl");
     setWindowTitle("Animation Control");
     setAccessibleName("Animation Control");
     setAttribute(Qt::WA_ShowWithoutActivating);
-    OpenDialog::fitOuterSize(this, windowSize);
-    move(app.screenWidth - rightMargin, windowTop);
+    const DialogUnits units = DialogUnits::of(this);
+    outerSize_ = units.pixels(animationReferenceSize);
+    fitOuterSize(this, outerSize_);
+    move(columnLeft(app.screenWidth, outerSize_.width()), columnTops(units).animation);
 
-    play_ = pictureButton(this, controlPlayPause, "Play", dialogUnits(0, 0, 15, 15));
-    previous_ = pictureButton(this, controlPreviousFrame, "Previous frame", dialogUnits(15, 0, 15, 15));
-    next_ = pictureButton(this, controlNextFrame, "Next frame", dialogUnits(30, 0, 15, 15));
-    setButtonPicture(previous_, pictureFrameBack);
-    setButtonPicture(next_, pictureFrameForward);
+    play_ = pictureButton(this, "playButton", "Play", units.rect(0, 0, 15, 15));
+    previous_ = pictureButton(this, "previousFrameButton", "Previous frame", units.rect(15, 0, 15, 15));
+    next_ = pictureButton(this, "nextFrameButton", "Next frame", units.rect(30, 0, 15, 15));
+    setButtonPicture(previous_, ButtonPicture::frameBack);
+    setButtonPicture(next_, ButtonPicture::frameForward);
     setPlayPicture(true);
 
     speed_ = new QSlider(Qt::Horizontal, this);
-    speed_->setObjectName(QString::number(controlSpeedSlider));
+    speed_->setObjectName("speedSlider");
     speed_->setAccessibleName("Animation speed");
-    speed_->setGeometry(dialogUnits(45, 0, 40, 15));
+    speed_->setGeometry(units.rect(45, 0, 40, 15));
     speed_->setRange(0, 12);
     speed_->setTickInterval(3);
     speed_->setTickPosition(QSlider::TicksBelow);
@@ -74,9 +71,9 @@ AnimationControl::AnimationControl(App& app, QWidget* owner)
     speed_->setFocusPolicy(Qt::NoFocus);
 
     frames_ = new QSlider(Qt::Horizontal, this);
-    frames_->setObjectName(QString::number(controlFrameSlider));
+    frames_->setObjectName("frameSlider");
     frames_->setAccessibleName("Frame");
-    frames_->setGeometry(dialogUnits(90, 0, 120, 14));
+    frames_->setGeometry(units.rect(90, 0, 120, 14));
     frames_->setRange(0, 0);
     frames_->setFocusPolicy(Qt::NoFocus);
 
@@ -107,7 +104,7 @@ AnimationControl::AnimationControl(App& app, QWidget* owner)
 }
 
 void AnimationControl::setPlayPicture(bool playPicture) {
-    setButtonPicture(play_, playPicture ? pictureNext : picturePause);
+    setButtonPicture(play_, playPicture ? ButtonPicture::next : ButtonPicture::pause);
     play_->setAccessibleName(playPicture ? "Play" : "Pause");
 }
 
@@ -140,7 +137,7 @@ void AnimationControl::togglePlay() {
 }
 
 bool AnimationControl::event(QEvent* event) {
-    OpenDialog::keepOuterSize(this, event, windowSize);
+    keepOuterSize(this, event, outerSize_);
     return QWidget::event(event);
 }
 

@@ -7,18 +7,13 @@
 #include <cstdint>
 
 #include "ui/app.h"
+#include "ui/dialog_units.h"
 
 class QSlider;
 class QTimer;
 class QToolButton;
 
 namespace vs::ui {
-
-inline constexpr int controlPlayPause = 1107;
-inline constexpr int controlSpeedSlider = 1108;
-inline constexpr int controlPreviousFrame = 1109;
-inline constexpr int controlNextFrame = 1110;
-inline constexpr int controlFrameSlider = 1111;
 
 inline constexpr uint32_t startFramePeriodMs = 40;
 inline constexpr int startSpeedPosition = 2;
@@ -48,6 +43,9 @@ public:
     uint32_t framePeriod() const { return framePeriodMs_; }
     uint32_t stepRate() const { return stepRate_; }
     QTimer* frameTimer() const { return timer_; }
+    QToolButton* playButton() const { return play_; }
+    QToolButton* previousFrameButton() const { return previous_; }
+    QToolButton* nextFrameButton() const { return next_; }
     QSlider* speedSlider() const { return speed_; }
     QSlider* frameSlider() const { return frames_; }
 
@@ -61,6 +59,7 @@ private:
     void setPlayPicture(bool playPicture);
 
     App& app_;
+    QSize outerSize_;
     QToolButton* play_;
     QToolButton* previous_;
     QToolButton* next_;

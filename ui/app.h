@@ -39,11 +39,6 @@ struct App {
     // fitted by it.
     int screenWidth = 1280;
     int screenHeight = 1024;
-
-    // What a load of the Open dialog's selection is told of the desktop.
-    LoadRequest loadRequest(bool dialogHasSelection) const {
-        return {dialogHasSelection, screenWidth, screenHeight};
-    }
 };
 
 }  // namespace vs::ui

@@ -15,18 +15,16 @@
 #include "core/batch.h"
 #include "core/loader.h"
 #include "ui/animation_control.h"
-#include "ui/boxes.h"
 #include "ui/core_text.h"
 #include "ui/dropped_paths.h"
 #include "ui/image_window.h"
 #include "ui/main_window.h"
 #include "ui/open_dialog.h"
+#include "ui/tool_column.h"
 
 namespace vs::ui {
 
 namespace {
-
-constexpr QSize boxSize{324, 240};
 
 const char* const formatEntries[] = {"TIFF (8 Bits)", "TIFF (16 Bits)", "BITMAP (8 Bits)", "RAW (16 Bits)"};
 
@@ -53,34 +51,37 @@ BatchBox::BatchBox(App& app, QWidget* owner)
     setWindowTitle(batchCaption(formatTiff8));
     setAccessibleName("Batch conversion");
     setAcceptDrops(true);
-    OpenDialog::fitOuterSize(this, boxSize);
+    // The box takes the Open dialog's place, at its size.
+    const DialogUnits units = DialogUnits::of(this);
+    outerSize_ = units.pixels(dialogReferenceSize);
+    fitOuterSize(this, outerSize_);
 
     auto* group = new QGroupBox(this);
-    group->setGeometry(dialogUnits(5, 5, 200, 40));
+    group->setGeometry(units.rect(5, 5, 200, 40));
     QLabel* hint = note(this, "Drag DICOM files from the file manager and drop them here to convert the images.",
-                        dialogUnits(11, 17, 189, 23));
-    hint->setObjectName("1101");
+                        units.rect(11, 17, 189, 23));
+    hint->setObjectName("dropHint");
     hint->setAccessibleName("Drop files here");
-    note(this, "NOTE:", dialogUnits(5, 50, 25, 8).adjusted(0, 0, 0, 4));
+    note(this, "NOTE:", units.rect(5, 50, 25, 8).adjusted(0, 0, 0, 4));
     // One wrapped paragraph, so that a font wider than the box was drawn for wraps the lines
     // instead of overlapping them.
     note(this,
          "- For 8-bit images current contrast settings are used\n"
          "- The converted images will be saved in the same folder as the original files, so "
          "copy images on a read-only disc to a writable folder first.",
-         dialogUnits(30, 50, 181, 57))
+         units.rect(30, 50, 181, 57))
         ->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     formats_ = new QComboBox(this);
-    formats_->setObjectName(QString::number(controlFormatList));
+    formats_->setObjectName("formatList");
     formats_->setAccessibleName("Output format");
-    formats_->setGeometry(dialogUnits(35, 110, 90, 12).adjusted(0, -2, 0, 4));
+    formats_->setGeometry(units.rect(35, 110, 90, 12).adjusted(0, -2, 0, 4));
     for (const char* entry : formatEntries) formats_->addItem(entry);
 
     done_ = new QPushButton("Done", this);
-    done_->setObjectName(QString::number(controlDone));
+    done_->setObjectName("doneButton");
     done_->setAccessibleName("Done");
-    done_->setGeometry(dialogUnits(130, 110, 75, 12).adjusted(0, -2, 0, 4));
+    done_->setGeometry(units.rect(130, 110, 75, 12).adjusted(0, -2, 0, 4));
 
     connect(formats_, &QComboBox::activated, this, &BatchBox::formatChosen);
     connect(formats_, &QComboBox::currentIndexChanged, this, &BatchBox::formatChosen);
@@ -105,8 +106,8 @@ void BatchBox::open() {
     v.host->hideImageWindow();
     v.host->stopAnimationTimer();
     v.host->hideAnimationControl();
-    app_.mainWindow->enableCommand(commandSaveImageAs, false);
-    app_.mainWindow->enableCommand(commandBatchConversion, false);
+    app_.mainWindow->actions().saveImageAs->setEnabled(false);
+    app_.mainWindow->actions().batchConversion->setEnabled(false);
     {
         QSignalBlocker quiet(formats_);
         formats_->setCurrentIndex(v.outputFormat <= formatRaw ? v.outputFormat : 0);
@@ -124,9 +125,10 @@ void BatchBox::done() {
     }
     hide();
     if (v.dicom.image.frameCount > 1) v.host->prepareAnimationControl(v.dicom.image.frameCount, v.currentFrame);
-    app_.mainWindow->enableCommand(commandSaveImageAs, true);
-    app_.mainWindow->enableCommand(commandBatchConversion, true);
+    app_.mainWindow->actions().saveImageAs->setEnabled(true);
+    app_.mainWindow->actions().batchConversion->setEnabled(true);
     v.batchMode = 0;
+    // The panel said "<batch conversion mode>" meanwhile: the file is shown again when chosen.
     v.loadedPath.clear();
 }
 
@@ -159,7 +161,7 @@ void BatchBox::dropEvent(QDropEvent* event) {
 
 bool BatchBox::event(QEvent* event) {
     // The box is sized by its outer frame, as the Open dialog whose place it takes.
-    OpenDialog::keepOuterSize(this, event, boxSize);
+    keepOuterSize(this, event, outerSize_);
     return QWidget::event(event);
 }
 

@@ -12,9 +12,6 @@ class QPushButton;
 
 namespace vs::ui {
 
-inline constexpr int controlDone = 1;
-inline constexpr int controlFormatList = 1102;
-
 // The caption that goes with an output format.
 QString batchCaption(int format);
 
@@ -34,6 +31,7 @@ public:
     bool running() const { return running_; }
 
     QComboBox* formatList() const { return formats_; }
+    QPushButton* doneButton() const { return done_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -47,6 +45,7 @@ private:
     void formatChosen(int index);
 
     App& app_;
+    QSize outerSize_;
     QComboBox* formats_;
     QPushButton* done_;
     bool running_ = false;

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "ui/dialog_units.h"
 #include "ui/main_window.h"
 
 namespace vs::ui {
@@ -27,10 +28,10 @@ void centreOnScreen(QWidget& box) {
     box.move(frame.topLeft());
 }
 
-// A push button carrying its template identifier as its object name.
-QPushButton* templateButton(QWidget* parent, int id, const QString& text, QRect place) {
+// A flat push button of a box.
+QPushButton* boxButton(QWidget* parent, const char* name, const QString& text, QRect place) {
     auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::number(id));
+    button->setObjectName(QString::fromLatin1(name));
     button->setFlat(true);
     button->setGeometry(place);
     button->setAccessibleName(text);
@@ -74,16 +75,6 @@ MessageAnswer runMessageBox(QWidget* owner, const MessageRequest& request, const
 
 }  // namespace
 
-QRect dialogUnits(int x, int y, int width, int height) {
-    return QRect(int(x * pixelsPerUnitX), int(y * pixelsPerUnitY), int(width * pixelsPerUnitX),
-                 int(height * pixelsPerUnitY));
-}
-
-QRect systemFontUnits(int x, int y, int width, int height) {
-    return QRect(int(x * systemPixelsPerUnit), int(y * systemPixelsPerUnit), int(width * systemPixelsPerUnit),
-                 int(height * systemPixelsPerUnit));
-}
-
 int runModal(QDialog& box, const ModalHook& answer) {
     if (!answer) return box.exec();
     box.setModal(true);
@@ -107,28 +98,30 @@ void openWebPage(const QUrl& url, const PageOpener& opener) {
 
 AboutBox::AboutBox(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setObjectName("AboutBox");
+    setObjectName("aboutBox");
     setWindowTitle(QString("About ") + programCaption);
     setAccessibleName("About Vireoscan");
-    setFixedSize(systemFontUnits(0, 0, 138, 84).size());
+    const DialogUnits units = DialogUnits::of(this).systemFont();
+    setFixedSize(units.rect(0, 0, 138, 84).size());
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
 
     auto* picture = new QLabel(this);
-    picture->setObjectName("124");
+    picture->setObjectName("aboutPicture");
     picture->setPixmap(QPixmap(":/vireoscan/about.png"));
     picture->setAlignment(Qt::AlignCenter);
-    picture->setGeometry(systemFontUnits(5, 0, 128, 61));
+    picture->setGeometry(units.rect(5, 0, 128, 61));
     picture->setAccessibleName("Vireoscan picture");
 
     auto* notice = new QLabel("Free software. Share it freely.", this);
     notice->setAlignment(Qt::AlignCenter);
-    notice->setGeometry(systemFontUnits(5, 60, 130, 8));
+    notice->setObjectName("notice");
+    notice->setGeometry(units.rect(5, 60, 130, 8));
     notice->setAccessibleName("Notice");
 
-    QPushButton* ok = templateButton(this, 1, "OK", systemFontUnits(55, 70, 32, 10));
+    QPushButton* ok = boxButton(this, "okButton", "OK", units.rect(55, 70, 32, 10));
     ok->setDefault(true);
     ok->setAutoDefault(true);
     ok->setFocus();
@@ -146,15 +139,16 @@ void AboutBox::keyPressEvent(QKeyEvent* event) {
 
 StatusBox::StatusBox(QWidget* owner, const QString& text)
     : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
-    setObjectName("StatusBox");
+    setObjectName("statusBox");
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::NoFocus);
-    setFixedSize(dialogUnits(0, 0, 212, 17).size());
+    const DialogUnits units = DialogUnits::of(this);
+    setFixedSize(units.rect(0, 0, 212, 17).size());
     setAccessibleName("Status");
     text_ = new QLabel(text, this);
-    text_->setObjectName("1103");
+    text_->setObjectName("statusText");
     text_->setAlignment(Qt::AlignCenter);
-    text_->setGeometry(dialogUnits(5, 5, 200, 10));
+    text_->setGeometry(units.rect(5, 5, 200, 10));
     text_->setAccessibleName("Status text");
     centreOnScreen(*this);
     show();
@@ -184,12 +178,12 @@ QStringList donationLines() {
 
 DonationBox::DonationBox(QWidget* owner, uint64_t counter, PageOpener pages)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), pages_(std::move(pages)) {
-    setObjectName("DonateBox");
+    setObjectName("donationBox");
     setWindowTitle("Vireoscan Donation Program");
     setAccessibleName("Donation request");
 
     lines_ = new QListWidget(this);
-    lines_->setObjectName("1004");
+    lines_->setObjectName("donationText");
     lines_->setSelectionMode(QAbstractItemView::NoSelection);
     lines_->setFocusPolicy(Qt::NoFocus);
     lines_->setAccessibleName("Donation text");
@@ -203,17 +197,18 @@ DonationBox::DonationBox(QWidget* owner, uint64_t counter, PageOpener pages)
 
     // The template's place for the text fits it only at the font it was drawn with: at other
     // fonts the list grows to its widest line and to all its lines, and the box with it.
-    const QRect place = dialogUnits(5, 5, 200, 115);
+    const DialogUnits units = DialogUnits::of(this);
+    const QRect place = units.rect(5, 5, 200, 115);
     const int frame = 2 * lines_->frameWidth() + donationTextSlack;
     const QSize grown(std::max(0, lines_->sizeHintForColumn(0) + frame - place.width()),
                       std::max(0, lines_->sizeHintForRow(0) * lines_->count() + frame - place.height()));
     lines_->setGeometry(place.adjusted(0, 0, grown.width(), grown.height()));
-    setFixedSize(dialogUnits(0, 0, 211, 145).size() + grown);
+    setFixedSize(units.rect(0, 0, 211, 145).size() + grown);
 
-    const QRect left = dialogUnits(5, 125, 95, 14).translated(0, grown.height());
-    const QRect right = dialogUnits(110, 125, 95, 14).translated(grown.width(), grown.height());
-    button1_ = templateButton(this, 1, "Make a Donation", left);
-    button2_ = templateButton(this, 2, "Maybe Later", right);
+    const QRect left = units.rect(5, 125, 95, 14).translated(0, grown.height());
+    const QRect right = units.rect(110, 125, 95, 14).translated(grown.width(), grown.height());
+    button1_ = boxButton(this, "leftButton", "Make a Donation", left);
+    button2_ = boxButton(this, "rightButton", "Maybe Later", right);
     for (QPushButton* b : {button1_, button2_}) b->setAutoDefault(true);
     connect(button1_, &QPushButton::clicked, this, [this] { buttonPressed(1); });
     connect(button2_, &QPushButton::clicked, this, [this] { buttonPressed(2); });

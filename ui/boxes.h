@@ -22,14 +22,6 @@ inline constexpr const char* websiteUrl = "https://vireoscan.example.org/";
 inline constexpr const char* donationUrl = "https://vireoscan.example.org/donate";
 inline constexpr const char* fatalCaption = "Vireoscan Error";
 
-// Dialog units of the templates, converted at one fixed factor for every box and panel.
-inline constexpr double pixelsPerUnitX = 1.5;
-inline constexpr double pixelsPerUnitY = 1.625;
-QRect dialogUnits(int x, int y, int width, int height);
-// The About box is drawn in the larger "System" font, whose units are 2 pixels each way.
-inline constexpr double systemPixelsPerUnit = 2.0;
-QRect systemFontUnits(int x, int y, int width, int height);
-
 // Runs a modal box: exec(), or, with an answer, the box shown and answered at once.
 int runModal(QDialog& box, const ModalHook& answer);
 
@@ -69,6 +61,9 @@ public:
     // pages opens the donation page (empty: the browser).
     DonationBox(QWidget* owner, uint64_t counter, PageOpener pages);
     bool swapped() const { return swapped_; }
+    // Button 1 on the left, button 2 on the right; their texts swap with swapped().
+    QPushButton* leftButton() const { return button1_; }
+    QPushButton* rightButton() const { return button2_; }
 
 protected:
     void reject() override;  // Escape acts as button 2

@@ -45,46 +45,46 @@ void circularArrow(QPainter& p, const QColor& colour) {
 
 }  // namespace
 
-QPixmap buttonPicture(int id) {
+QPixmap buttonPicture(ButtonPicture picture) {
     QPixmap pixmap(buttonPictureSize);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    switch (id) {
-    case picturePrevious: triangle(p, false, 5, 15, activeBlue); break;
-    case pictureNext: triangle(p, true, 6, 16, activeBlue); break;
-    case picturePreviousGrey: triangle(p, false, 5, 15, inactiveGrey); break;
-    case pictureNextGrey: triangle(p, true, 6, 16, inactiveGrey); break;
-    case pictureWindowed: circularArrow(p, activeBlue); break;
-    case pictureFullRange: circularArrow(p, inactiveGrey); break;
-    case picturePause:
+    switch (picture) {
+    case ButtonPicture::previous: triangle(p, false, 5, 15, activeBlue); break;
+    case ButtonPicture::next: triangle(p, true, 6, 16, activeBlue); break;
+    case ButtonPicture::previousGrey: triangle(p, false, 5, 15, inactiveGrey); break;
+    case ButtonPicture::nextGrey: triangle(p, true, 6, 16, inactiveGrey); break;
+    case ButtonPicture::windowed: circularArrow(p, activeBlue); break;
+    case ButtonPicture::fullRange: circularArrow(p, inactiveGrey); break;
+    case ButtonPicture::pause:
         bar(p, 6, 3.5, barColour);
         bar(p, 11.5, 3.5, barColour);
         break;
-    case pictureFrameBack:
+    case ButtonPicture::frameBack:
         bar(p, 4, 2.5, barColour);
         triangle(p, false, 7, 16, activeBlue);
         break;
-    case pictureFrameForward:
+    case ButtonPicture::frameForward:
         triangle(p, true, 5, 14, activeBlue);
         bar(p, 14.5, 2.5, barColour);
         break;
-    default:
+    case ButtonPicture::none:
         p.end();
         return QPixmap();
     }
     return pixmap;
 }
 
-void setButtonPicture(QAbstractButton* button, int id) {
-    button->setIcon(QIcon(buttonPicture(id)));
+void setButtonPicture(QAbstractButton* button, ButtonPicture picture) {
+    button->setIcon(QIcon(buttonPicture(picture)));
     button->setIconSize(buttonPictureSize);
-    button->setProperty("picture", id);
+    button->setProperty("picture", int(picture));
     button->update();
 }
 
-int buttonPictureOf(const QAbstractButton* button) {
-    return button->property("picture").toInt();
+ButtonPicture buttonPictureOf(const QAbstractButton* button) {
+    return ButtonPicture(button->property("picture").toInt());
 }
 
 }  // namespace vs::ui

@@ -9,9 +9,10 @@ namespace vs::ui {
 namespace {
 
 constexpr const char* helpText =
-    "Usage: vireoscan [FILE]\n"
+    "Usage: vireoscan [FILE]...\n"
     "Shows greyscale DICOM images. FILE opens at start; a viewer already running on the same\n"
-    "display takes it over instead. Everything after the program's name is the one path.\n"
+    "display takes it over instead. The arguments joined by blanks are the path when they name\n"
+    "a file or folder, else the first argument that names one.\n"
     "\n"
     "Left drag: contrast and brightness. Right drag: pan a zoomed image. Middle button held\n"
     "above or below its press point: step through the folder's files.\n"

@@ -16,6 +16,7 @@
 #include "ui/main_window.h"
 #include "ui/open_dialog.h"
 #include "ui/qt_host.h"
+#include "ui/tool_column.h"
 
 namespace vs::ui {
 
@@ -71,9 +72,7 @@ QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY)
 }
 
 int scrollRange(int imagePixels, double zoom, int clientPixels) {
-    // Taken as an unsigned 16-bit difference: negative differences and huge ones give 0.
-    const uint16_t range = uint16_t(int(imagePixels * zoom) - clientPixels);
-    return range > largestScrollRange ? 0 : range;
+    return std::max(int(imagePixels * zoom) - clientPixels, 0);
 }
 
 ImageView::ImageView(App& app, QWidget* parent) : QAbstractScrollArea(parent), app_(app) {
@@ -328,6 +327,15 @@ void ImageWindow::setOuterSize(QSize outer) {
     resize(outer);
 }
 
+QSize ImageWindow::largestOuterSize() const {
+    const int workAreaLeft = app_.mainWindow ? app_.mainWindow->workArea()->mapToGlobal(QPoint(0, 0)).x() : 0;
+    const int room = columnLeftEdge(app_) - workAreaLeft - 2 * imageWindowStartX;
+    const int width = std::min(app_.screenWidth - fitMarginX, room);
+    return QSize(std::max(width, frameExtra_.width()), app_.screenHeight - fitMarginY);
+}
+
+int ImageWindow::imageRoomWidth() const { return largestOuterSize().width() - frameExtra_.width(); }
+
 void ImageWindow::fitImageWindow() {
     const Viewer& v = app_.viewer;
     const QSize client = clientSize();
@@ -339,8 +347,7 @@ void ImageWindow::fitImageWindow() {
     updateTrackingLimits();
     view_->fitting = true;
     if (shrink || grow) {
-        setOuterSize(QSize(std::min(zw + frameExtra_.width(), app_.screenWidth - fitMarginX),
-                           std::min(zh + frameExtra_.height(), app_.screenHeight - fitMarginY)));
+        setOuterSize((QSize(zw, zh) + frameExtra_).boundedTo(largestOuterSize()));
         fittedRows_ = v.dicom.image.rows;
         fittedColumns_ = v.dicom.image.columns;
     }
@@ -352,10 +359,8 @@ void ImageWindow::resizeForZoom() {
     const Viewer& v = app_.viewer;
     updateTrackingLimits();
     if (v.zoomFactor != appliedZoom_) {
-        setOuterSize(QSize(std::min(int(v.dicom.image.columns * v.zoomFactor) + frameExtra_.width(),
-                                    app_.screenWidth - fitMarginX),
-                           std::min(int(v.dicom.image.rows * v.zoomFactor) + frameExtra_.height(),
-                                    app_.screenHeight - fitMarginY)));
+        const QSize zoomed(int(v.dicom.image.columns * v.zoomFactor), int(v.dicom.image.rows * v.zoomFactor));
+        setOuterSize((zoomed + frameExtra_).boundedTo(largestOuterSize()));
         appliedZoom_ = v.zoomFactor;
     }
     view_->updateScrollRanges();
@@ -363,7 +368,7 @@ void ImageWindow::resizeForZoom() {
 }
 
 void ImageWindow::setZoomFromList(int index) {
-    if (index < 0 || index > 5) return;
+    if (index < 0 || index >= zoomStepCount) return;
     app_.viewer.zoomFactor = zoomOfIndex(index);
     resizeForZoom();
 }
@@ -374,7 +379,7 @@ void ImageWindow::closeEvent(QCloseEvent* event) {
     // Closing only hides the window; the next load shows it again.
     event->ignore();
     hide();
-    if (app_.mainWindow) app_.mainWindow->enableCommand(commandSaveImageAs, false);
+    if (app_.mainWindow) app_.mainWindow->actions().saveImageAs->setEnabled(false);
     view_->browseTimer()->stop();
 }
 

@@ -22,8 +22,7 @@ inline constexpr int imageWindowStartY = 5;
 inline constexpr int imageWindowStartSize = 256;
 inline constexpr int scrollLineStep = 2;
 inline constexpr int scrollPageStep = 8;
-inline constexpr int largestScrollRange = 12768;  // display pixels; beyond it: no scrolling
-inline constexpr int fitMarginX = 20;              // the window stays this far inside the screen
+inline constexpr int fitMarginX = 20;  // the window stays this far inside the screen
 inline constexpr int fitMarginY = 100;
 
 // Paints the display buffer as the image window shows it: clientSize pixels, starting at the
@@ -90,6 +89,12 @@ public:
     // The outer size minus the client size: frame, caption and both scroll bars.
     void measureFrameExtra();
     QSize frameExtra() const { return frameExtra_; }
+
+    // The largest outer size the window is fitted to: inside the screen's margins, and left
+    // of the tool windows at the screen's right edge with the gap it keeps on its left.
+    QSize largestOuterSize() const;
+    // The widest zoomed image that the largest window shows whole, in display pixels.
+    int imageRoomWidth() const;
 
     void showWithoutActivating();
     void fitImageWindow();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyleOption>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -18,12 +19,14 @@
 
 #include "core/contrast.h"
 #include "core/image_sort.h"
+#include "core/zoom.h"
 #include "ui/boxes.h"
 #include "ui/button_pictures.h"
 #include "ui/core_text.h"
 #include "ui/image_window.h"
 #include "ui/main_window.h"
 #include "ui/open_dialog.h"
+#include "ui/tool_column.h"
 #include "ui/tooltips.h"
 
 namespace vs::ui {
@@ -31,33 +34,45 @@ namespace vs::ui {
 namespace {
 
 struct LineEntry {
-    int id;
+    const char* name;
     const char* label;
     const char* accessibleName;
     int top;  // dialog units
 };
 // The five description lines, top to bottom as shown.
-constexpr LineEntry lineEntries[5] = {
-    {panelPatientLine, "Patient :", "Patient", 5},
-    {panelDateLine, "Date : ", "Date", 20},
-    {panelStudyLine, "Study :", "Study", 35},
-    {panelImageLine, "Image :", "Image", 50},
-    {panelPixsizeLine, "Pixsize :", "Pixsize", 65},
+constexpr LineEntry lineEntries[descriptionLineCount] = {
+    {"patientLine", "Patient :", "Patient", 5},
+    {"dateLine", "Date : ", "Date", 20},
+    {"studyLine", "Study :", "Study", 35},
+    {"imageLine", "Image :", "Image", 50},
+    {"pixsizeLine", "Pixsize :", "Pixsize", 65},
 };
+// The lines that show their text whole; the Pixsize line scrolls sideways instead.
+constexpr PanelLine wholeLines[] = {PanelLine::patient, PanelLine::date, PanelLine::study, PanelLine::image};
 
-constexpr const char* zoomEntries[] = {"25%", "50%", "100%", "200%", "300%", "400%"};
-constexpr int zoomStartIndex = 2;  // "100%"
+constexpr int zoomListGap = 4;  // pixels between the zoom list and "Sort Images"
+// QLineEdit keeps this many pixels between its frame and its text on each side, and one more
+// for the cursor at the text's end.
+constexpr int lineTextMargin = 2;
+constexpr int cursorWidth = 1;
 
-QString idName(int id) { return QString::number(id); }
-
-// A check box with its text on the left keeps the right edge of its template place and
-// grows to the left when its text needs more room than the template gave.
+// A check box with its text on the left keeps the right edge of its layout place and grows to
+// the left when its text needs more room than the layout gives.
 void placeRightAligned(QWidget* box, QRect r) {
     const int width = std::max(r.width(), box->sizeHint().width());
     box->setGeometry(r.right() + 1 - width, r.top(), width, r.height());
 }
 
 }  // namespace
+
+int DescriptionLine::widthToShow(const QString& text) const {
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QMargins around = textMargins() + contentsMargins();
+    const int inner =
+        fontMetrics().horizontalAdvance(text) + 2 * lineTextMargin + cursorWidth + around.left() + around.right();
+    return style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(inner, height()), this).width();
+}
 
 InfoPanel::InfoPanel(App& app, QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
@@ -66,7 +81,9 @@ InfoPanel::InfoPanel(App& app, QWidget* owner)
     setObjectName(QStringLiteral("infoPanel"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setMouseTracking(true);
+    units_ = DialogUnits::of(this);
     buildControls();
+    layOut();
     place();
     app_.infoPanel = this;
     tooltipTimer_ = new QTimer(this);
@@ -82,151 +99,145 @@ InfoPanel::~InfoPanel() {
 }
 
 void InfoPanel::buildControls() {
-    buildDescriptionLines();
-    buildButtonRowFrame();
-    buildZoomList();
-    buildSwitches();
-    buildPictureButtons();
-    buildFileSizeLine();
-}
-
-void InfoPanel::buildDescriptionLines() {
-    for (int i = 0; i < 5; ++i) {
+    // The frame around the row of picture buttons, behind every other control.
+    buttonRow_ = new QGroupBox(this);
+    buttonRow_->setObjectName("buttonRow");
+    for (int i = 0; i < descriptionLineCount; ++i) {
         const LineEntry& entry = lineEntries[i];
-        auto* label = new QLabel(QString::fromLatin1(entry.label), this);
-        // Each label stands level with its line.
-        const QRect lineRect = dialogUnits(40, entry.top, 165, 13);
-        label->setGeometry(dialogUnits(5, entry.top, 30, 13).left(), lineRect.top(), dialogUnits(0, 0, 30, 0).width(),
-                           lineRect.height());
-        auto* edit = new QLineEdit(this);
-        edit->setObjectName(idName(entry.id));
-        edit->setAccessibleName(QString::fromLatin1(entry.accessibleName));
-        edit->setReadOnly(true);
-        edit->setGeometry(lineRect);
+        labels_[i] = new QLabel(QString::fromLatin1(entry.label), this);
+        auto* line = new DescriptionLine(this);
+        line->setObjectName(QString::fromLatin1(entry.name));
+        line->setAccessibleName(QString::fromLatin1(entry.accessibleName));
+        line->setReadOnly(true);
         // Read-only, yet white like an editable line.
-        QPalette palette = edit->palette();
+        QPalette palette = line->palette();
         palette.setColor(QPalette::Base, Qt::white);
-        edit->setPalette(palette);
-        label->setBuddy(edit);
-        lines_[i] = edit;
+        line->setPalette(palette);
+        labels_[i]->setBuddy(line);
+        lines_[i] = line;
     }
-}
 
-// The frame around the row of picture buttons, behind every other control.
-void InfoPanel::buildButtonRowFrame() {
-    auto* group = new QGroupBox(this);
-    group->setGeometry(dialogUnits(0, 92, 277, 52));
-    group->lower();
-}
-
-void InfoPanel::buildZoomList() {
-    auto* zoomLabel = new QLabel(QStringLiteral("Zoom :"), this);
-    zoomLabel->setGeometry(dialogUnits(5, 80, 30, 13));
+    zoomLabel_ = new QLabel(QStringLiteral("Zoom :"), this);
     zoomList_ = new QComboBox(this);
-    zoomList_->setObjectName(idName(panelZoomList));
+    zoomList_->setObjectName("zoomList");
     zoomList_->setAccessibleName(QStringLiteral("Zoom"));
-    zoomList_->setGeometry(dialogUnits(40, 80, 45, 13));
-    for (const char* entry : zoomEntries) zoomList_->addItem(QString::fromLatin1(entry));
+    for (const ZoomStep& step : zoomSteps) zoomList_->addItem(QString::fromLatin1(step.text));
     zoomList_->setCurrentIndex(zoomStartIndex);
-    zoomLabel->setBuddy(zoomList_);
+    zoomLabel_->setBuddy(zoomList_);
     connect(zoomList_, &QComboBox::activated, this, [this](int) { zoomChosen(); });
+
+    sortImages_ = makeSwitch("sortImages", "Sort Images");
+    sortImages_->setChecked(sortByNumber_);
+    connect(sortImages_, &QCheckBox::clicked, this, [this] { sortImages(false); });
+    autoAdjust_ = makeSwitch("autoAdjust", "Auto Adjust");
+    autoAdjust_->setChecked(app_.viewer.window.autoWindowing);
+    connect(autoAdjust_, &QCheckBox::clicked, this, [this](bool on) { autoAdjustChanged(on); });
+
+    resetContrast_ = makePictureButton("resetContrast", "Reset Contrast");
+    previous_ = makePictureButton("previousImage", "Previous Image");
+    next_ = makePictureButton("nextImage", "Next Image");
+    setButtonPicture(previous_, ButtonPicture::previousGrey);
+    setButtonPicture(next_, ButtonPicture::nextGrey);
+    setButtonPicture(resetContrast_, ButtonPicture::fullRange);
+    connect(resetContrast_, &QPushButton::clicked, this, [this] { resetContrast(app_.viewer); });
+    connect(previous_, &QPushButton::clicked, this, [this] { stepFileList(false); });
+    connect(next_, &QPushButton::clicked, this, [this] { stepFileList(true); });
+
+    fileSize_ = new QLabel(QStringLiteral("Static"), this);
+    fileSize_->setObjectName("fileSizeLine");
+    fileSize_->setAccessibleName(QStringLiteral("Filesize"));
 }
 
 // A check box with its text left of the box; the arrow keys on it belong to the panel.
-QCheckBox* InfoPanel::makeSwitch(int id, const char* text, QRect where) {
+QCheckBox* InfoPanel::makeSwitch(const char* name, const char* text) {
     auto* box = new QCheckBox(QString::fromLatin1(text), this);
-    box->setObjectName(idName(id));
+    box->setObjectName(QString::fromLatin1(name));
     box->setAccessibleName(QString::fromLatin1(text));
     box->setLayoutDirection(Qt::RightToLeft);
-    placeRightAligned(box, where);
     box->installEventFilter(this);
     return box;
 }
 
-// "Sort Images" and "Auto Adjust", right of the zoom list.
-void InfoPanel::buildSwitches() {
-    sortImages_ = makeSwitch(panelSortImages, "Sort Images", dialogUnits(90, 80, 55, 12));
-    sortImages_->setChecked(sortByNumber_);
-    connect(sortImages_, &QCheckBox::clicked, this, [this] { sortImages(false); });
-
-    autoAdjust_ = makeSwitch(panelAutoAdjust, "Auto Adjust", dialogUnits(145, 80, 60, 12));
-    autoAdjust_->setChecked(app_.viewer.window.autoWindowing != 0);
-    connect(autoAdjust_, &QCheckBox::clicked, this, [this](bool on) { autoAdjustChanged(on); });
-
-    // The zoom list gives way to a "Sort Images" text wider than the template's font made it.
-    QRect zoomRect = zoomList_->geometry();
-    zoomRect.setRight(std::min(zoomRect.right(), sortImages_->geometry().left() - 4));
-    zoomList_->setGeometry(zoomRect);
-}
-
-QPushButton* InfoPanel::makePictureButton(int id, int left, const char* name) {
+QPushButton* InfoPanel::makePictureButton(const char* name, const char* accessibleName) {
     auto* b = new QPushButton(this);
-    b->setObjectName(idName(id));
-    b->setAccessibleName(QString::fromLatin1(name));
-    b->setGeometry(dialogUnits(left, 100, 15, 15));
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAccessibleName(QString::fromLatin1(accessibleName));
     b->installEventFilter(this);
     return b;
 }
 
-// Reset Contrast and the previous/next image buttons; two unused places stay hidden.
-void InfoPanel::buildPictureButtons() {
-    resetContrast_ = makePictureButton(panelResetContrast, 190, "Reset Contrast");
-    previous_ = makePictureButton(panelPreviousImage, 40, "Previous Image");
-    next_ = makePictureButton(panelNextImage, 55, "Next Image");
-    makePictureButton(panelSpareButton1, 75, "Unused")->hide();
-    makePictureButton(panelSpareButton2, 90, "Unused")->hide();
-    setButtonPicture(previous_, picturePreviousGrey);
-    setButtonPicture(next_, pictureNextGrey);
-    setButtonPicture(resetContrast_, pictureFullRange);
-    connect(resetContrast_, &QPushButton::clicked, this, [this] { resetContrast(app_.viewer); });
-    connect(previous_, &QPushButton::clicked, this, [this] { stepFileList(false); });
-    connect(next_, &QPushButton::clicked, this, [this] { stepFileList(true); });
+// Every control at its place in dialog units; what stands right of the description lines
+// moves right by as much as they are widened.
+void InfoPanel::layOut() {
+    const DialogUnits& u = units_;
+    const int widened = linesWidened_;
+    for (int i = 0; i < descriptionLineCount; ++i) {
+        const QRect line = u.rect(40, lineEntries[i].top, 165, 13).adjusted(0, 0, widened, 0);
+        // Each label stands level with its line.
+        labels_[i]->setGeometry(u.x(5), line.top(), u.x(30), line.height());
+        lines_[i]->setGeometry(line);
+    }
+    buttonRow_->setGeometry(u.rect(0, 92, 277, 52).adjusted(0, 0, widened, 0));
+    buttonRow_->lower();
+    zoomLabel_->setGeometry(u.rect(5, 80, 30, 13));
+    placeRightAligned(sortImages_, u.rect(90, 80, 55, 12).translated(widened, 0));
+    placeRightAligned(autoAdjust_, u.rect(145, 80, 60, 12).translated(widened, 0));
+    // The zoom list gives way to a "Sort Images" text wider than the layout's font made it.
+    QRect zoom = u.rect(40, 80, 45, 13);
+    zoom.setRight(std::min(zoom.right(), sortImages_->geometry().left() - zoomListGap));
+    zoomList_->setGeometry(zoom);
+    previous_->setGeometry(u.rect(40, 100, 15, 15));
+    next_->setGeometry(u.rect(55, 100, 15, 15));
+    resetContrast_->setGeometry(u.rect(190, 100, 15, 15).translated(widened, 0));
+    fileSize_->setGeometry(u.rect(85, 103, 95, 10));
 }
 
-void InfoPanel::buildFileSizeLine() {
-    fileSize_ = new QLabel(QStringLiteral("Static"), this);
-    fileSize_->setObjectName(idName(panelFileSizeLine));
-    fileSize_->setAccessibleName(QStringLiteral("Filesize"));
-    fileSize_->setGeometry(dialogUnits(85, 103, 95, 10));
-}
+QSize InfoPanel::outerSize() const { return units_.pixels(panelReferenceSize) + QSize(linesWidened_, 0); }
 
 void InfoPanel::place() {
-    const int left = app_.screenWidth - panelRightMargin;
-    OpenDialog::fitOuterSize(this, panelSize);
-    move(left, panelTop);
+    fitOuterSize(this, outerSize());
+    move(columnLeft(app_.screenWidth, outerSize().width()), columnTops(units_).panel);
+}
+
+// The lines widen to the widest text they show whole, as far as the screen allows, and
+// narrow again with their texts.
+void InfoPanel::widenForTexts() {
+    int needed = 0;
+    for (PanelLine l : wholeLines) needed = std::max(needed, lines_[int(l)]->widthToShow(lineText(l)));
+    const int room = app_.screenWidth - columnRightMargin - units_.pixels(panelReferenceSize).width();
+    const int widened = std::clamp(needed - units_.x(165), 0, std::max(room, 0));
+    if (widened == linesWidened_) return;
+    linesWidened_ = widened;
+    layOut();
+    place();
 }
 
 bool InfoPanel::event(QEvent* event) {
-    OpenDialog::keepOuterSize(this, event, panelSize);
+    keepOuterSize(this, event, outerSize());
     return QWidget::event(event);
 }
 
-QLineEdit* InfoPanel::line(int controlId) const {
-    for (QLineEdit* edit : lines_)
-        if (edit->objectName() == idName(controlId)) return edit;
-    return nullptr;
+QLineEdit* InfoPanel::line(PanelLine which) const {
+    return which == PanelLine::fileSize ? nullptr : lines_[int(which)];
 }
 
-QPushButton* InfoPanel::button(int controlId) const {
-    return findChild<QPushButton*>(idName(controlId), Qt::FindDirectChildrenOnly);
-}
-
-void InfoPanel::setLineText(int controlId, const QString& text) {
-    if (controlId == panelFileSizeLine) fileSize_->setText(text);
-    else if (QLineEdit* edit = line(controlId)) {
-        edit->setText(text);
-        edit->setCursorPosition(0);
+void InfoPanel::setLineText(PanelLine which, const QString& text) {
+    if (which == PanelLine::fileSize) {
+        fileSize_->setText(text);
+        return;
     }
+    QLineEdit* edit = lines_[int(which)];
+    edit->setText(text);
+    edit->setCursorPosition(0);
+    if (which != PanelLine::pixsize) widenForTexts();
 }
 
-QString InfoPanel::lineText(int controlId) const {
-    if (controlId == panelFileSizeLine) return fileSize_->text();
-    const QLineEdit* edit = line(controlId);
-    return edit ? edit->text() : QString();
+QString InfoPanel::lineText(PanelLine which) const {
+    return which == PanelLine::fileSize ? fileSize_->text() : lines_[int(which)]->text();
 }
 
 void InfoPanel::setResetContrastPicture(bool fullRange) {
-    setButtonPicture(resetContrast_, fullRange ? pictureFullRange : pictureWindowed);
+    setButtonPicture(resetContrast_, fullRange ? ButtonPicture::fullRange : ButtonPicture::windowed);
 }
 
 void InfoPanel::selectZoomIndex(int index) {
@@ -236,11 +247,11 @@ void InfoPanel::selectZoomIndex(int index) {
 void InfoPanel::repaintNow() { repaint(); }
 
 void InfoPanel::setPreviousPicture(bool available) {
-    setButtonPicture(previous_, available ? picturePrevious : picturePreviousGrey);
+    setButtonPicture(previous_, available ? ButtonPicture::previous : ButtonPicture::previousGrey);
 }
 
 void InfoPanel::setNextPicture(bool available) {
-    setButtonPicture(next_, available ? pictureNext : pictureNextGrey);
+    setButtonPicture(next_, available ? ButtonPicture::next : ButtonPicture::nextGrey);
 }
 
 void InfoPanel::zoomChosen() {
@@ -297,7 +308,7 @@ void InfoPanel::mouseMoveEvent(QMouseEvent* event) {
 
 void InfoPanel::closeEvent(QCloseEvent* event) {
     // The panel is never closed by the user; a close request only hides it.
-    if (app_.viewer.appState == appClosing) {
+    if (app_.viewer.appState == AppState::closing) {
         event->accept();
         return;
     }

@@ -2,41 +2,33 @@
 // list, "Auto Adjust", "Sort Images", Reset Contrast and the previous/next image buttons.
 #pragma once
 
+#include <QLineEdit>
 #include <QString>
 #include <QWidget>
 
 #include "ui/app.h"
+#include "ui/dialog_units.h"
 
-class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QTimer;
 
 namespace vs::ui {
 
-inline constexpr int panelRightMargin = 340;  // left edge at screen width minus this
-inline constexpr int panelTop = 55;
-inline constexpr QSize panelSize{324, 216};
+// The panel's text lines, top to bottom, and the file size line below the buttons.
+enum class PanelLine { patient, date, study, image, pixsize, fileSize };
+inline constexpr int descriptionLineCount = 5;
 
-// Control identities, also the widgets' object names.
-enum PanelControl : int {
-    panelResetContrast = 1007,
-    panelPatientLine = 1009,
-    panelPreviousImage = 1012,
-    panelDateLine = 1013,
-    panelNextImage = 1014,
-    panelStudyLine = 1015,
-    panelSpareButton1 = 1016,
-    panelPixsizeLine = 1017,
-    panelImageLine = 1018,
-    panelSpareButton2 = 1019,
-    panelAutoAdjust = 1044,
-    panelSortImages = 1045,
-    panelZoomList = 1100,
-    panelFileSizeLine = 1113,
+// A read-only description line, white like an editable one.
+class DescriptionLine : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+    // The width at which the line shows text whole, in the line's own font and style.
+    int widthToShow(const QString& text) const;
 };
 
 class InfoPanel : public QWidget {
@@ -45,9 +37,12 @@ public:
     InfoPanel(App& app, QWidget* owner);
     ~InfoPanel() override;
 
-    // Text of one of the lines 1009, 1013, 1015, 1017, 1018 or 1113; other ids are ignored.
-    void setLineText(int controlId, const QString& text);
-    QString lineText(int controlId) const;
+    // A line's text. The Patient, Date, Study and Image lines show theirs whole: the lines
+    // widen, and the panel with them, when a text needs more room than the layout gives; the
+    // Pixsize line scrolls sideways instead.
+    void setLineText(PanelLine line, const QString& text);
+    QString lineText(PanelLine line) const;
+    QLineEdit* line(PanelLine line) const;
     void setResetContrastPicture(bool fullRange);
     // Selects a zoom list entry without acting on it (as a program's selection does).
     void selectZoomIndex(int index);
@@ -66,11 +61,14 @@ public:
     // the Open dialog after refilling its list (autoSortRequest).
     Q_INVOKABLE void sortImages(bool autoSortRequest);
 
-    QLineEdit* line(int controlId) const;
-    QPushButton* button(int controlId) const;
+    QPushButton* resetContrastButton() const { return resetContrast_; }
+    QPushButton* previousImageButton() const { return previous_; }
+    QPushButton* nextImageButton() const { return next_; }
     QCheckBox* autoAdjustBox() const { return autoAdjust_; }
     QCheckBox* sortImagesBox() const { return sortImages_; }
     QComboBox* zoomList() const { return zoomList_; }
+    // The outer size the panel keeps: the layout's, wider while a line needs it.
+    QSize outerSize() const;
 
 protected:
     bool event(QEvent* event) override;
@@ -81,14 +79,10 @@ protected:
 
 private:
     void buildControls();
-    void buildDescriptionLines();
-    void buildButtonRowFrame();
-    void buildZoomList();
-    void buildSwitches();
-    void buildPictureButtons();
-    void buildFileSizeLine();
-    QCheckBox* makeSwitch(int id, const char* text, QRect where);
-    QPushButton* makePictureButton(int id, int left, const char* name);
+    QCheckBox* makeSwitch(const char* name, const char* text);
+    QPushButton* makePictureButton(const char* name, const char* accessibleName);
+    void layOut();
+    void widenForTexts();
     void place();
     void handleKey(QKeyEvent* event);
     void stepFileList(bool down);
@@ -96,14 +90,20 @@ private:
     void autoAdjustChanged(bool on);
 
     App& app_;
-    QLineEdit* lines_[5] = {};
+    DialogUnits units_ = referenceUnits;
+    // How much wider than the layout's the description lines are now, in pixels.
+    int linesWidened_ = 0;
+    QLabel* labels_[descriptionLineCount] = {};
+    DescriptionLine* lines_[descriptionLineCount] = {};
     QLabel* fileSize_ = nullptr;
+    QGroupBox* buttonRow_ = nullptr;
+    QLabel* zoomLabel_ = nullptr;
+    QComboBox* zoomList_ = nullptr;
+    QCheckBox* sortImages_ = nullptr;
+    QCheckBox* autoAdjust_ = nullptr;
     QPushButton* resetContrast_ = nullptr;
     QPushButton* previous_ = nullptr;
     QPushButton* next_ = nullptr;
-    QCheckBox* autoAdjust_ = nullptr;
-    QCheckBox* sortImages_ = nullptr;
-    QComboBox* zoomList_ = nullptr;
     QTimer* tooltipTimer_ = nullptr;
     bool sortByNumber_ = false;
 };

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <chrono>
+#include <functional>
 
 #include "core/contrast.h"
 #include "core/paths.h"
@@ -28,40 +29,42 @@ namespace vs::ui {
 namespace {
 
 enum MenuPlace { fileMenu, adjustmentsMenu, windowingMenu, helpMenu };
-constexpr int separator = 0;
+constexpr int noPreset = -1;
 
 }  // namespace
 
-struct MainWindow::Command {
-    int id;  // separator for a separator line
+struct MainWindow::MenuItem {
     MenuPlace menu;
-    const char* text;
-    void (MainWindow::*handler)(int);
+    const char* text;  // nullptr: a separator line
+    const char* name;
+    QAction* MenuActions::*action;       // where the action is kept, for all but the presets
+    void (MainWindow::*handler)();       // what it does, for all but the presets
+    int preset;                          // the preset it chooses, or noPreset
     bool checkable;
     bool checkedAtStart;
 };
 
-// Every item of the menu bar, in menu order. The "&Automatic Windowing" pop-up comes
-// where its first item is listed.
-const MainWindow::Command MainWindow::commandTable[] = {
-    {commandSaveImageAs, fileMenu, "&Save Image As", &MainWindow::saveImage, false, false},
-    {commandBatchConversion, fileMenu, "&Batch Conversion", &MainWindow::batchConversion, false, false},
-    {separator, fileMenu, nullptr, nullptr, false, false},
-    {commandExit, fileMenu, "E&xit Vireoscan", &MainWindow::exitProgram, false, false},
-    {commandNegativeImage, adjustmentsMenu, "&Negative Image", &MainWindow::negativeImage, true, false},
-    {commandContrastStretch, windowingMenu, "&Contrast Stretch", &MainWindow::preset, true, false},
-    {commandCtBone, windowingMenu, "CT &Bone", &MainWindow::preset, true, false},
-    {commandCtBrain, windowingMenu, "CT B&rain", &MainWindow::preset, true, false},
-    {commandCtChest, windowingMenu, "CT C&hest", &MainWindow::preset, true, false},
-    {commandCtLung, windowingMenu, "CT &Lung", &MainWindow::preset, true, false},
-    {commandCtSoftTissue, windowingMenu, "CT Soft &Tissue", &MainWindow::preset, true, false},
-    {commandStoredSettings, windowingMenu, "&Stored Settings", &MainWindow::preset, true, true},
-    {commandAutomaticZoom, adjustmentsMenu, "Automatic &Zoom", &MainWindow::automaticZoom, true, true},
-    {commandHelp, helpMenu, "&Vireoscan Help", &MainWindow::help, false, false},
-    {commandDonate, helpMenu, "&Make a Donation", &MainWindow::donate, false, false},
-    {commandVisitWebsite, helpMenu, "&Visit Website", &MainWindow::visitWebsite, false, false},
-    {separator, helpMenu, nullptr, nullptr, false, false},
-    {commandAbout, helpMenu, "&About Vireoscan", &MainWindow::about, false, false},
+// Every item of the menu bar, in menu order. The "&Automatic Windowing" pop-up comes where its
+// first item is listed.
+const MainWindow::MenuItem MainWindow::menuItems[] = {
+    {fileMenu, "&Save Image As", "saveImageAs", &MenuActions::saveImageAs, &MainWindow::saveImage, noPreset, false, false},
+    {fileMenu, "&Batch Conversion", "batchConversion", &MenuActions::batchConversion, &MainWindow::batchConversion, noPreset, false, false},
+    {fileMenu, nullptr, nullptr, nullptr, nullptr, noPreset, false, false},
+    {fileMenu, "E&xit Vireoscan", "exit", &MenuActions::exit, &MainWindow::exitProgram, noPreset, false, false},
+    {adjustmentsMenu, "&Negative Image", "negativeImage", &MenuActions::negativeImage, &MainWindow::negativeImage, noPreset, true, false},
+    {windowingMenu, "&Contrast Stretch", "contrastStretch", nullptr, nullptr, presetContrastStretch, true, false},
+    {windowingMenu, "CT &Bone", "ctBone", nullptr, nullptr, presetCtBone, true, false},
+    {windowingMenu, "CT B&rain", "ctBrain", nullptr, nullptr, presetCtBrain, true, false},
+    {windowingMenu, "CT C&hest", "ctChest", nullptr, nullptr, presetCtChest, true, false},
+    {windowingMenu, "CT &Lung", "ctLung", nullptr, nullptr, presetCtLung, true, false},
+    {windowingMenu, "CT Soft &Tissue", "ctSoftTissue", nullptr, nullptr, presetCtSoftTissue, true, false},
+    {windowingMenu, "&Stored Settings", "storedSettings", nullptr, nullptr, presetStoredSettings, true, true},
+    {adjustmentsMenu, "Automatic &Zoom", "automaticZoom", &MenuActions::automaticZoom, &MainWindow::automaticZoom, noPreset, true, true},
+    {helpMenu, "&Vireoscan Help", "help", &MenuActions::help, &MainWindow::help, noPreset, false, false},
+    {helpMenu, "&Make a Donation", "donate", &MenuActions::donate, &MainWindow::donate, noPreset, false, false},
+    {helpMenu, "&Visit Website", "visitWebsite", &MenuActions::visitWebsite, &MainWindow::visitWebsite, noPreset, false, false},
+    {helpMenu, nullptr, nullptr, nullptr, nullptr, noPreset, false, false},
+    {helpMenu, "&About Vireoscan", "about", &MenuActions::about, &MainWindow::about, noPreset, false, false},
 };
 
 MainWindow::MainWindow(App& app) : app_(app) {
@@ -92,42 +95,36 @@ void MainWindow::buildMenu() {
     menus[fileMenu]->setObjectName("fileMenu");
     menus[adjustmentsMenu]->setObjectName("adjustmentsMenu");
     menus[helpMenu]->setObjectName("helpMenu");
-    for (const Command& command : commandTable) {
-        if (command.menu == windowingMenu && !menus[windowingMenu]) {
+    for (const MenuItem& item : menuItems) {
+        if (item.menu == windowingMenu && !menus[windowingMenu]) {
             automaticWindowing_ = menus[adjustmentsMenu]->addMenu("&Automatic Windowing");
             automaticWindowing_->setObjectName("automaticWindowingMenu");
             automaticWindowing_->menuAction()->setCheckable(true);
             automaticWindowing_->menuAction()->setChecked(true);
             menus[windowingMenu] = automaticWindowing_;
         }
-        QMenu* menu = menus[command.menu];
-        if (command.id == separator) {
+        QMenu* menu = menus[item.menu];
+        if (!item.text) {
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(command.text);
-        action->setObjectName(QString::number(command.id));
-        action->setData(command.id);
-        action->setCheckable(command.checkable);
-        action->setChecked(command.checkedAtStart);
-        const auto handler = command.handler;
-        const int id = command.id;
-        // A checkable item's own toggling is undone: the command sets the check mark itself.
-        connect(action, &QAction::triggered, this, [this, action, handler, id] {
-            if (action->isCheckable()) action->setChecked(!action->isChecked());
-            (this->*handler)(id);
-        });
-        actions_.insert(command.id, action);
-    }
-}
-
-void MainWindow::runCommand(int commandId) {
-    for (const Command& command : commandTable) {
-        if (command.id == commandId && command.id != separator) {
-            if (QAction* action = actions_.value(commandId); action && !action->isEnabled()) return;
-            (this->*command.handler)(commandId);
-            return;
+        QAction* action = menu->addAction(item.text);
+        action->setObjectName(QString::fromLatin1(item.name));
+        action->setCheckable(item.checkable);
+        action->setChecked(item.checkedAtStart);
+        std::function<void()> handler;
+        if (item.preset != noPreset) {
+            actions_.presets[item.preset] = action;
+            handler = [this, preset = uint16_t(item.preset)] { choosePreset(app_.viewer, preset); };
+        } else {
+            actions_.*item.action = action;
+            handler = [this, run = item.handler] { (this->*run)(); };
         }
+        // A checkable item's own toggling is undone: the command sets the check mark itself.
+        connect(action, &QAction::triggered, this, [action, handler] {
+            if (action->isCheckable()) action->setChecked(!action->isChecked());
+            handler();
+        });
     }
 }
 
@@ -154,53 +151,40 @@ QString MainWindow::helpText() {
     return lines.join('\n');
 }
 
-void MainWindow::about(int) {
+void MainWindow::about() {
     AboutBox box(this);
     runModal(box, app_.seams.modal);
 }
 
-void MainWindow::exitProgram(int) { close(); }
+void MainWindow::exitProgram() { close(); }
 
-void MainWindow::batchConversion(int) {
+void MainWindow::batchConversion() {
     if (app_.viewer.batchMode) return;
     if (!app_.batchBox) app_.batchBox = new BatchBox(app_, this);
     app_.batchBox->open();
 }
 
-void MainWindow::visitWebsite(int) { openWebPage(QUrl(websiteUrl), app_.seams.pages); }
+void MainWindow::visitWebsite() { openWebPage(QUrl(websiteUrl), app_.seams.pages); }
 
-void MainWindow::help(int) {
+void MainWindow::help() {
     showMessage(this, {helpText(), "Vireoscan Help", MessageButtons::ok, MessageIcon::information});
 }
 
-void MainWindow::donate(int) {
+void MainWindow::donate() {
     DonationBox box(this, uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()), app_.seams.pages);
     runModal(box, app_.seams.modal);
 }
 
-void MainWindow::negativeImage(int) { negativeImageCommand(app_.viewer); }
+void MainWindow::negativeImage() { negativeImageCommand(app_.viewer); }
 
-void MainWindow::preset(int commandId) {
-    for (uint16_t preset = 0; preset < presetCount; ++preset)
-        if (presetCommands[preset] == commandId) choosePreset(app_.viewer, preset);
-}
+void MainWindow::saveImage() { saveImageAs(app_); }
 
-void MainWindow::enableCommand(int commandId, bool enabled) {
-    if (QAction* action = actions_.value(commandId)) action->setEnabled(enabled);
-}
-
-void MainWindow::checkCommand(int commandId, bool checked) {
-    if (QAction* action = actions_.value(commandId)) action->setChecked(checked);
-}
-
-void MainWindow::saveImage(int) { saveImageAs(app_); }
-
-void MainWindow::automaticZoom(int) {
+void MainWindow::automaticZoom() {
     Viewer& v = app_.viewer;
     v.autoZoom = !v.autoZoom;
-    actions_.value(commandAutomaticZoom)->setChecked(v.autoZoom);
+    actions_.automaticZoom->setChecked(v.autoZoom);
     if (v.autoZoom) {
-        chooseAutomaticZoom(v, app_.screenWidth, app_.screenHeight);
+        chooseAutomaticZoom(v, v.host->viewArea());
         if (app_.imageWindow) app_.imageWindow->resizeForZoom();
     }
 }
@@ -263,8 +247,7 @@ void MainWindow::dropPaths(const QStringList& paths) {
     // Only the first file counts; it loads again even when it is the file shown.
     setPath(v.pathBuffer, toCore(paths.first()));
     splitPath(v);
-    v.loadedPath.clear();
-    v.loadOnOpen = 1;
+    v.loadOnOpen = LoadOnOpen::evenIfLoaded;
     restartOpenDialog();
 }
 
@@ -283,14 +266,14 @@ void MainWindow::openHandedPath(const QByteArray& path) {
     setPath(v.pathBuffer, path.toStdString());
     setWindowTitle(mainTitle);
     if (v.batchMode) return;
-    // loadedPath stays: handing over the file already shown does not load it again.
+    // Handing over the file already shown does not load it again.
     splitPath(v);
-    v.loadOnOpen = 1;
+    v.loadOnOpen = LoadOnOpen::unlessLoaded;
     restartOpenDialog();
 }
 
 void MainWindow::showOpenDialog() {
-    if (app_.viewer.appState == appClosing || app_.openDialog) return;
+    if (app_.viewer.appState == AppState::closing || app_.openDialog) return;
     auto* dialog = new OpenDialog(app_, this);
     app_.openDialog = dialog;
     if (!app_.viewer.batchMode && !minimized_) dialog->show();
@@ -302,7 +285,7 @@ void MainWindow::restartOpenDialog() {
         app_.openDialog = nullptr;
         delete old;
     }
-    if (app_.viewer.appState == appClosing || openDialogQueued_) return;
+    if (app_.viewer.appState == AppState::closing || openDialogQueued_) return;
     openDialogQueued_ = true;
     QTimer::singleShot(0, this, [this] {
         openDialogQueued_ = false;
@@ -311,7 +294,7 @@ void MainWindow::restartOpenDialog() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    app_.viewer.appState = appClosing;
+    app_.viewer.appState = AppState::closing;
     event->accept();
     cleanUp();
 }

@@ -2,8 +2,8 @@
 // hand-off of a second start, the Open dialog's re-starts and the clean-up at the end.
 #pragma once
 
+#include <QAction>
 #include <QMainWindow>
-#include <QMap>
 #include <QStringList>
 
 #include "core/host.h"
@@ -16,30 +16,18 @@ namespace vs::ui {
 
 inline constexpr const char* mainTitle = programCaption;
 
-// The menu's commands.
-enum MainCommand : int {
-    commandAbout = 100,
-    commandExit = 105,
-    commandBatchConversion = 156,
-    commandVisitWebsite = 180,
-    commandHelp = 181,
-    commandDonate = 183,
-    commandNegativeImage = 184,
-    commandContrastStretch = 185,
-    commandSaveImageAs = 186,
-    commandStoredSettings = 188,
-    commandCtLung = 189,
-    commandCtBone = 190,
-    commandAutomaticZoom = 191,
-    commandCtChest = 192,
-    commandCtSoftTissue = 193,
-    commandCtBrain = 194,
-};
-
-// The command of each window preset, in preset order.
-inline constexpr int presetCommands[presetCount] = {
-    commandContrastStretch, commandStoredSettings, commandCtLung,     commandCtBone,
-    commandCtChest,         commandCtSoftTissue,   commandCtBrain,
+// The menu's commands, one action each; the windowing presets in the order of their values.
+struct MenuActions {
+    QAction* saveImageAs;
+    QAction* batchConversion;
+    QAction* exit;
+    QAction* negativeImage;
+    QAction* presets[presetCount];
+    QAction* automaticZoom;
+    QAction* help;
+    QAction* donate;
+    QAction* visitWebsite;
+    QAction* about;
 };
 
 class MainWindow : public QMainWindow {
@@ -47,16 +35,11 @@ class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(App& app);
 
-    QAction* commandAction(int commandId) const { return actions_.value(commandId); }
+    const MenuActions& actions() const { return actions_; }
     QMenu* automaticWindowingMenu() const { return automaticWindowing_; }
     QMdiArea* workArea() const { return workArea_; }
     // What stands in for the user and the desktop in this program (see ui/seams.h).
     const Seams& seams() const { return app_.seams; }
-
-    // Runs menu command commandId as a click on its item would.
-    void runCommand(int commandId);
-    void enableCommand(int commandId, bool enabled);
-    void checkCommand(int commandId, bool checked);
 
     // Up and down go to the Open dialog's file list; left and right step frames.
     // Returns false for any other key.
@@ -90,27 +73,26 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    struct Command;
-    static const Command commandTable[];
+    struct MenuItem;
+    static const MenuItem menuItems[];
 
     void buildMenu();
-    void about(int);
-    void exitProgram(int);
-    void batchConversion(int);
-    void visitWebsite(int);
-    void help(int);
-    void donate(int);
-    void negativeImage(int);
-    void preset(int commandId);
-    void saveImage(int);
-    void automaticZoom(int);
+    void about();
+    void exitProgram();
+    void batchConversion();
+    void visitWebsite();
+    void help();
+    void donate();
+    void negativeImage();
+    void saveImage();
+    void automaticZoom();
     void openHandedPath(const QByteArray& path);
     void cleanUp();
 
     App& app_;
     QMdiArea* workArea_;
     QMenu* automaticWindowing_ = nullptr;
-    QMap<int, QAction*> actions_;
+    MenuActions actions_{};
     bool minimized_ = false;
     bool openDialogQueued_ = false;
 };

@@ -26,12 +26,11 @@
 #include "ui/core_text.h"
 #include "ui/info_panel.h"
 #include "ui/main_window.h"
+#include "ui/tool_column.h"
 
 namespace vs::ui {
 
 namespace {
-
-QString idName(int id) { return QString::number(id); }
 
 QString withSeparator(QString folder) {
     if (!folder.endsWith(QLatin1Char(pathSeparator))) folder += QLatin1Char(pathSeparator);
@@ -47,19 +46,18 @@ std::vector<std::string> sortedNames(const QStringList& names) {
     return list;
 }
 
-// A control with its identity as object name, its accessible name and its place.
+// A control with its object name, its accessible name and its place.
 template <class Control>
-Control* named(Control* control, int id, const char* accessibleName, QRect where) {
-    control->setObjectName(idName(id));
+Control* named(Control* control, const char* name, const char* accessibleName, QRect where) {
+    control->setObjectName(QString::fromLatin1(name));
     control->setAccessibleName(QString::fromLatin1(accessibleName));
     control->setGeometry(where);
     return control;
 }
 
-// A label; id 0 leaves it without an object name.
-QLabel* addLabel(QWidget* dialog, int id, const char* text, QRect where) {
+QLabel* addLabel(QWidget* dialog, const char* name, const char* text, QRect where) {
     auto* label = new QLabel(QString::fromLatin1(text), dialog);
-    if (id) label->setObjectName(idName(id));
+    label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(where);
     return label;
 }
@@ -97,16 +95,17 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
       app_(app) {
     Viewer& v = app_.viewer;
     app_.openDialog = this;
-    setObjectName(QStringLiteral("OpenDialog"));
+    setObjectName(QStringLiteral("openDialog"));
     setWindowTitle(QStringLiteral("Open Dicom Image"));
     setAccessibleName(QStringLiteral("Open Dicom Image"));
-    buildControls();
+    const DialogUnits units = DialogUnits::of(this);
+    buildControls(units);
 
     // The folder of the last path taken apart, or the working directory.
     QString start = fromCore(v.currentDirectory);
     if (start.isEmpty() || !QFileInfo(start).isDir()) start = QDir::currentPath();
     setDirectory(start);
-    place();
+    place(units);
 
     // The name of the last path taken apart is selected when the folder lists it.
     fileName_->setText(fromCore(v.currentFileName));
@@ -115,9 +114,11 @@ OpenDialog::OpenDialog(App& app, QWidget* owner)
     fileList_->setFocus(Qt::OtherFocusReason);
     requestPreview(0);
 
-    fileName_->setText(v.loadOnOpen ? fromCore(v.currentFileName) : QString());
-    if (v.loadOnOpen) loadFile(v, app_.loadRequest(hasSelection()));
-    v.loadOnOpen = 0;
+    const LoadOnOpen load = v.loadOnOpen;
+    fileName_->setText(load != LoadOnOpen::nothing ? fromCore(v.currentFileName) : QString());
+    if (load != LoadOnOpen::nothing)
+        loadFile(v, {.dialogHasSelection = hasSelection(), .evenIfLoaded = load == LoadOnOpen::evenIfLoaded});
+    v.loadOnOpen = LoadOnOpen::nothing;
     // The wheel, drags in the file list and clicks after an aborted load are watched in the
     // whole program from the first turn of the event loop on.
     QMetaObject::invokeMethod(this, [this] { installProgramFilter(); }, Qt::QueuedConnection);
@@ -129,23 +130,24 @@ OpenDialog::~OpenDialog() {
     if (app_.openDialog == this) app_.openDialog = nullptr;
 }
 
-void OpenDialog::buildControls() {
-    buildFileNameBox();
-    buildFileList();
-    buildFolderList();
-    buildFileTypeList();
-    buildDriveList();
+// The controls' places are given in pixels at the reference font and grow with the font.
+void OpenDialog::buildControls(const DialogUnits& units) {
+    buildFileNameBox(units);
+    buildFileList(units);
+    buildFolderList(units);
+    buildFileTypeList(units);
+    buildDriveList(units);
 }
 
-void OpenDialog::buildFileNameBox() {
-    auto* nameLabel = addLabel(this, dialogFileNameLabel, "Filename:", QRect(6, 2, 150, 16));
-    fileName_ = named(new QLineEdit(this), dialogFileName, "File name", QRect(6, 18, 150, 22));
+void OpenDialog::buildFileNameBox(const DialogUnits& u) {
+    auto* nameLabel = addLabel(this, "fileNameLabel", "Filename:", u.pixels(QRect(6, 2, 150, 16)));
+    fileName_ = named(new QLineEdit(this), "fileNameBox", "File name", u.pixels(QRect(6, 18, 150, 22)));
     nameLabel->setBuddy(fileName_);
     connect(fileName_, &QLineEdit::textChanged, this, [this](const QString& t) { fileNameEdited(t); });
 }
 
-void OpenDialog::buildFileList() {
-    fileList_ = named(new QListWidget(this), dialogFileList, "Files", QRect(6, 44, 150, 118));
+void OpenDialog::buildFileList(const DialogUnits& u) {
+    fileList_ = named(new QListWidget(this), "fileList", "Files", u.pixels(QRect(6, 44, 150, 118)));
     fileList_->setSelectionMode(QAbstractItemView::SingleSelection);
     fileList_->setUniformItemSizes(true);
     // Every change of the list by the user puts the chosen name into the name field, as a
@@ -161,12 +163,12 @@ void OpenDialog::buildFileList() {
 }
 
 // The folder list, and the hidden label that holds the whole current folder.
-void OpenDialog::buildFolderList() {
-    auto* folderLabel = addLabel(this, 0, "Folders:", QRect(166, 2, 146, 16));
+void OpenDialog::buildFolderList(const DialogUnits& u) {
+    auto* folderLabel = addLabel(this, "foldersLabel", "Folders:", u.pixels(QRect(166, 2, 146, 16)));
     currentFolder_ = new QLabel(this);
-    currentFolder_->setObjectName(idName(dialogCurrentFolder));
+    currentFolder_->setObjectName("currentFolder");
     currentFolder_->hide();
-    folderList_ = named(new QListWidget(this), dialogFolderList, "Folders", QRect(166, 26, 146, 136));
+    folderList_ = named(new QListWidget(this), "folderList", "Folders", u.pixels(QRect(166, 26, 146, 136)));
     folderLabel->setBuddy(folderList_);
     connect(folderList_, &QListWidget::currentRowChanged, this, [this] { requestPreview(0); });
     connect(folderList_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
@@ -175,9 +177,9 @@ void OpenDialog::buildFolderList() {
     });
 }
 
-void OpenDialog::buildFileTypeList() {
-    auto* typeLabel = addLabel(this, dialogFileTypeLabel, "Filetype:", QRect(6, 166, 150, 16));
-    fileType_ = named(new QComboBox(this), dialogFileType, "File type", QRect(6, 182, 150, 24));
+void OpenDialog::buildFileTypeList(const DialogUnits& u) {
+    auto* typeLabel = addLabel(this, "fileTypeLabel", "Filetype:", u.pixels(QRect(6, 166, 150, 16)));
+    fileType_ = named(new QComboBox(this), "fileTypeList", "File type", u.pixels(QRect(6, 182, 150, 24)));
     for (const FileFilter& f : fileFilters)
         fileType_->addItem(QString::fromLatin1(f.label), QString::fromLatin1(f.patterns));
     typeLabel->setBuddy(fileType_);
@@ -187,9 +189,9 @@ void OpenDialog::buildFileTypeList() {
     });
 }
 
-void OpenDialog::buildDriveList() {
-    auto* drivesLabel = addLabel(this, dialogDrivesLabel, "Drives:", QRect(166, 166, 146, 16));
-    drives_ = named(new QComboBox(this), dialogDrives, "Drives", QRect(166, 182, 146, 24));
+void OpenDialog::buildDriveList(const DialogUnits& u) {
+    auto* drivesLabel = addLabel(this, "drivesLabel", "Drives:", u.pixels(QRect(166, 166, 146, 16)));
+    drives_ = named(new QComboBox(this), "driveList", "Drives", u.pixels(QRect(166, 182, 146, 24)));
     drivesLabel->setBuddy(drives_);
     connect(drives_, &QComboBox::activated, this, [this](int index) {
         setDirectory(drives_->itemData(index).toString());
@@ -197,38 +199,19 @@ void OpenDialog::buildDriveList() {
     });
 }
 
-void OpenDialog::place() {
-    // The first dialog goes to the right of the screen, every later one where the last was.
-    const QPoint topLeft = app_.openDialogPlace
-                               ? app_.openDialogPlace->topLeft()
-                               : QPoint(app_.screenWidth - openDialogRightMargin, openDialogFirstTop);
-    fitOuterSize(this, openDialogSize);
+void OpenDialog::place(const DialogUnits& units) {
+    // The first dialog goes below the panel at the screen's right edge, every later one where
+    // the last was.
+    outerSize_ = units.pixels(dialogReferenceSize);
+    const QPoint topLeft = app_.openDialogPlace ? app_.openDialogPlace->topLeft()
+                                                : QPoint(columnLeft(app_.screenWidth, outerSize_.width()),
+                                                         columnTops(units).dialog);
+    fitOuterSize(this, outerSize_);
     move(topLeft);
 }
 
-void OpenDialog::fitOuterSize(QWidget* window, QSize outer) {
-    QMargins m;
-    if (const QWindow* handle = window->windowHandle()) m = handle->frameMargins();
-    const QSize inside = outer - QSize(m.left() + m.right(), m.top() + m.bottom());
-    if (window->minimumSize() != inside || window->maximumSize() != inside) window->setFixedSize(inside);
-}
-
-void OpenDialog::keepOuterSize(QWidget* window, const QEvent* event, QSize outer) {
-    switch (event->type()) {
-    case QEvent::Show:
-    case QEvent::Move:
-    case QEvent::Resize:
-    case QEvent::WindowActivate:
-    case QEvent::Paint:  // a window shown without activation learns its frame by its first paint
-        fitOuterSize(window, outer);
-        break;
-    default:
-        break;
-    }
-}
-
 bool OpenDialog::event(QEvent* event) {
-    keepOuterSize(this, event, openDialogSize);
+    keepOuterSize(this, event, outerSize_);
     return QWidget::event(event);
 }
 
@@ -427,7 +410,7 @@ void OpenDialog::showNoSelection(int fromFileType) {
     if (fromFileType == 1) v.currentFileName.clear();
     showLoadStatus(v, statusNoFileSelected);
     v.loadedPath.clear();
-    if (app_.infoPanel) app_.infoPanel->setLineText(panelFileSizeLine, QString());
+    if (app_.infoPanel) app_.infoPanel->setLineText(PanelLine::fileSize, QString());
 }
 
 // The panel's previous/next buttons are grey where there is no file that way.
@@ -452,7 +435,7 @@ bool OpenDialog::selectedFileShown() const {
 }
 
 void OpenDialog::loadPreview() {
-    loadFile(app_.viewer, app_.loadRequest(hasSelection()));
+    loadFile(app_.viewer, {.dialogHasSelection = hasSelection()});
     previewPending_ = false;
 }
 

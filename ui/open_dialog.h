@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "ui/app.h"
+#include "ui/dialog_units.h"
 
 class QComboBox;
 class QLabel;
@@ -16,23 +17,6 @@ class QLineEdit;
 class QListWidget;
 
 namespace vs::ui {
-
-inline constexpr QSize openDialogSize{324, 240};
-inline constexpr int openDialogRightMargin = 340;  // first placement: screen width minus this
-inline constexpr int openDialogFirstTop = 277;
-
-// Control identities, also the widgets' object names.
-enum OpenDialogControl : int {
-    dialogCurrentFolder = 1088,  // hidden: the full current folder
-    dialogFileTypeLabel = 1089,
-    dialogFileNameLabel = 1090,
-    dialogDrivesLabel = 1091,
-    dialogFileList = 1120,
-    dialogFolderList = 1121,
-    dialogFileType = 1136,
-    dialogDrives = 1137,
-    dialogFileName = 1152,
-};
 
 struct FileFilter {
     const char* label;
@@ -52,8 +36,8 @@ class OpenDialog : public QWidget {
     Q_OBJECT
 public:
     // Builds and places the dialog in the folder of currentDirectory, with the file list
-    // focused and one preview queued; loads currentDirectory + currentFileName first when
-    // loadOnOpen is set. The caller shows it.
+    // focused and one preview queued; loads currentDirectory + currentFileName first as
+    // loadOnOpen asks. The caller shows it.
     explicit OpenDialog(App& app, QWidget* owner = nullptr);
     // Remembers where the dialog was, for the next one.
     ~OpenDialog() override;
@@ -86,12 +70,6 @@ public:
     // "*.*" takes every name, "*." the names without a dot.
     static bool matchesFilter(const QString& name, const QString& patterns);
 
-    // Gives a tool window the outer size outer (frame and caption included) once the window
-    // system has told the frame; until then the inside takes the whole size.
-    static void fitOuterSize(QWidget* window, QSize outer);
-    // Fits the outer size again on the events after which the frame may have changed.
-    static void keepOuterSize(QWidget* window, const QEvent* event, QSize outer);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -99,13 +77,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
-    void buildFileNameBox();
-    void buildFileList();
-    void buildFolderList();
-    void buildFileTypeList();
-    void buildDriveList();
-    void place();
+    void buildControls(const DialogUnits& units);
+    void buildFileNameBox(const DialogUnits& units);
+    void buildFileList(const DialogUnits& units);
+    void buildFolderList(const DialogUnits& units);
+    void buildFileTypeList(const DialogUnits& units);
+    void buildDriveList(const DialogUnits& units);
+    void place(const DialogUnits& units);
     void fillDrives();
     void fillFolders();
     void fillFiles();
@@ -128,6 +106,7 @@ private:
     void followDrag(QPoint viewportPos);
 
     App& app_;
+    QSize outerSize_;
     QString folder_;  // absolute, without trailing separator except for the root
     QLabel* currentFolder_ = nullptr;
     QLineEdit* fileName_ = nullptr;

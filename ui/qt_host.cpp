@@ -71,28 +71,28 @@ QtHost::~QtHost() {
 
 void QtHost::showDescription(const ImageDescription& d) {
     if (!app_.infoPanel) return;
-    app_.infoPanel->setLineText(panelPatientLine, fromCore(d.patient));
-    app_.infoPanel->setLineText(panelDateLine, fromCore(d.date));
-    app_.infoPanel->setLineText(panelStudyLine, fromCore(d.study));
-    app_.infoPanel->setLineText(panelImageLine, fromCore(d.image));
-    app_.infoPanel->setLineText(panelPixsizeLine, fromCore(d.pixsize));
+    app_.infoPanel->setLineText(PanelLine::patient, fromCore(d.patient));
+    app_.infoPanel->setLineText(PanelLine::date, fromCore(d.date));
+    app_.infoPanel->setLineText(PanelLine::study, fromCore(d.study));
+    app_.infoPanel->setLineText(PanelLine::image, fromCore(d.image));
+    app_.infoPanel->setLineText(PanelLine::pixsize, fromCore(d.pixsize));
 }
 
 void QtHost::showLoadStatus(std::string_view status) {
     if (!app_.infoPanel) return;
-    if (!status.empty()) app_.infoPanel->setLineText(panelPatientLine, fromCore(status));
-    for (int line : {panelDateLine, panelStudyLine, panelImageLine, panelPixsizeLine})
+    if (!status.empty()) app_.infoPanel->setLineText(PanelLine::patient, fromCore(status));
+    for (PanelLine line : {PanelLine::date, PanelLine::study, PanelLine::image, PanelLine::pixsize})
         app_.infoPanel->setLineText(line, QString());
 }
 
 void QtHost::showLoadProgress(std::string_view text) {
     if (!app_.infoPanel) return;
-    app_.infoPanel->setLineText(panelPatientLine, fromCore(text));
-    app_.infoPanel->line(panelPatientLine)->repaint();
+    app_.infoPanel->setLineText(PanelLine::patient, fromCore(text));
+    app_.infoPanel->line(PanelLine::patient)->repaint();
 }
 
 void QtHost::showFileSize(std::string_view text) {
-    if (app_.infoPanel) app_.infoPanel->setLineText(panelFileSizeLine, fromCore(text));
+    if (app_.infoPanel) app_.infoPanel->setLineText(PanelLine::fileSize, fromCore(text));
 }
 
 void QtHost::repaintPanel() {
@@ -131,6 +131,12 @@ void QtHost::selectZoomIndex(int index) {
     if (app_.infoPanel) app_.infoPanel->selectZoomIndex(index);
 }
 
+ViewArea QtHost::viewArea() const {
+    ViewArea area{app_.screenWidth, app_.screenHeight};
+    if (app_.imageWindow) area.roomWidth = app_.imageWindow->imageRoomWidth();
+    return area;
+}
+
 void QtHost::stopAnimationTimer() {
     if (app_.animControl) app_.animControl->stopPlaying();
     app_.viewer.animationPlaying = 0;
@@ -145,16 +151,16 @@ void QtHost::prepareAnimationControl(uint32_t frameCount, uint32_t currentFrame)
 }
 
 void QtHost::enableSaving(bool enabled) {
-    if (app_.mainWindow) app_.mainWindow->enableCommand(commandSaveImageAs, enabled);
+    if (app_.mainWindow) app_.mainWindow->actions().saveImageAs->setEnabled(enabled);
 }
 
 void QtHost::showPreset(uint16_t preset) {
     if (!app_.mainWindow) return;
-    for (uint16_t p = 0; p < presetCount; ++p) app_.mainWindow->checkCommand(presetCommands[p], p == preset);
+    for (uint16_t p = 0; p < presetCount; ++p) app_.mainWindow->actions().presets[p]->setChecked(p == preset);
 }
 
 void QtHost::showNegative(bool on) {
-    if (app_.mainWindow) app_.mainWindow->checkCommand(commandNegativeImage, on);
+    if (app_.mainWindow) app_.mainWindow->actions().negativeImage->setChecked(on);
 }
 
 void QtHost::showAutomaticWindowing(bool on) {

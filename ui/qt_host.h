@@ -42,6 +42,7 @@ public:
     void repaintImageWindow() override;
     void fitImageWindow() override;
     void selectZoomIndex(int index) override;
+    ViewArea viewArea() const override;
 
     void stopAnimationTimer() override;
     void hideAnimationControl() override;

@@ -102,8 +102,8 @@ void saveImageAs(App& app) {
     Viewer& v = app.viewer;
     v.host->stopAnimationTimer();
     if (app.animControl) app.animControl->stopPlaying();
-    app.mainWindow->enableCommand(commandSaveImageAs, false);
-    app.mainWindow->enableCommand(commandBatchConversion, false);
+    app.mainWindow->actions().saveImageAs->setEnabled(false);
+    app.mainWindow->actions().batchConversion->setEnabled(false);
 
     QString path = askForFileName(app);
     if (!path.isEmpty() && v.host->imageWindowVisible()) {
@@ -112,8 +112,8 @@ void saveImageAs(App& app) {
         writeChosenFile(app, path);
     }
 
-    app.mainWindow->enableCommand(commandBatchConversion, true);
-    app.mainWindow->enableCommand(commandSaveImageAs, v.host->imageWindowVisible());
+    app.mainWindow->actions().batchConversion->setEnabled(true);
+    app.mainWindow->actions().saveImageAs->setEnabled(v.host->imageWindowVisible());
 }
 
 }  // namespace vs::ui

@@ -57,11 +57,12 @@ bool SingleInstance::handOff(const QString& channel, const QByteArray& path) {
     QLocalSocket socket;
     socket.connectToServer(channel);
     if (!socket.waitForConnected(connectTimeoutMs)) return false;
-    const QByteArray cut = path.left(handOffPathLimit);
+    // A text too long to be a path only brings the running viewer to the front.
+    const QByteArray sent = path.size() > handOffPathLimit ? QByteArray() : path;
     char length[lengthFieldBytes];
-    qToBigEndian<quint32>(quint32(cut.size()), length);
+    qToBigEndian<quint32>(quint32(sent.size()), length);
     socket.write(length, lengthFieldBytes);
-    socket.write(cut);
+    socket.write(sent);
     socket.flush();
     while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(connectTimeoutMs)) {
     }

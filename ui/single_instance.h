@@ -11,8 +11,8 @@ class QLocalServer;
 
 namespace vs::ui {
 
-// At most this many bytes of a path travel (a path is cut at 2047 characters anyway).
-inline constexpr int handOffPathLimit = 2047;
+// A hand-off longer than this is no path and is refused.
+inline constexpr int handOffPathLimit = 65536;
 
 class SingleInstance : public QObject {
     Q_OBJECT

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <new>
 
 #include "core/paths.h"
@@ -35,32 +37,28 @@ uint64_t clockCounter() { return uint64_t(std::chrono::steady_clock::now().time_
 
 }  // namespace
 
-std::string commandLineToPath(std::string_view text) {
-    std::string_view rest = text.substr(0, pathCapacity - 1);
-    const size_t start = rest.find_first_not_of(' ');
-    rest = start == std::string_view::npos ? std::string_view() : rest.substr(start);
-    if (!rest.empty() && rest.front() == '"') {
-        rest.remove_prefix(1);
-        const size_t close = rest.find('"');
-        if (close != std::string_view::npos) rest = rest.substr(0, close);
+std::string commandLinePath(const std::vector<std::string>& arguments) {
+    std::string joined;
+    for (const std::string& argument : arguments) {
+        if (!joined.empty()) joined += ' ';
+        joined += argument;
     }
-    return std::string(rest);
+    std::error_code error;
+    if (joined.empty() || std::filesystem::exists(joined, error)) return joined;
+    for (const std::string& argument : arguments)
+        if (std::filesystem::exists(argument, error)) return argument;
+    return joined;
 }
 
-std::string argumentText(int argc, const char* const* argv) {
-    std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) text += ' ';
-        text += argv[i];
-    }
-    return text;
+std::vector<std::string> programArguments(int argc, const char* const* argv) {
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
 }
 
 bool donationDueAtStart(uint64_t counter) { return (counter & donationStartMask) == donationStartBits; }
 
 std::unique_ptr<Program> Program::start(const StartOptions& options) {
     initResources();
-    const std::string path = commandLineToPath(options.commandText);
+    const std::string path = commandLinePath(options.arguments);
     const QString channel = options.channel.isEmpty() ? SingleInstance::defaultChannel() : options.channel;
     // A running instance takes the path and this start ends.
     if (SingleInstance::handOff(channel, QByteArray::fromStdString(path))) return nullptr;
@@ -132,7 +130,7 @@ void Program::takeStartPath(const std::string& path) {
 void Program::showWindows() {
     app_->mainWindow->showMaximized();
     app_->imageWindow->hide();
-    app_->mainWindow->enableCommand(commandSaveImageAs, false);
+    app_->mainWindow->actions().saveImageAs->setEnabled(false);
     app_->imageWindow->measureFrameExtra();
 }
 
@@ -162,7 +160,7 @@ void Program::buildPanels() {
 Program::~Program() {
     if (!app_) return;
     if (app_->mainWindow) {
-        app_->viewer.appState = appClosing;
+        app_->viewer.appState = AppState::closing;
         MainWindow* main = app_->mainWindow;
         app_->mainWindow = nullptr;
         delete main;
@@ -187,7 +185,7 @@ int runProgram(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(":/vireoscan/icon.png"));
 
     StartOptions options;
-    options.commandText = argumentText(argc, argv);
+    options.arguments = programArguments(argc, argv);
     options.temporaries = &temporaries;
     std::unique_ptr<Program> program = Program::start(options);
     if (!program) return 0;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <vector>
 
 #include "convert/part_file.h"
 #include "ui/app.h"
@@ -21,19 +21,20 @@ namespace vs::ui {
 
 class SingleInstance;
 
-// The path in the text after the program's name: cut to 2047 characters, leading blanks
-// skipped; a quoted path ends at the closing quote (or the end), an unquoted one is the whole
-// rest, blanks and further words included.
-std::string commandLineToPath(std::string_view text);
+// The path to open, from the arguments after the program's name as the shell or the file
+// manager split them: all of them joined by single blanks when that names a file or folder
+// (an unquoted path with blanks), else the first argument that names one ("vireoscan *.dcm"
+// opens the first file), else the joined text as it stands.
+std::string commandLinePath(const std::vector<std::string>& arguments);
 
-// The text after the program's name: the arguments joined by single blanks.
-std::string argumentText(int argc, const char* const* argv);
+// The arguments after the program's name.
+std::vector<std::string> programArguments(int argc, const char* const* argv);
 
 // The donation box shows at one start in four: when the counter's low two bits are 01.
 bool donationDueAtStart(uint64_t counter);
 
 struct StartOptions {
-    std::string commandText;
+    std::vector<std::string> arguments;
     // The counter reading that chooses the donation box and its button order; by default
     // the clock's.
     std::optional<uint64_t> counter;

@@ -3,10 +3,16 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QHBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QToolButton>
 #include <QTimer>
 
 #include "ui/animation_control.h"
+#include "ui/dialog_units.h"
 #include "ui/info_panel.h"
 #include "ui/main_window.h"
 
@@ -15,10 +21,9 @@ namespace vs::ui {
 namespace {
 
 constexpr int borderWidth = 1;
-constexpr int textPaddingX = 3;
+// Room beside and above the text, in dialog units of the tooltip's font.
+constexpr int textPaddingX = 2;
 constexpr int textPaddingY = 1;
-
-bool isSlider(int controlId) { return controlId == controlFrameSlider || controlId == controlSpeedSlider; }
 
 }  // namespace
 
@@ -55,8 +60,9 @@ void TooltipWindow::setText(const QString& text, bool resize) {
     if (!resize) return;
     // Measured in the label's own font, so the text always fits the box drawn round it.
     const QFontMetrics metrics(label_->font());
-    setFixedSize(metrics.horizontalAdvance(text) + 2 * (borderWidth + textPaddingX),
-                 metrics.height() + 2 * (borderWidth + textPaddingY));
+    const DialogUnits units = DialogUnits::of(label_);
+    setFixedSize(metrics.horizontalAdvance(text) + 2 * (borderWidth + units.x(textPaddingX)),
+                 metrics.height() + 2 * (borderWidth + units.y(textPaddingY)));
 }
 
 Tooltips::Tooltips(App& app, QObject* parent) : QObject(parent), app_(app) {
@@ -72,32 +78,26 @@ Tooltips::~Tooltips() {
     if (app_.tooltips == this) app_.tooltips = nullptr;
 }
 
-QString Tooltips::textFor(QWidget* window, int controlId) const {
+QString Tooltips::textFor(const QWidget* control) const {
     const Viewer& v = app_.viewer;
-    if (window == app_.infoPanel) {
-        switch (controlId) {
-        case panelAutoAdjust: return QStringLiteral("Automatic contrast adjustment");
-        case panelResetContrast: return QStringLiteral("Reset contrast settings");
-        case panelPreviousImage: return QStringLiteral("Previous image");
-        case panelNextImage: return QStringLiteral("Next image");
-        case panelSortImages: return QStringLiteral("Sort image numbers");
-        case panelZoomList: return QStringLiteral("Zoom factor");
-        default: return {};
-        }
+    if (const InfoPanel* panel = app_.infoPanel) {
+        if (control == panel->autoAdjustBox()) return QStringLiteral("Automatic contrast adjustment");
+        if (control == panel->resetContrastButton()) return QStringLiteral("Reset contrast settings");
+        if (control == panel->previousImageButton()) return QStringLiteral("Previous image");
+        if (control == panel->nextImageButton()) return QStringLiteral("Next image");
+        if (control == panel->sortImagesBox()) return QStringLiteral("Sort image numbers");
+        if (control == panel->zoomList()) return QStringLiteral("Zoom factor");
     }
-    if (window == app_.animControl && app_.animControl) {
-        const AnimationControl& control = *app_.animControl;
-        switch (controlId) {
-        case controlPlayPause: return v.animationPlaying ? QStringLiteral("Pause") : QStringLiteral("Play");
-        case controlPreviousFrame: return QStringLiteral("Previous frame");
-        case controlNextFrame: return QStringLiteral("Next frame");
-        case controlFrameSlider:
+    if (const AnimationControl* animation = app_.animControl) {
+        if (control == animation->playButton())
+            return v.animationPlaying ? QStringLiteral("Pause") : QStringLiteral("Play");
+        if (control == animation->previousFrameButton()) return QStringLiteral("Previous frame");
+        if (control == animation->nextFrameButton()) return QStringLiteral("Next frame");
+        if (control == animation->frameSlider())
             return QStringLiteral("Frame %1 of %2").arg(v.currentFrame + 1).arg(v.dicom.image.frameCount);
-        case controlSpeedSlider:
+        if (control == animation->speedSlider())
             return QStringLiteral("Animation speed %1 fps")
-                .arg(v.animationPlaying ? control.stepRate() : 1000 / control.framePeriod());
-        default: return {};
-        }
+                .arg(v.animationPlaying ? animation->stepRate() : 1000 / animation->framePeriod());
     }
     return {};
 }
@@ -128,12 +128,11 @@ void Tooltips::tooltipHandler(QWidget* window, bool refresh) {
     }
     QWidget* control = controlAt(window, cursor);
     if (!control || !control->isVisible()) return;
-    const int controlId = control->objectName().toInt();
-    const QString text = textFor(window, controlId);
+    const QString text = textFor(control);
     if (text.isEmpty()) return;
     if (refresh && tooltip_) {
         // A frame or speed change keeps a slider's tooltip three more seconds with the new value.
-        if (isSlider(controlId)) {
+        if (qobject_cast<const QSlider*>(control)) {
             tooltip_->setText(text, false);
             lifetime_->start();
             ++ticks_;

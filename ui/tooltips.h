@@ -58,7 +58,7 @@ public:
     void expire();
 
     // The text for a control of the panel or the animation control, or empty for none.
-    QString textFor(QWidget* window, int controlId) const;
+    QString textFor(const QWidget* control) const;
 
     TooltipWindow* shown() const { return tooltip_; }
     QTimer* lifetimeTimer() const { return lifetime_; }

@@ -42,30 +42,35 @@ TEST(Batch, CountsReportsAndQuestions) {
     const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
     const std::string jpeg = dir.write("cine", testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 8,
                                                                            {good, testing::relabelAsLossless(good), good}));
+    const std::string one = dir.write("one", framesImage(1));
     const struct {
         std::vector<std::string> files;
         uint16_t format;
         std::vector<MessageAnswer> answers;
         std::string outputDirectory;
         BatchResult result;
+        size_t filesRead;
         std::vector<std::string> messages;  // the first ones and the report
     } runs[] = {
         // A file that does not load counts once; OK goes on with the next.
-        {{ten, text, nine}, formatBmp, {}, "", {3, 19, 1, false},
+        {{ten, text, nine}, formatBmp, {}, "", {3, 19, 1, false}, 3,
          {"Error: File format of '" + text + "' is unsupported!",
           "Successfully converted 19 image(s) out of 3 file(s).\nConversion of 1 image(s) was unsuccessful."}},
         // No to every overwrite question: nothing converted, each frame unsuccessful.
-        {{nine}, formatBmp, std::vector(9, MessageAnswer::no), "", {1, 0, 9, false},
+        {{nine}, formatBmp, std::vector(9, MessageAnswer::no), "", {1, 0, 9, false}, 1,
          {"Warning: File '" + dir.path().string() + "/nine.0.BMP' already exists!\nDo you want to overwrite the file?"}},
         // Yes overwrites; Cancel at the next question ends the run.
-        {{nine, ten, a}, formatBmp, {MessageAnswer::yes, MessageAnswer::cancel}, "", {3, 1, 0, true},
+        {{nine, ten, a}, formatBmp, {MessageAnswer::yes, MessageAnswer::cancel}, "", {3, 1, 0, true}, 1,
+         {"Warning: File '" + dir.path().string() + "/nine.0.BMP' already exists!\nDo you want to overwrite the file?"}},
+        // Cancel on file 2 of 3: the third is never read.
+        {{one, nine, ten}, formatBmp, {MessageAnswer::cancel}, "", {3, 1, 0, true}, 2,
          {"Warning: File '" + dir.path().string() + "/nine.0.BMP' already exists!\nDo you want to overwrite the file?"}},
         // An output that cannot be created: one failure per frame; Cancel ends the run.
-        {{ten}, formatRaw, {MessageAnswer::ok, MessageAnswer::cancel}, (dir.path() / "missing").string(), {1, 0, 2, true},
+        {{ten}, formatRaw, {MessageAnswer::ok, MessageAnswer::cancel}, (dir.path() / "missing").string(), {1, 0, 2, true}, 1,
          {"Error: Can't create file '" + (dir.path() / "missing" / "ten.dcm.00.RAW").string() +
           "'!\nMake sure the disk is not write protected."}},
         // A JPEG frame that cannot be decoded is not written, and counts.
-        {{jpeg}, formatTiff8, {}, "", {1, 2, 1, false},
+        {{jpeg}, formatTiff8, {}, "", {1, 2, 1, false}, 1,
          {"Error: Frame 2 of 3 in '" + jpeg + "' cannot be decoded!\nlibjpeg-turbo: Unsupported JPEG process: SOF type 0xc3"}},
     };
     for (const auto& run : runs) {
@@ -74,6 +79,7 @@ TEST(Batch, CountsReportsAndQuestions) {
         t.host.answers = run.answers;
         const BatchResult r = runBatch(t.v, run.files, {run.outputDirectory});
         EXPECT_EQ(t.host.effects.front(), "status box Processing files...");
+        EXPECT_EQ(t.host.starting("size ").size(), run.filesRead);
         EXPECT_EQ(std::vector<uint32_t>({r.files, r.converted, r.failed, r.cancelled}),
                   std::vector<uint32_t>({run.result.files, run.result.converted, run.result.failed, run.result.cancelled}));
         ASSERT_GE(t.host.messages.size(), run.messages.size());
@@ -98,7 +104,7 @@ TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
     ct.samples = {-1, 0, 45, 90};
     const std::string second = t.dir.write("ct2", makeImage(ct));
     ct.rescaleIntercept = 5000;
-    ASSERT_EQ(t.load("viewed", makeImage(ct)), loadDone);  // an image shown before the run, with its own rescale
+    ASSERT_EQ(t.load("viewed", makeImage(ct)), LoadResult::loaded);  // an image shown before the run, with its own rescale
     t.v.window.windowPreset = presetCtBrain;
     t.v.outputFormat = formatTiff8;
     const BatchOptions options{(t.dir.path() / "out").string()};

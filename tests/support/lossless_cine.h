@@ -3,12 +3,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "samples/dicom_builder.h"
 
 namespace vs::testing {
 
-inline Bytes losslessCine(std::initializer_list<bool> good) {
+inline Bytes losslessCine(const std::vector<bool>& good) {
     const Bytes baseline = encodeJpegGrey(Bytes(64, 200), 8, 8);
     std::vector<Bytes> frames;
     for (bool decodable : good) frames.push_back(decodable ? baseline : relabelAsLossless(baseline));

@@ -57,7 +57,7 @@ TestViewer::TestViewer() : decoder(std::make_unique<TurboJpegDecoder>()) {
     v.pictureDecoder = decoder.get();
 }
 
-uint16_t TestViewer::load(const std::string& path) {
+LoadResult TestViewer::load(const std::string& path) {
     setPath(v.pathBuffer, path);
     splitPath(v);
     return loadFile(v);

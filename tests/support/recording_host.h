@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/host.h"
+#include "core/loader.h"
 #include "core/viewer.h"
 
 namespace vs::testing {
@@ -75,9 +76,9 @@ struct TestViewer {
     std::unique_ptr<PictureDecoder> decoder;
     Viewer v;
     // Loads path as the Open dialog would (folder and name set, then loadFile).
-    uint16_t load(const std::string& path);
+    LoadResult load(const std::string& path);
     // Writes bytes into the folder under name and loads them.
-    uint16_t load(const std::string& name, const std::vector<uint8_t>& bytes) { return load(dir.write(name, bytes)); }
+    LoadResult load(const std::string& name, const std::vector<uint8_t>& bytes) { return load(dir.write(name, bytes)); }
 };
 
 }  // namespace vs::testing

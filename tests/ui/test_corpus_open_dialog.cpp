@@ -83,7 +83,7 @@ private slots:
         w.key(w.list(), Qt::Key_Home);
         for (int row = 0; row < int(files.size()); ++row) {
             if (row > 0) w.key(w.list(), Qt::Key_Down);
-            const QString name = w.list()->item(row)->text(), line = w.line(vs::ui::panelPatientLine);
+            const QString name = w.list()->item(row)->text(), line = w.line(vs::ui::PanelLine::patient);
             QCOMPARE(QString::fromStdString(w.viewer().currentFileName), name);
             const bool status = isLoadStatus(line);
             ++(status ? statuses : pictures);

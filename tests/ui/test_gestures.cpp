@@ -1,5 +1,6 @@
 // The image window's mouse gestures, the animation control and the tooltips, driven on the
 // real program as a user drives them. Timers are fired by the tests, never waited for.
+#include <QCheckBox>
 #include <QLabel>
 #include <QScrollBar>
 #include <QSlider>
@@ -7,6 +8,7 @@
 #include <QToolButton>
 
 #include "core/render.h"
+#include "core/zoom.h"
 #include "tests/ui/world.h"
 #include "ui/animation_control.h"
 #include "ui/tooltips.h"
@@ -31,7 +33,7 @@ ImageRecipe rangeImage(const std::string& photometric = "MONOCHROME2") {
 }
 
 QPoint centreOf(QWidget* w) { return w->mapToGlobal(w->rect().center()); }
-QWidget* child(QWidget* w, int id) { return w->findChild<QWidget*>(QString::number(id)); }
+QWidget* child(QWidget* w, const char* name) { return w->findChild<QWidget*>(name); }
 
 }  // namespace
 
@@ -43,7 +45,7 @@ class Gestures : public QObject {
     App& app() { return w_->app(); }
     QTimer* browseTimer() { return app().imageWindow->view()->browseTimer(); }
     Tooltips& tips() { return *app().tooltips; }
-    void click(int id) { QTest::mouseClick(child(app().animControl, id), Qt::LeftButton); }
+    void click(const char* name) { QTest::mouseClick(child(app().animControl, name), Qt::LeftButton); }
     void tick() { QMetaObject::invokeMethod(app().animControl->frameTimer(), "timeout"); }
 
     void start(const std::vector<std::pair<QString, ImageRecipe>>& files, const QString& first,
@@ -124,29 +126,51 @@ private slots:
         QCOMPARE(w_->title(), QStringLiteral("Dicom Image"));
     }
 
-    // A right drag brings the image point under the press back under the mouse, within the
-    // scroll ranges, at every zoom.
-    void rightDragPansWithinTheScrollRanges() {
-        start({{"big.dcm", sized(1024, 1024)}}, "big.dcm");
-        const struct { int zoomIndex; QPoint move; int x, y; } cases[] = {  // x, y -1: the maximum
-            {3, {50, 80}, 25, 10}, {2, {60, 90}, 40, 10}, {3, {-3000, -3000}, -1, -1}, {3, {300, 300}, 0, 0},
-            {0, {50, 50}, 0, 0},  // 25%: the image fits, nothing to scroll
-        };
+    // Zoomed in on a 4096-pixel square image, the scroll bars and a right drag reach every
+    // corner; a short right drag brings the image point under the press back under the mouse.
+    void scrollBarsAndRightDragReachEveryCorner() {
+        start({{"large.dcm", {.rows = 4096, .columns = 4096, .bitsAllocated = 8}}}, "large.dcm");
         QScrollBar* h = app().imageWindow->view()->horizontalScrollBar();
         QScrollBar* v = app().imageWindow->view()->verticalScrollBar();
+        QWidget* view = w_->imageView();
+        const Viewer& viewer = w_->viewer();
+        const auto drag = [&](QPoint to) {
+            QTest::mousePress(view, Qt::RightButton, {}, {100, 100});
+            QCOMPARE(view->cursor().shape(), Qt::SizeAllCursor);
+            QTest::mouseMove(view, to);
+            QTest::mouseRelease(view, Qt::RightButton, {}, to);
+        };
+        for (int zoomIndex : {3, 5}) {  // 200%, 400%
+            app().imageWindow->setZoomFromList(zoomIndex);
+            World::settle();
+            const int zoomed = int(4096 * zoomSteps[zoomIndex].factor);
+            QCOMPARE(QSize(h->maximum(), v->maximum()), QSize(zoomed, zoomed) - view->size());
+            for (const bool right : {false, true}) {
+                for (const bool bottom : {false, true}) {
+                    h->setValue(right ? h->maximum() : 0);
+                    v->setValue(bottom ? v->maximum() : 0);
+                    const QPoint painted(right ? view->width() - 1 : 0, bottom ? view->height() - 1 : 0);
+                    const size_t shown = size_t(bottom ? 4095 : 0) * viewer.window.displayStride + (right ? 4095 : 0);
+                    QVERIFY(std::abs(qGray(w_->painted().pixel(painted)) - viewer.display[shown]) <= 1);
+                    h->setValue(right ? 0 : h->maximum());  // from the opposite corner
+                    v->setValue(bottom ? 0 : v->maximum());
+                    drag({right ? -100000 : 100000, bottom ? -100000 : 100000});
+                    QCOMPARE(QPoint(h->value(), v->value()), QPoint(right ? h->maximum() : 0, bottom ? v->maximum() : 0));
+                }
+            }
+        }
+        const struct { int zoomIndex; QPoint move; int x, y; } cases[] = {
+            {3, {50, 80}, 25, 10}, {2, {60, 90}, 40, 10},
+            {0, {50, 70}, 50, 30},  // 25%: the point stays under the mouse at once
+        };
         for (const auto& c : cases) {
             app().imageWindow->setZoomFromList(c.zoomIndex);
             World::settle();
             h->setValue(0);
             v->setValue(0);
-            QTest::mousePress(w_->imageView(), Qt::RightButton, {}, {100, 100});
-            QCOMPARE(w_->imageView()->cursor().shape(), Qt::SizeAllCursor);
-            QTest::mouseMove(w_->imageView(), c.move);
-            QCOMPARE(h->value(), c.x < 0 ? h->maximum() : c.x);
-            QCOMPARE(v->value(), c.y < 0 ? v->maximum() : c.y);
-            QTest::mouseRelease(w_->imageView(), Qt::RightButton, {}, c.move);
+            drag(c.move);
+            QCOMPARE(QPoint(h->value(), v->value()), QPoint(c.x, c.y));
         }
-        QCOMPARE(h->maximum(), 0);
     }
 
     // Holding the middle button below or above its press point walks the folder, one file a
@@ -178,13 +202,14 @@ private slots:
         start({{"cine.dcm", sized(16, 16, 10)}, {"one.dcm", rangeImage()}}, "cine.dcm",
               {{"z.dcm", vs::testing::losslessCine({true, false, false})}});
         AnimationControl& control = *app().animControl;
-        click(controlPreviousFrame);  // wraps to the last frame
+        QCOMPARE(control.frameSlider()->maximum(), 9);
+        click("previousFrameButton");  // wraps to the last frame
         QCOMPARE(w_->viewer().currentFrame, 9u);
-        click(controlNextFrame);
+        click("nextFrameButton");
         QCOMPARE(w_->viewer().currentFrame, 0u);
 
-        click(controlPlayPause);
-        QCOMPARE(buttonPictureOf(control.findChild<QToolButton*>(QString::number(controlPlayPause))), int(picturePause));
+        click("playButton");
+        QCOMPARE(buttonPictureOf(control.playButton()), ButtonPicture::pause);
         QCOMPARE(control.frameTimer()->interval(), 40);
         control.speedSlider()->setValue(0);
         QCOMPARE(control.frameTimer()->interval(), 20);
@@ -194,12 +219,12 @@ private slots:
         }
         // Two steps closer together than the period: the measured rate stops at the nominal one.
         QCOMPARE(control.stepRate(), 50u);
-        click(controlPlayPause);
+        click("playButton");
         QVERIFY(!control.frameTimer()->isActive());
-        QCOMPARE(buttonPictureOf(control.findChild<QToolButton*>(QString::number(controlPlayPause))), int(pictureNext));
+        QCOMPARE(buttonPictureOf(control.playButton()), ButtonPicture::next);
 
         // A new load stops playing; a single frame hides the control.
-        click(controlPlayPause);
+        click("playButton");
         w_->key(w_->list(), Qt::Key_Down);
         QCOMPARE(w_->shown(), QStringLiteral("one.dcm"));
         QVERIFY(!control.playing() && !control.frameTimer()->isActive() && !control.isVisible());
@@ -207,7 +232,7 @@ private slots:
         // A cine whose frames cannot be decoded stops at the first one: one box, not one a tick.
         w_->key(w_->list(), Qt::Key_Down);
         QVERIFY(w_->messages.empty());
-        click(controlPlayPause);
+        click("playButton");
         for (int i = 0; i < 4 && control.frameTimer()->isActive(); ++i) tick();
         QCOMPARE(w_->messages.size(), size_t(1));
         QVERIFY(!control.playing() && w_->viewer().currentFrame == 1u);
@@ -217,29 +242,29 @@ private slots:
         start({{"cine.dcm", sized(16, 16, 10)}}, "cine.dcm");
         InfoPanel* panel = app().infoPanel;
         AnimationControl* control = app().animControl;
-        const struct { QWidget* window; int id; const char* text; } cases[] = {
-            {panel, panelAutoAdjust, "Automatic contrast adjustment"},
-            {panel, panelResetContrast, "Reset contrast settings"},
-            {panel, panelPreviousImage, "Previous image"},
-            {panel, panelNextImage, "Next image"},
-            {panel, panelSortImages, "Sort image numbers"},
-            {panel, panelZoomList, "Zoom factor"},
-            {control, controlPlayPause, "Play"},
-            {control, controlPreviousFrame, "Previous frame"},
-            {control, controlNextFrame, "Next frame"},
-            {control, controlFrameSlider, "Frame 1 of 10"},
-            {control, controlSpeedSlider, "Animation speed 25 fps"},
+        const struct { QWidget* window; const char* name; const char* text; } cases[] = {
+            {panel, "autoAdjust", "Automatic contrast adjustment"},
+            {panel, "resetContrast", "Reset contrast settings"},
+            {panel, "previousImage", "Previous image"},
+            {panel, "nextImage", "Next image"},
+            {panel, "sortImages", "Sort image numbers"},
+            {panel, "zoomList", "Zoom factor"},
+            {control, "playButton", "Play"},
+            {control, "previousFrameButton", "Previous frame"},
+            {control, "nextFrameButton", "Next frame"},
+            {control, "frameSlider", "Frame 1 of 10"},
+            {control, "speedSlider", "Animation speed 25 fps"},
         };
         for (const auto& c : cases) {
-            QCOMPARE(restOn(centreOf(child(c.window, c.id)), c.window), 30);  // 300 ms of rest
+            QCOMPARE(restOn(centreOf(child(c.window, c.name)), c.window), 30);  // 300 ms of rest
             QCOMPARE(tipText(), QString::fromLatin1(c.text));
-            QVERIFY(child(c.window, c.id)->toolTip().isEmpty());  // no second, Qt-drawn tooltip
+            QVERIFY(child(c.window, c.name)->toolTip().isEmpty());  // no second, Qt-drawn tooltip
         }
         QCOMPARE(restOn(panel->mapToGlobal(QPoint(2, 2)), panel), -1);  // the panel's bare surface
 
         // Centred 25 pixels above the cursor, without the focus; gone after three seconds, and
         // not back until the cursor has moved and rested again.
-        const QPoint sort = centreOf(child(panel, panelSortImages));
+        const QPoint sort = centreOf(panel->sortImagesBox());
         QWidget* focused = QApplication::focusWidget();
         QVERIFY(restOn(sort, panel) > 0);
         TooltipWindow* tip = tips().shown();
@@ -267,12 +292,13 @@ private slots:
         QVERIFY(tips().lifetimeTimer()->isActive());
 
         // While playing: half the delay, and the play button says what it does now.
-        click(controlPlayPause);
+        click("playButton");
         control->frameTimer()->stop();
-        QCOMPARE(restOn(centreOf(child(control, controlPlayPause)), control), 15);
+        QCOMPARE(restOn(centreOf(control->playButton()), control), 15);
         QCOMPARE(tipText(), QStringLiteral("Pause"));
 
         QCOMPARE(tooltipLeft(1275, 100, 1280), 1180);  // kept whole on the screen at its right edge
+        QCOMPARE(tooltipLeft(30, 100, 1280), 0);  // and at its left edge
     }
 };
 

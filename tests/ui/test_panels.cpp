@@ -43,7 +43,7 @@ private slots:
 
     void startShowsTheBoxesThenTheNamedFileSelectedInItsFolder() {
         threeImagesFrom("b.dcm", 1);  // a donation start
-        QCOMPARE(w->boxes, (QStringList{"AboutBox", "DonateBox"}));
+        QCOMPARE(w->boxes, (QStringList{"aboutBox", "donationBox"}));
         QCOMPARE(w->app().mainWindow->windowTitle(), QStringLiteral("Vireoscan v 1.2"));
         QVERIFY(w->app().mainWindow->isMaximized());
         OpenDialog* d = w->dialog();
@@ -52,7 +52,7 @@ private slots:
         QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm"}));
         QCOMPARE(d->directory(), QDir(w->dir.path()).absolutePath() + "/");
         QVERIFY(d->focusWidget() == w->list());
-        QVERIFY(w->panel()->line(panelPatientLine)->isReadOnly());
+        QVERIFY(w->panel()->line(PanelLine::patient)->isReadOnly());
         // No OK or Cancel: Escape and a close request leave the dialog on screen; the panel hides.
         QTest::keyClick(d, Qt::Key_Escape);
         d->close();
@@ -62,28 +62,28 @@ private slots:
         QCOMPARE(w->dialog(), d);
         w->program.reset();
         w->start();  // without a command line nothing is shown
-        QVERIFY(!w->app().imageWindow->isVisible() && !w->menu(commandSaveImageAs)->isEnabled());
+        QVERIFY(!w->app().imageWindow->isVisible() && !w->menu().saveImageAs->isEnabled());
     }
 
     void arrowKeysAndButtonsBrowseAndGreyTheEnds() {
         threeImagesFrom("a.dcm");
-        QCOMPARE(w->picture(panelPreviousImage), int(picturePreviousGrey));
-        QCOMPARE(w->picture(panelNextImage), int(pictureNext));
+        QCOMPARE(w->picture(w->panel()->previousImageButton()), ButtonPicture::previousGrey);
+        QCOMPARE(w->picture(w->panel()->nextImageButton()), ButtonPicture::next);
         w->key(w->list(), Qt::Key_Down);
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
-        QVERIFY(w->line(panelPatientLine).contains("Bravo"));
+        QVERIFY(w->line(PanelLine::patient).contains("Bravo"));
         QCOMPARE(w->dialog()->fileNameBox()->text(), QStringLiteral("b.dcm"));
-        QCOMPARE(w->picture(panelPreviousImage), int(picturePrevious));
-        click(w->panel()->button(panelNextImage));
-        click(w->panel()->button(panelNextImage));  // on the last file: nothing moves
+        QCOMPARE(w->picture(w->panel()->previousImageButton()), ButtonPicture::previous);
+        click(w->panel()->nextImageButton());
+        click(w->panel()->nextImageButton());  // on the last file: nothing moves
         w->key(w->list(), Qt::Key_Down);
         QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
-        QCOMPARE(w->picture(panelNextImage), int(pictureNextGrey));
+        QCOMPARE(w->picture(w->panel()->nextImageButton()), ButtonPicture::nextGrey);
         vs::WindowState& window = w->viewer().window;  // a window moved comes back on Reset Contrast
         const std::pair<int32_t, int32_t> stored = {window.windowLow, window.windowHigh};
         window.windowLow += 3;
         window.windowHigh -= 3;
-        click(w->panel()->button(panelResetContrast));
+        click(w->panel()->resetContrastButton());
         QCOMPARE(std::pair(window.windowLow, window.windowHigh), stored);
     }
 
@@ -118,15 +118,17 @@ private slots:
         threeImagesFrom("a.dcm");
         w->write("a.dcm", sized(16, 16, 1, "Changed^Meanwhile"));
         clickRow(0);
-        QVERIFY(w->line(panelPatientLine).contains("Alpha"));
+        QVERIFY(w->line(PanelLine::patient).contains("Alpha"));
         w->viewer().loadProgressState = vs::loadAborted;
         clickRow(0);
-        QVERIFY(w->line(panelPatientLine).contains("Changed"));
+        QVERIFY(w->line(PanelLine::patient).contains("Changed"));
 
-        w->dialog()->fileNameBox()->clear();
-        QTest::keyClicks(w->dialog()->fileNameBox(), "C.DCM.");  // any case, one trailing dot dropped
-        World::settle();
-        QCOMPARE(w->selected(), QStringLiteral("c.dcm"));
+        // A typed name selects its file in any case, with one trailing dot dropped.
+        for (const auto& [typed, selected] : {std::pair{"b.dcm..", "a.dcm"}, {"C.DCM.", "c.dcm"}}) {
+            w->dialog()->fileNameBox()->setText(typed);
+            World::settle();
+            QCOMPARE(w->selected(), QString::fromLatin1(selected));
+        }
         QCOMPARE(w->shown(), QStringLiteral("a.dcm"));  // selected without loading
         w->key(w->list(), Qt::Key_Up);
         QCOMPARE(w->shown(), QStringLiteral("b.dcm"));
@@ -146,7 +148,7 @@ private slots:
         QCOMPARE(w->entries(), (QStringList{"a.dcm", "b.dcm", "c.dcm", "UPPER.DCM"}));
         w->choose(types, 4);  // IMA Files: no file selected, nothing shown
         QCOMPARE(w->entries(), (QStringList{"scan.ima"}));
-        QCOMPARE(w->line(panelPatientLine), QStringLiteral("<no file selected>"));
+        QCOMPARE(w->line(PanelLine::patient), QStringLiteral("<no file selected>"));
         QVERIFY(!w->app().host->imageWindowVisible());
         w->choose(types, 5);  // No extension
         QCOMPARE(w->entries(), (QStringList{"noext"}));
@@ -168,13 +170,13 @@ private slots:
         w->dialog()->move(w->dialog()->pos() + QPoint(-40, 30));
         const QPoint moved = w->dialog()->frameGeometry().topLeft();
         w->viewer().currentFileName = "c.dcm";
-        w->viewer().loadOnOpen = 1;
+        w->viewer().loadOnOpen = LoadOnOpen::unlessLoaded;
         w->app().mainWindow->restartOpenDialog();
         QVERIFY(!w->dialog());  // nothing is re-created from inside the destruction
         World::settle();
         QCOMPARE(w->selected(), QStringLiteral("c.dcm"));
         QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
-        QCOMPARE(w->viewer().loadOnOpen, uint16_t(0));
+        QVERIFY(w->viewer().loadOnOpen == LoadOnOpen::nothing);
         QCOMPARE(w->dialog()->frameGeometry().topLeft(), moved);
         // The new dialog opens in the folder of the file; the working directory never moves.
         QCOMPARE(QDir(w->dialog()->directory()).absolutePath(), QDir(w->dir.path()).absolutePath());
@@ -199,7 +201,7 @@ private slots:
         QCOMPARE(w->entries(), (QStringList{"b.dcm", "G.dcm", "a.dcm", "c.dcm", "d.dcm", "e.dcm", "f.dcm"}));
         QVERIFY(!w->app().host->statusBox());
         QCOMPARE(w->selected(), QStringLiteral("a.dcm"));  // the file shown stays, not loaded again
-        QVERIFY(w->line(panelPatientLine).contains("Slice^a.dcm"));
+        QVERIFY(w->line(PanelLine::patient).contains("Slice^a.dcm"));
         w->key(w->list(), Qt::Key_Down);  // browsing now goes in slice order
         QCOMPARE(w->shown(), QStringLiteral("c.dcm"));
         click(w->panel()->sortImagesBox());

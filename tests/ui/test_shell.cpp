@@ -38,26 +38,32 @@ private slots:
         w_->write("a.dcm", sized(64, 64, 1, "ALPHA^A", "3"));
         w_->write("b.dcm", sized(96, 128, 1, "BRAVO^B", "1"));
         w_->write("c.dcm", sized(32, 32, 10, "CINE^C", "2"));
-        w_->write("wide.dcm", sized(200, 300, 1, "WIDE^W", "4"));
+        w_->write("wide.dcm", sized(200, 150, 1, "WIDE^W", "4"));
         w_->writeBytes("notes.txt", std::vector<uint8_t>(400, 'n'));
     }
     void cleanup() { w_.reset(); }
 
-    void zoomFitsTheScreenAndScrollsTheDisplayBuffer() {
-        w_->start("wide.dcm");  // 300 x 200 on the 800 x 800 offscreen screen: 200%
+    void zoomFitsTheRoomBesideThePanelsAndScrollsTheDisplayBuffer() {
+        // 150 x 200 on the 800 x 800 offscreen screen: 300% would fit its height, but not the
+        // room left of the panels.
+        w_->start("wide.dcm");
         QCOMPARE(w_->panel()->zoomList()->currentText(), QStringLiteral("200%"));
-        QCOMPARE(client(), QSize(600, 400));
-        w_->command(commandAutomaticZoom);  // off: a list choice holds
+        QCOMPARE(client(), QSize(300, 400));
+        w_->command(w_->menu().automaticZoom);  // off: a list choice holds
         w_->choose(w_->panel()->zoomList(), 1);
-        QCOMPARE(client(), QSize(150, 100));
-        w_->command(commandAutomaticZoom);  // on again: fitted at once
-        QCOMPARE(client(), QSize(600, 400));
+        QCOMPARE(client(), QSize(75, 100));
+        w_->command(w_->menu().automaticZoom);  // on again: fitted at once
+        QCOMPARE(client(), QSize(300, 400));
 
-        w_->command(commandAutomaticZoom);
-        w_->choose(w_->panel()->zoomList(), 5);  // 400%: 1200 x 800 display pixels in a window held 20 and 100 inside the screen
+        // 400%: 600 x 800 display pixels in a window held left of the panels and 100 pixels
+        // above the screen's bottom.
+        w_->command(w_->menu().automaticZoom);
+        w_->choose(w_->panel()->zoomList(), 5);
         auto* view = app().imageWindow->view();
-        QCOMPARE(view->horizontalScrollBar()->maximum(), 1200 - client().width());
-        QCOMPARE(app().imageWindow->size(), QSize(780, 700));
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 600 - client().width());
+        QCOMPARE(app().imageWindow->height(), 700);
+        QVERIFY(app().imageWindow->mapToGlobal(app().imageWindow->rect().topRight()).x() <
+                app().infoPanel->frameGeometry().left());
         view->horizontalScrollBar()->setValue(100);
         view->verticalScrollBar()->setValue(40);
         // Scroll 100 at zoom 4 starts painting at buffer column 25, scroll 40 at row 10.
@@ -65,6 +71,12 @@ private slots:
         const uint32_t stride = viewer().window.displayStride;
         QCOMPARE(qGray(image.pixel(0, 0)), int(viewer().display[size_t(10 * stride + 25)]));
         QCOMPARE(qGray(image.pixel(9, 13)), int(viewer().display[size_t(13 * stride + 27)]));
+
+        // An image too small only across: the window shrinks across to it.
+        w_->write("narrow.dcm", sized(200, 40));
+        app().mainWindow->dropPaths({w_->path("narrow.dcm")});
+        QTRY_COMPARE(w_->shown(), QStringLiteral("narrow.dcm"));
+        QCOMPARE(client().width(), 160);
     }
 
     void keysMoveThroughTheFolderAndTheFrames() {
@@ -80,11 +92,11 @@ private slots:
         w_->key(w_->panel(), Qt::Key_Left);  // wraps to the last frame
         QCOMPARE(w_->title(), QStringLiteral("Dicom Image - Frame 10"));
         QCOMPARE(slider->value(), 9);
-        w_->key(w_->panel()->button(panelNextImage), Qt::Key_Right);
+        w_->key(w_->panel()->nextImageButton(), Qt::Key_Right);
         QCOMPARE(w_->title(), QStringLiteral("Dicom Image - Frame 1"));
         w_->key(app().mainWindow, Qt::Key_Right);
         QCOMPARE(slider->value(), 1);
-        w_->key(w_->panel()->button(panelResetContrast), Qt::Key_Up);
+        w_->key(w_->panel()->resetContrastButton(), Qt::Key_Up);
         QCOMPARE(w_->shown(), QStringLiteral("b.dcm"));
         QVERIFY(!app().animControl->isVisible());
     }
@@ -92,27 +104,27 @@ private slots:
     void menuCommandsAndTheirMarks() {
         w_->start("a.dcm");
         const QImage before = w_->painted();
-        w_->command(commandNegativeImage);
-        QVERIFY(w_->menu(commandNegativeImage)->isChecked());
+        w_->command(w_->menu().negativeImage);
+        QVERIFY(w_->menu().negativeImage->isChecked());
         QCOMPARE(qGray(w_->painted().pixel(10, 10)), 255 - qGray(before.pixel(10, 10)));
-        w_->command(commandNegativeImage);
+        w_->command(w_->menu().negativeImage);
         QCOMPARE(w_->painted(), before);
 
-        QVERIFY(w_->menu(commandStoredSettings)->isChecked());
-        w_->menu(commandContrastStretch)->trigger();
-        QVERIFY(w_->menu(commandContrastStretch)->isChecked() && !w_->menu(commandStoredSettings)->isChecked());
+        QVERIFY(w_->menu().presets[presetStoredSettings]->isChecked());
+        w_->menu().presets[presetContrastStretch]->trigger();
+        QVERIFY(w_->menu().presets[presetContrastStretch]->isChecked() && !w_->menu().presets[presetStoredSettings]->isChecked());
         QCOMPARE(viewer().window.windowPreset, uint16_t(presetContrastStretch));
         w_->panel()->autoAdjustBox()->click();
         QVERIFY(!app().mainWindow->automaticWindowingMenu()->menuAction()->isChecked());
 
-        w_->command(181);
+        w_->command(w_->menu().help);
         QCOMPARE(w_->messages.back().caption, QStringLiteral("Vireoscan Help"));
         QVERIFY(w_->messages.back().text.startsWith("Welcome to Vireoscan!"));
-        w_->command(180);
+        w_->command(w_->menu().visitWebsite);
         QCOMPARE(w_->pages, QList<QUrl>{QUrl("https://vireoscan.example.org/")});
-        w_->command(100);
-        w_->command(183);
-        QCOMPARE(w_->boxes, (QStringList{"AboutBox", "AboutBox", "DonateBox"}));
+        w_->command(w_->menu().about);
+        w_->command(w_->menu().donate);
+        QCOMPARE(w_->boxes, (QStringList{"aboutBox", "aboutBox", "donationBox"}));
     }
 
     void dropsAndSecondStartsOpenTheirFile() {
@@ -134,15 +146,15 @@ private slots:
         QTRY_VERIFY(viewer().window.windowLow != moved);
         const int32_t movedAgain = viewer().window.windowLow += 7;
         QVERIFY(SingleInstance::handOff(w_->channel, QFile::encodeName(w_->path("c.dcm"))));
-        QTRY_VERIFY(w_->dialog() && w_->dialog()->isVisible() && viewer().loadOnOpen == 0);
+        QTRY_VERIFY(w_->dialog() && w_->dialog()->isVisible() && viewer().loadOnOpen == LoadOnOpen::nothing);
         World::settle();
         QCOMPARE(viewer().window.windowLow, movedAgain);
         StartOptions second;
-        second.commandText = "\"" + w_->path("b.dcm").toStdString() + "\"";
+        second.arguments = {w_->path("missing.dcm").toStdString(), w_->path("b.dcm").toStdString()};
         second.channel = w_->channel;
         QVERIFY(!Program::start(second));  // it ends at once
         QTRY_COMPARE(w_->shown(), QStringLiteral("b.dcm"));
-        QCOMPARE(w_->boxes, QStringList{"AboutBox"});
+        QCOMPARE(w_->boxes, QStringList{"aboutBox"});
 
         // Many re-shows of the Open dialog never nest.
         for (int i = 0; i < 30; ++i) main->dropPaths({w_->path(i % 2 ? "a.dcm" : "b.dcm")});
@@ -157,8 +169,8 @@ private slots:
         QCoreApplication::postEvent(w_->list(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
         QCoreApplication::postEvent(w_->list(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
         viewer().currentFileName = "big.dcm";
-        QCOMPARE(loadFile(viewer()), uint16_t(loadFailed));
-        QCOMPARE(w_->line(panelPatientLine), QStringLiteral("<loading aborted by user>"));
+        QVERIFY(loadFile(viewer()) == LoadResult::failed);
+        QCOMPARE(w_->line(PanelLine::patient), QStringLiteral("<loading aborted by user>"));
         QVERIFY(!app().imageWindow->isVisible());
         QCOMPARE(w_->list()->currentRow(), rowBefore);  // the Down key did not act
     }
@@ -171,7 +183,7 @@ private slots:
         app().seams.saveDialog = [&] { return chosen; };
         const auto save = [&](const QString& name) {
             chosen = name.isEmpty() ? name : w_->path(name);
-            w_->command(commandSaveImageAs);
+            w_->command(w_->menu().saveImageAs);
             return w_->messages.empty() ? QString() : w_->messages.back().text;
         };
         const QImage before = w_->painted();
@@ -195,7 +207,7 @@ private slots:
         save("scans.tif/frame.bmp");
         QCOMPARE(QFileInfo(bmp).size(), size);
         save({});  // a cancel leaves both file commands available
-        QVERIFY(w_->menu(commandSaveImageAs)->isEnabled() && w_->menu(commandBatchConversion)->isEnabled());
+        QVERIFY(w_->menu().saveImageAs->isEnabled() && w_->menu().batchConversion->isEnabled());
 
         // A lossless JPEG frame the decoder refuses: one box names the decoder, the frame paints
         // blank instead of the file before, the Image line says why, and saving writes nothing.
@@ -204,7 +216,7 @@ private slots:
         QTRY_COMPARE(w_->shown(), QStringLiteral("l.dcm"));
         QCOMPARE(w_->messages.back().caption, QStringLiteral("debug"));
         QVERIFY(w_->messages.back().text.startsWith("JPEG decoder error "));
-        QVERIFY(w_->line(panelImageLine).endsWith("Jpeg  <JPEG frame cannot be decoded>"));
+        QVERIFY(w_->line(PanelLine::image).endsWith("Jpeg  <JPEG frame cannot be decoded>"));
         QVERIFY(std::all_of(viewer().display.begin(), viewer().display.begin() + 8 * viewer().window.displayStride,
                             [](uint8_t b) { return b == 0; }));
         QVERIFY(save("l.bmp").startsWith("Error: Frame 1 of 1 in '" + w_->path("l.dcm")));
@@ -213,12 +225,12 @@ private slots:
 
     void batchBoxConvertsDroppedFilesBesideTheirSources() {
         w_->start("c.dcm");
-        w_->command(commandBatchConversion);
+        w_->command(w_->menu().batchConversion);
         BatchBox* box = app().batchBox;
         QVERIFY(box->isVisible() && !w_->dialog()->isVisible() && !app().imageWindow->isVisible());
-        QVERIFY(!app().animControl->isVisible() && !w_->menu(commandSaveImageAs)->isEnabled());
-        QVERIFY(!w_->menu(commandBatchConversion)->isEnabled());
-        QCOMPARE(w_->line(panelPatientLine), QStringLiteral("<batch conversion mode>"));
+        QVERIFY(!app().animControl->isVisible() && !w_->menu().saveImageAs->isEnabled());
+        QVERIFY(!w_->menu().batchConversion->isEnabled());
+        QCOMPARE(w_->line(PanelLine::patient), QStringLiteral("<batch conversion mode>"));
         box->formatList()->setCurrentIndex(formatBmp);
         QCOMPARE(box->windowTitle(), QStringLiteral("Convert Dicom to Windows Bitmap"));
 
@@ -235,11 +247,11 @@ private slots:
 
         // Done gives the place back to the Open dialog; the box opens again with its format.
         const QPoint place = box->pos();
-        QTest::mouseClick(box->findChild<QPushButton*>("1"), Qt::LeftButton);
+        QTest::mouseClick(box->doneButton(), Qt::LeftButton);
         World::settle();
-        QVERIFY(!box->isVisible() && w_->dialog()->isVisible() && w_->menu(commandSaveImageAs)->isEnabled());
+        QVERIFY(!box->isVisible() && w_->dialog()->isVisible() && w_->menu().saveImageAs->isEnabled());
         QCOMPARE(w_->dialog()->pos(), place);
-        w_->command(commandBatchConversion);
+        w_->command(w_->menu().batchConversion);
         QCOMPARE(box->formatList()->currentText(), QStringLiteral("BITMAP (8 Bits)"));
     }
 
@@ -249,7 +261,7 @@ private slots:
         QTRY_VERIFY(!w_->dialog()->isVisible());
         app().mainWindow->showMaximized();
         QTRY_VERIFY(w_->dialog()->isVisible());
-        w_->command(commandExit);
+        w_->command(w_->menu().exit);
         QVERIFY(!app().mainWindow->isVisible() && !w_->dialog() && viewer().dicom.bytes.empty());
     }
 
@@ -258,7 +270,7 @@ private slots:
         stale.setWindowTitle(fatalCaption);
         stale.show();
         StartOptions options;
-        options.commandText = w_->path("a.dcm").toStdString();
+        options.arguments = {w_->path("a.dcm").toStdString()};
         options.channel = w_->path("channel");
         options.makeApp = []() -> std::unique_ptr<App> { throw std::bad_alloc(); };
         options.seams = w_->seams;
@@ -270,26 +282,30 @@ private slots:
         QCOMPARE(w_->messages[0].icon, MessageIcon::stop);
     }
 
-    void commandLineTakesOnePath() {
-        const struct { std::string text, path; } cases[] = {
-            {"   /data/a.dcm", "/data/a.dcm"},
-            {"\"/my data/a b.dcm\" extra", "/my data/a b.dcm"},  // quoted: a further word dropped
-            {"/my data/a b.dcm extra", "/my data/a b.dcm extra"},
-            {"  \"/data/a b", "/data/a b"},  // a missing closing quote takes the rest
-            {"    ", ""},
-            {std::string(3000, 'x'), std::string(2047, 'x')},
-            {'"' + std::string(3000, 'x'), std::string(2046, 'x')},  // the quote search is within the cut
+    void commandLineNamesTheFileToOpen() {
+        w_->writeBytes("a b.dcm", {});
+        QDir(w_->dir.path()).mkdir("series");
+        const std::string dir = QFile::encodeName(w_->dir.path()).toStdString() + "/";
+        const struct { std::vector<std::string> arguments; std::string path; } cases[] = {
+            {{dir + "a", "b.dcm"}, dir + "a b.dcm"},  // an unquoted path with a blank
+            {{dir + "a.dcm", dir + "b.dcm", dir + "c.dcm"}, dir + "a.dcm"},  // a shell's file list
+            {{dir + "missing.dcm", dir + "series", dir + "b.dcm"}, dir + "series"},
+            {{dir + "missing.dcm"}, dir + "missing.dcm"},  // nothing named: the text as it stands
+            {{'"' + dir + "a.dcm\""}, '"' + dir + "a.dcm\""},  // quotes are the shell's business
+            {{std::string(3000, 'x')}, std::string(3000, 'x')},  // no cut
+            {{}, ""},
         };
-        for (const auto& c : cases) QCOMPARE(commandLineToPath(c.text), c.path);
+        for (const auto& c : cases) QCOMPARE(commandLinePath(c.arguments), c.path);
         const char* argv[] = {"vireoscan", "/my", "data/a.dcm"};
-        QCOMPARE(argumentText(3, argv), std::string("/my data/a.dcm"));
+        QCOMPARE(programArguments(3, argv), (std::vector<std::string>{"/my", "data/a.dcm"}));
     }
 
     void boxesAnswerTheirButtonsAndKeys() {
         // Bit 2 of the counter keeps "Make a Donation" on the left; otherwise the buttons are
         // swapped and Escape, which stands for the right-hand button, opens the page too.
         const struct { uint64_t counter; const char* action; bool opens; } cases[] = {
-            {4, "1", true}, {4, "2", false}, {4, "escape", false}, {0, "1", false}, {0, "2", true}, {0, "escape", true},
+            {4, "leftButton", true}, {4, "rightButton", false}, {4, "escape", false},
+            {0, "leftButton", false}, {0, "rightButton", true}, {0, "escape", true},
         };
         for (const auto& c : cases) {
             w_->pages.clear();
@@ -324,7 +340,7 @@ private slots:
         runModal(about, [&](QDialog& shown) {
             QTest::keyClick(&shown, Qt::Key_Escape);
             openAfterEscape = shown.isVisible();
-            QTest::keyClick(shown.findChild<QPushButton*>("1"), Qt::Key_Return);
+            QTest::keyClick(shown.findChild<QPushButton*>("okButton"), Qt::Key_Return);
         });
         QVERIFY(openAfterEscape && !about.isVisible());
     }

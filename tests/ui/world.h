@@ -75,7 +75,7 @@ struct World {
     // Starts the program as "vireoscan FILE" (or with no file); counter 1 brings the donation box.
     void start(const QString& file = {}, uint64_t counter = 0) {
         vs::ui::StartOptions options;
-        if (!file.isEmpty()) options.commandText = "\"" + QFile::encodeName(path(file)).toStdString() + "\"";
+        if (!file.isEmpty()) options.arguments = {QFile::encodeName(path(file)).toStdString()};
         options.counter = counter;
         options.seams = seams;
         const QString name = QStringLiteral("vs-ui-%1-%2-%3").arg(QCoreApplication::applicationPid());
@@ -102,9 +102,9 @@ struct World {
     QWidget* imageView() { return app().imageWindow->view()->viewport(); }
     QImage painted() { return imageView()->grab().toImage(); }
     QString title() { return app().imageWindow->windowTitle(); }
-    QAction* menu(int id) { return app().mainWindow->commandAction(id); }
-    void command(int id) {
-        app().mainWindow->runCommand(id);
+    const vs::ui::MenuActions& menu() { return app().mainWindow->actions(); }
+    void command(QAction* action) {
+        action->trigger();
         settle();
     }
 
@@ -122,8 +122,8 @@ struct World {
         if (!app().imageWindow->isVisible()) return {};
         return QFileInfo(QFile::decodeName(QByteArray::fromStdString(viewer().loadedPath))).fileName();
     }
-    QString line(int id) { return panel()->lineText(id); }
-    int picture(int buttonId) { return vs::ui::buttonPictureOf(panel()->button(buttonId)); }
+    QString line(vs::ui::PanelLine which) { return panel()->lineText(which); }
+    vs::ui::ButtonPicture picture(QAbstractButton* button) { return vs::ui::buttonPictureOf(button); }
     void key(QWidget* w, Qt::Key k) {
         QTest::keyClick(w, k);
         settle();
