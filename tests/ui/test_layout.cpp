@@ -72,7 +72,10 @@ class Layout : public QObject {
 
 private slots:
     void initTestCase() { desktopFont_ = QApplication::font(); }
-    void cleanup() { QApplication::setFont(desktopFont_); }
+    void cleanup() {
+        QApplication::setFont(desktopFont_);
+        qApp->setStyleSheet({});
+    }
 
     void referenceFontKeepsTheLayoutsPixels() {
         QFont condensed(QStringLiteral("DejaVu Sans Condensed"));
@@ -103,6 +106,7 @@ private slots:
         QCOMPARE(StatusBox(nullptr, "Sorting files...").size(), QSize(318, 27));
     }
 
+    // The larger font comes as a user may set it: in a style sheet (vireoscan -stylesheet FILE).
     void textsShowWholeAndNoWindowCoversAnother_data() {
         QTest::addColumn<double>("fontScale");
         QTest::newRow("desktop font") << 1.0;
@@ -112,7 +116,7 @@ private slots:
         QFETCH(double, fontScale);
         QFont font = desktopFont_;
         font.setPointSizeF(font.pointSizeF() * fontScale);
-        QApplication::setFont(font);
+        if (fontScale != 1.0) qApp->setStyleSheet(QStringLiteral("* { font-size: %1pt; }").arg(font.pointSizeF()));
         World w;
         vs::testing::ImageRecipe ct = vs::testing::sized(512, 512, 1, "PHANTOM^CHEST", "42");
         ct.studyDescription = "CT THORAX W/O CONTRAST";
