@@ -5,9 +5,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QLabel>
-#include <QStyleOptionComboBox>
-#include <QToolButton>
+#include <QStyleOption>
 
 #include "tests/ui/world.h"
 #include "ui/animation_control.h"
@@ -55,6 +55,22 @@ QString cut(const QWidget* w) {
     return {};
 }
 
+// The controls of a window that stand over another or past the window's edge (the frames
+// round groups of controls aside).
+QStringList misplaced(const QWidget* window) {
+    QList<const QWidget*> controls;
+    for (const QWidget* w : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isVisible() && !qobject_cast<const QGroupBox*>(w)) controls << w;
+    QStringList found;
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+        if (!window->rect().contains(controls[i]->geometry())) found << controls[i]->objectName() + " outside";
+        for (qsizetype j = i + 1; j < controls.size(); ++j)
+            if (controls[i]->geometry().intersects(controls[j]->geometry()))
+                found << controls[i]->objectName() + " over " + controls[j]->objectName();
+    }
+    return found;
+}
+
 QStringList cutTexts(const QWidget* window) {
     QStringList texts;
     for (const QWidget* w : window->findChildren<QWidget*>())
@@ -78,9 +94,20 @@ private slots:
     }
 
     void referenceFontKeepsTheLayoutsPixels() {
+        // Base units by Windows' rule: the 52 letters' average width rounded, and the height.
+        const struct { const char* family; int pixels; DialogUnits units; } fonts[] = {
+            {"DejaVu Sans Condensed", 11, referenceUnits},  // letters 6.10 pixels wide on average
+            {"DejaVu Sans", 11, {7, 13}},                   // 6.79
+            {"DejaVu Sans", 16, {10, 19}},                  // 9.88
+        };
+        for (const auto& f : fonts) {
+            QFont font(QString::fromLatin1(f.family));
+            font.setPixelSize(f.pixels);
+            if (QFontInfo(font).family() != QLatin1String(f.family)) QSKIP("the DejaVu fonts are missing");
+            QVERIFY(DialogUnits::of(font) == f.units);
+        }
         QFont condensed(QStringLiteral("DejaVu Sans Condensed"));
         condensed.setPixelSize(11);
-        if (DialogUnits::of(condensed) != referenceUnits) QSKIP("DejaVu Sans Condensed (fonts-dejavu-extra) is missing");
         QApplication::setFont(condensed);
         World w;
         w.write("cine.dcm", vs::testing::sized(16, 16, 3));
@@ -136,22 +163,31 @@ private slots:
                                  app.openDialog->frameGeometry(), app.animControl->frameGeometry()};
         for (size_t i = 0; i < std::size(windows); ++i) {
             QVERIFY(QRect(0, 0, app.screenWidth, app.screenHeight).contains(windows[i]));
-            for (size_t j = i + 1; j < std::size(windows); ++j) QVERIFY2(!windows[i].intersects(windows[j]), qPrintable(QString("%1 %2").arg(i).arg(j)));
+            for (size_t j = i + 1; j < std::size(windows); ++j)
+                QVERIFY2(!windows[i].intersects(windows[j]), qPrintable(QString("windows %1 and %2").arg(i).arg(j)));
         }
-        for (QWidget* window : {static_cast<QWidget*>(app.infoPanel), static_cast<QWidget*>(app.openDialog)})
+        for (QWidget* window : {static_cast<QWidget*>(app.infoPanel), static_cast<QWidget*>(app.openDialog)}) {
             QCOMPARE(cutTexts(window), QStringList());
+            QCOMPARE(misplaced(window), QStringList());
+        }
 
-        // A JPEG frame that cannot be decoded says so whole on the Image line; the panel
-        // widens to the left and the image window keeps clear of it.
+        // A JPEG frame that cannot be decoded says so whole on the Image line: the panel
+        // widens to the left, and Reset Contrast keeps its place below the lines' end.
+        const auto resetContrastFromLinesEnd = [&] {
+            return w.panel()->line(PanelLine::image)->geometry().right() - w.panel()->resetContrastButton()->x();
+        };
+        const int resetContrastPlace = resetContrastFromLinesEnd();
         w.key(w.list(), Qt::Key_Up);
+        QCOMPARE(resetContrastFromLinesEnd(), resetContrastPlace);
         QVERIFY(w.line(PanelLine::image).endsWith("Frames, Jpeg  <JPEG frame cannot be decoded>"));
         QCOMPARE(cutTexts(app.infoPanel), QStringList());
         QCOMPARE(cutTexts(app.animControl), QStringList());
-        QVERIFY(!onScreen(app.imageWindow).intersects(app.infoPanel->frameGeometry()));
+        QCOMPARE(misplaced(app.animControl), QStringList());
         QCOMPARE(app.infoPanel->frameGeometry().right(), app.openDialog->frameGeometry().right());
 
         w.command(w.menu().batchConversion);
         QCOMPARE(cutTexts(app.batchBox), QStringList());
+        QCOMPARE(misplaced(app.batchBox), QStringList());
         AboutBox about(nullptr);
         about.show();
         QCOMPARE(cutTexts(&about), QStringList());

@@ -63,6 +63,7 @@ private slots:
         w->program.reset();
         w->start();  // without a command line nothing is shown
         QVERIFY(!w->app().imageWindow->isVisible() && !w->menu().saveImageAs->isEnabled());
+        QCOMPARE(w->panel()->zoomList()->currentText(), QStringLiteral("100%"));
     }
 
     void arrowKeysAndButtonsBrowseAndGreyTheEnds() {

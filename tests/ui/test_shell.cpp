@@ -50,8 +50,10 @@ private slots:
         QCOMPARE(w_->panel()->zoomList()->currentText(), QStringLiteral("200%"));
         QCOMPARE(client(), QSize(300, 400));
         w_->command(w_->menu().automaticZoom);  // off: a list choice holds
-        w_->choose(w_->panel()->zoomList(), 1);
-        QCOMPARE(client(), QSize(75, 100));
+        for (const auto& [entry, size] : {std::pair{0, QSize(37, 50)}, {1, QSize(75, 100)}, {2, QSize(150, 200)}}) {
+            w_->choose(w_->panel()->zoomList(), entry);
+            QCOMPARE(client(), size);
+        }
         w_->command(w_->menu().automaticZoom);  // on again: fitted at once
         QCOMPARE(client(), QSize(300, 400));
 
@@ -72,11 +74,28 @@ private slots:
         QCOMPARE(qGray(image.pixel(0, 0)), int(viewer().display[size_t(10 * stride + 25)]));
         QCOMPARE(qGray(image.pixel(9, 13)), int(viewer().display[size_t(13 * stride + 27)]));
 
-        // An image too small only across: the window shrinks across to it.
-        w_->write("narrow.dcm", sized(200, 40));
-        app().mainWindow->dropPaths({w_->path("narrow.dcm")});
-        QTRY_COMPARE(w_->shown(), QStringLiteral("narrow.dcm"));
+        // Made lower by hand, the window keeps its height for an image of as many rows, unless
+        // the image is too small across: then it is fitted again, across and down.
+        app().imageWindow->resize(app().imageWindow->width(), 500);
+        for (const auto& [name, columns, height] : {std::tuple{"same.dcm", 150, 500}, {"narrow.dcm", 40, 700}}) {
+            w_->write(name, sized(200, uint16_t(columns)));
+            app().mainWindow->dropPaths({w_->path(name)});
+            QTRY_COMPARE(w_->shown(), QString::fromLatin1(name));
+            QCOMPARE(app().imageWindow->height(), height);
+        }
         QCOMPARE(client().width(), 160);
+    }
+
+    // Whatever the image's width, the automatic zoom shows all of it without scrolling.
+    void automaticZoomShowsTheWholeImage() {
+        w_->start();
+        for (uint16_t columns = 96; columns <= 400; columns += 4) {
+            const QString name = QString("w%1.dcm").arg(columns);
+            w_->write(name, sized(16, columns));
+            app().mainWindow->dropPaths({w_->path(name)});
+            QTRY_COMPARE(w_->shown(), name);
+            QVERIFY2(app().imageWindow->view()->horizontalScrollBar()->maximum() == 0, qPrintable(name));
+        }
     }
 
     void keysMoveThroughTheFolderAndTheFrames() {
@@ -284,6 +303,7 @@ private slots:
 
     void commandLineNamesTheFileToOpen() {
         w_->writeBytes("a b.dcm", {});
+        w_->writeBytes("a", {});
         QDir(w_->dir.path()).mkdir("series");
         const std::string dir = QFile::encodeName(w_->dir.path()).toStdString() + "/";
         const struct { std::vector<std::string> arguments; std::string path; } cases[] = {
@@ -407,8 +427,10 @@ private slots:
             sender.flush();
             QTRY_VERIFY(sender.state() == QLocalSocket::UnconnectedState);
         }
-        QCOMPARE(received.size(), 1);
+        QVERIFY(SingleInstance::handOff(name, "/" + QByteArray(3000, 'x')));  // no cut
+        QTRY_COMPARE(received.size(), 2);
         QCOMPARE(received[0][0].toByteArray(), QByteArray("/data/x y.dcm"));
+        QCOMPARE(received[1][0].toByteArray(), "/" + QByteArray(3000, 'x'));
     }
 };
 
