@@ -1,11 +1,14 @@
 #include "samples/dicom_builder.h"
 
 #include <turbojpeg.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <stdexcept>
+
+#include "samples/lossless_jpeg.h"
 
 namespace vs::testing {
 
@@ -234,6 +237,38 @@ std::vector<uint8_t> relabelAsLossless(std::vector<uint8_t> jpeg) {
     return jpeg;
 }
 
+std::vector<uint8_t> deflateDataSet(const std::vector<uint8_t>& file) {
+    // After the preamble, "DICM" and (0002,0000), whose value counts the rest of the group.
+    constexpr size_t groupLengthValue = 128 + 4 + 8;
+    if (file.size() < groupLengthValue + 4) throw std::invalid_argument("deflateDataSet: no meta group");
+    const size_t start = groupLengthValue + 4 + (file[140] | file[141] << 8 | file[142] << 16 | size_t(file[143]) << 24);
+    if (start > file.size()) throw std::invalid_argument("deflateDataSet: meta group longer than the file");
+    std::vector<uint8_t> out = DicomBuilder(Syntax::explicitLittle).transferSyntax(uidDeflated).build();
+    z_stream z{};
+    if (deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateDataSet: zlib could not be started");
+    std::vector<uint8_t> packed(deflateBound(&z, uLong(file.size() - start)));
+    z.next_in = const_cast<Bytef*>(file.data() + start);
+    z.avail_in = uInt(file.size() - start);
+    z.next_out = packed.data();
+    z.avail_out = uInt(packed.size());
+    const int result = deflate(&z, Z_FINISH);
+    packed.resize(z.total_out);
+    deflateEnd(&z);
+    if (result != Z_STREAM_END) throw std::runtime_error("deflateDataSet: zlib did not finish");
+    out.insert(out.end(), packed.begin(), packed.end());
+    return out;
+}
+
+std::vector<uint8_t> encodeJpegLossless(const std::vector<int32_t>& samples, uint16_t rows, uint16_t columns, int bits,
+                                        int predictor, int pointTransform, unsigned restartInterval) {
+    if (samples.size() < size_t{rows} * columns) throw std::invalid_argument("encodeJpegLossless: too few samples");
+    if (bits < 2 || bits > 16) throw std::invalid_argument("encodeJpegLossless: bits outside 2..16");
+    // The build of the least precision that holds the bits, as DICOM encoders choose it.
+    auto encode = bits <= 8 ? encodeLossless8 : bits <= 12 ? encodeLossless12 : encodeLossless16;
+    return encode(samples, rows, columns, bits, predictor, pointTransform, restartInterval);
+}
+
 std::vector<uint8_t> makeImage(const ImageRecipe& recipe) {
     using Encoding = ImageRecipe::Encoding;
     const size_t perFrame = size_t{recipe.rows} * recipe.columns;
@@ -244,6 +279,8 @@ std::vector<uint8_t> makeImage(const ImageRecipe& recipe) {
     DicomBuilder b(recipe.syntax, recipe.withMeta);
     if (recipe.encoding == Encoding::rle) b.transferSyntax(uidRle);
     if (recipe.encoding == Encoding::jpegBaseline) b.transferSyntax(uidJpegBaseline);
+    const bool firstOrder = recipe.losslessPredictor == 1 && recipe.pointTransform == 0;
+    if (recipe.encoding == Encoding::jpegLossless) b.transferSyntax(firstOrder ? uidJpegLosslessSv1 : uidJpegLossless);
     auto optionalText = [&b](uint16_t group, uint16_t element, const char* vr, const std::string& value) {
         if (!value.empty()) b.text(group, element, vr, value);
     };
@@ -298,6 +335,10 @@ std::vector<uint8_t> makeImage(const ImageRecipe& recipe) {
         std::vector<int32_t> frame(first, first + std::ptrdiff_t(perFrame));
         if (recipe.encoding == Encoding::rle) {
             fragments.push_back(encodeRleFrame(frame, recipe.rows, recipe.columns, recipe.bitsAllocated));
+        } else if (recipe.encoding == Encoding::jpegLossless) {
+            fragments.push_back(encodeJpegLossless(frame, recipe.rows, recipe.columns, bitsStored,
+                                                   recipe.losslessPredictor, recipe.pointTransform,
+                                                   recipe.restartInterval));
         } else {
             if (recipe.bitsAllocated != 8) throw std::invalid_argument("makeImage: baseline JPEG is 8-bit");
             std::vector<uint8_t> pixels(perFrame);

@@ -21,6 +21,7 @@ inline constexpr const char* uidRle = "1.2.840.10008.1.2.5";
 inline constexpr const char* uidJpegBaseline = "1.2.840.10008.1.2.4.50";
 inline constexpr const char* uidJpegLossless = "1.2.840.10008.1.2.4.57";
 inline constexpr const char* uidJpegLosslessSv1 = "1.2.840.10008.1.2.4.70";
+inline constexpr const char* uidDeflated = "1.2.840.10008.1.2.1.99";
 
 // Writes elements in the order they are added, so tests can also build out-of-order,
 // duplicated or damaged files. No element is added implicitly except the meta header.
@@ -75,7 +76,12 @@ struct ImageRecipe {
     uint32_t frames = 1;
     std::string photometric = "MONOCHROME2";
     int pixelRepresentation = 1;  // -1: element left out
-    enum class Encoding { native, rle, jpegBaseline } encoding = Encoding::native;
+    enum class Encoding { native, rle, jpegBaseline, jpegLossless } encoding = Encoding::native;
+    // Lossless JPEG of Bits Stored precision: selection value 1 with no point transform is
+    // 1.2.840.10008.1.2.4.70, anything else .57.
+    int losslessPredictor = 1;
+    int pointTransform = 0;
+    unsigned restartInterval = 0;
     // frames*rows*columns stored values; empty: gradientSamples(). Native 8/12/16-bit values are
     // packed by packSamples; baseline JPEG clamps them to 0..255. Multi-frame RLE and JPEG get a
     // filled basic offset table, single frames an empty one.
@@ -112,5 +118,15 @@ std::vector<uint8_t> encodeJpegGrey(const std::vector<uint8_t>& pixels, uint16_t
 // A JPEG stream whose baseline frame header (SOF0) is relabelled lossless (SOF3, process 14),
 // as a decoder reading its markers sees a lossless stream.
 std::vector<uint8_t> relabelAsLossless(std::vector<uint8_t> jpeg);
+// A file built with its meta (explicit VR little endian data set) as deflated explicit VR
+// little endian: the data set after the meta group deflated (raw deflate, zlib), the meta
+// group naming the deflated transfer syntax.
+std::vector<uint8_t> deflateDataSet(const std::vector<uint8_t>& file);
+// Lossless JPEG (process 14) through the IJG codec GDCM ships: the low bits bits of each sample
+// (2 to 16) in a stream of 8, 12 or 16 bits of precision (the least that holds them),
+// predictor (selection value) 1 to 7, point transform, and a restart marker every
+// restartInterval MCUs (0: none).
+std::vector<uint8_t> encodeJpegLossless(const std::vector<int32_t>& samples, uint16_t rows, uint16_t columns, int bits,
+                                        int predictor = 1, int pointTransform = 0, unsigned restartInterval = 0);
 
 }  // namespace vs::testing
