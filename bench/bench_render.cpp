@@ -7,7 +7,7 @@
 
 #include "bench/bench_support.h"
 #include "core/contrast.h"
-#include "core/jpeg_frame.h"
+#include "core/coded_frame.h"
 #include "core/render.h"
 
 namespace vs::bench {
@@ -54,7 +54,7 @@ void render(benchmark::State& state, Kind kind, bool redraw = false) {
     LoadedViewer& lv = viewerFor(kind, int(state.range(0)));
     Viewer& v = lv.v();
     for (auto _ : state) {
-        if (kind == jpeg) decodeJpegFrame(v);
+        if (kind == jpeg) decodeCodedFrame(v);
         if (!redraw) v.source.reset();  // not decoded yet
         renderFrame(v);
         benchmark::DoNotOptimize(v.display.data());

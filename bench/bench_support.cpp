@@ -103,11 +103,12 @@ TempFile::~TempFile() {
     std::filesystem::remove(folder_, error);  // only once it is empty
 }
 
-LoadedViewer::LoadedViewer(const ImageRecipe& image, const std::string& name) {
+LoadedViewer::LoadedViewer(const ImageRecipe& image, const std::string& name, bool allCompressions)
+    : decoders(makeDecoderBundle(allCompressions)) {
     file = std::make_unique<TempFile>(name, testing::makeImage(image));
     Viewer& v = *viewer;
     v.host = &host;
-    v.pictureDecoder = &decoder;
+    v.decoders = decoders->decoders();
     v.batchMode = 1;
     v.appState = AppState::loaded;
     v.currentDirectory = file->folder();

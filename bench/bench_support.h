@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/viewer.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/decoder_bundle.h"
 #include "samples/dicom_builder.h"
 
 namespace vs::bench {
@@ -45,16 +45,17 @@ private:
     std::string name_;
 };
 
-// A viewer with a host that does nothing and the platform JPEG decoder.
+// A viewer with a host that does nothing and the platform's decoders.
 struct LoadedViewer {
     NullHost host;
-    TurboJpegDecoder decoder;
+    std::unique_ptr<DecoderBundle> decoders;
     std::unique_ptr<Viewer> viewer = std::make_unique<Viewer>();
     std::unique_ptr<TempFile> file;
 
-    // Writes the image to a file and loads it as the converter does (batch mode); aborts the
-    // program when the load fails.
-    explicit LoadedViewer(const ImageRecipe& image, const std::string& name = "bench.dcm");
+    // Writes the image to a file and loads it as the converter does (batch mode), reading every
+    // compression when asked; aborts the program when the load fails.
+    explicit LoadedViewer(const ImageRecipe& image, const std::string& name = "bench.dcm",
+                          bool allCompressions = false);
     Viewer& v() { return *viewer; }
 };
 

@@ -31,10 +31,10 @@ std::string cutToPath(std::string path) {
 }
 
 BatchResult convertFiles(const std::vector<std::string>& paths, const ConversionSettings& settings,
-                         PictureDecoder* decoder, ConversionDialogue& dialogue) {
+                         const Decoders& decoders, ConversionDialogue& dialogue) {
     BatchResult result;
     result.files = uint32_t(paths.size());
-    FileConverter converter(settings, decoder);
+    FileConverter converter(settings, decoders);
     Committer committer(dialogue, result);
     for (size_t i = 0; i < paths.size() && !result.cancelled; ++i) {
         dialogue.fileStarted(uint32_t(i), uint32_t(paths.size()));

@@ -12,7 +12,7 @@
 #include "convert/part_file.h"
 #include "convert/questions.h"
 #include "convert/writers.h"
-#include "dicom/picture.h"
+#include "dicom/decoders.h"
 #include "dicom/read_file.h"
 #include "dicom/windowing.h"
 
@@ -55,21 +55,21 @@ public:
     virtual void frameStarted(uint32_t /*frame*/, uint32_t /*count*/) {}
 };
 
-// Converts every frame of every file. Relative paths are taken from the working directory,
-// which the run never changes. Each output is written under a temporary name and renamed into
-// place once it is whole, after the question when the output exists.
+// Converts every frame of every file, read with decoders. Relative paths are taken from the
+// working directory, which the run never changes. Each output is written under a temporary
+// name and renamed into place once it is whole, after the question when the output exists.
 BatchResult convertFiles(const std::vector<std::string>& paths, const ConversionSettings& settings,
-                         PictureDecoder* decoder, ConversionDialogue& dialogue);
+                         const Decoders& decoders, ConversionDialogue& dialogue);
 
-// Makes a JPEG decoder for one worker.
-using DecoderMaker = std::function<std::unique_ptr<PictureDecoder>()>;
+// Makes the decoders of one worker.
+using DecoderMaker = std::function<std::unique_ptr<DecoderBundle>()>;
 
-// The same run with jobs workers reading and writing files at once, each with its own decoder;
+// The same run with jobs workers reading and writing files at once, each with its own decoders;
 // the questions, messages, outputs and report are those of convertFiles, in the same order.
 // The dialogue is called from the calling thread only; its fileStarted counts the files the
 // workers have finished, and frameStarted is not called.
 BatchResult convertFilesInParallel(const std::vector<std::string>& paths, const ConversionSettings& settings,
-                                   unsigned jobs, const DecoderMaker& makeDecoder, ConversionDialogue& dialogue);
+                                   unsigned jobs, const DecoderMaker& makeDecoders, ConversionDialogue& dialogue);
 
 // The output path of frame frame of a file with frameCount frames: folder + name + suffix, the
 // suffix ".TIF", ".BMP", ".RAW" or ".PNG", preceded by the frame number zero-padded to as many digits

@@ -41,8 +41,8 @@ std::string cannotWriteText(const std::string& path) {
     return formatText("Error: Can't write to file '%s'!\nMake sure the disk contains enough free space.", path);
 }
 
-FileConverter::FileConverter(const ConversionSettings& settings, PictureDecoder* decoder)
-    : settings_(settings), decoder_(decoder) {
+FileConverter::FileConverter(const ConversionSettings& settings, const Decoders& decoders)
+    : settings_(settings), decoders_(decoders) {
     if (!settings_.outputDirectory.empty()) {
         outputFolder_ = absolutePath(settings_.outputDirectory);
         if (outputFolder_.back() != pathSeparator) outputFolder_ += pathSeparator;
@@ -58,10 +58,10 @@ FileOutcome FileConverter::convert(const std::string& given, ReadObserver& obser
     const std::string folder = outputFolder_.empty() ? path.substr(0, cut + 1) : outputFolder_;
     const std::string name = path.substr(cut + 1);
     auto dicom = std::make_unique<DicomImage>();
-    if (readDicomFile(path, *dicom, observer) != statusLoaded) return outcome;
+    if (readDicomFile(path, *dicom, observer, decoders_) != statusLoaded) return outcome;
     outcome.loaded = true;
     readRescaleAndWindow(*dicom);
-    const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, decoder_);
+    const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, decoders_);
     const uint32_t frames = dicom->image.frameCount;
     for (uint32_t f = 0; f < frames && !(stop && *stop); ++f) {
         if (frameProgress) frameProgress->frameStarted(f, frames);

@@ -35,7 +35,7 @@ std::string cutToPath(std::string path);
 
 class FileConverter {
 public:
-    FileConverter(const ConversionSettings& settings, PictureDecoder* decoder);
+    FileConverter(const ConversionSettings& settings, const Decoders& decoders);
 
     // Reads the file and writes its frames to temporaries. frameProgress (may be null) is told
     // of each frame; a stop that turns true ends the work early (its outcome is of no use then).
@@ -47,7 +47,7 @@ private:
                               const std::string& folder, const std::string& name, uint32_t frame);
 
     const ConversionSettings& settings_;
-    PictureDecoder* decoder_;
+    Decoders decoders_;
     std::string outputFolder_;  // empty: beside each source
 };
 

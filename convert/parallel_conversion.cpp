@@ -33,8 +33,8 @@ public:
     ParallelRun(const std::vector<std::string>& paths, const ConversionSettings& settings, unsigned jobs)
         : paths_(paths), settings_(settings), lookAhead_(jobs * filesAheadPerWorker) {}
 
-    void work(PictureDecoder* decoder) {
-        FileConverter converter(settings_, decoder);
+    void work(const Decoders& decoders) {
+        FileConverter converter(settings_, decoders);
         StoppableReading reading(stop_);
         for (;;) {
             const std::optional<size_t> index = claimFile();
@@ -102,15 +102,15 @@ private:
 }  // namespace
 
 BatchResult convertFilesInParallel(const std::vector<std::string>& paths, const ConversionSettings& settings,
-                                   unsigned jobs, const DecoderMaker& makeDecoder, ConversionDialogue& dialogue) {
+                                   unsigned jobs, const DecoderMaker& makeDecoders, ConversionDialogue& dialogue) {
     BatchResult result;
     result.files = uint32_t(paths.size());
     ParallelRun run(paths, settings, jobs);
-    std::vector<std::unique_ptr<PictureDecoder>> decoders;
+    std::vector<std::unique_ptr<DecoderBundle>> bundles;
     std::vector<std::thread> workers;
     for (unsigned j = 0; j < jobs; ++j) {
-        decoders.push_back(makeDecoder());
-        workers.emplace_back([&run, decoder = decoders.back().get()] { run.work(decoder); });
+        bundles.push_back(makeDecoders());
+        workers.emplace_back([&run, &decoders = bundles.back()->decoders()] { run.work(decoders); });
     }
     run.commitAll(dialogue, result);
     for (std::thread& worker : workers) worker.join();

@@ -45,7 +45,11 @@ BatchResult runBatch(Viewer& v, const std::vector<std::string>& paths, const Bat
     v.batchMode = 1;
     v.host->showStatusBox(processingFilesText);
     BoxDialogue dialogue(v);
-    const BatchResult result = convertFiles(paths, settings, v.pictureDecoder, dialogue);
+    // The run reads with the viewer's decoders, which serve one reading at a time: the frame
+    // source of the picture shown, which may be decoding a cine's next frame with them, goes
+    // (the next rendering makes it anew).
+    v.source.reset();
+    const BatchResult result = convertFiles(paths, settings, v.decoders, dialogue);
     v.host->closeStatusBox();
     v.host->messageBox(batchReportText(result), programCaption, MessageButtons::ok, MessageIcon::information);
     v.batchMode = wasBatchMode;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/contrast.h"
-#include "core/jpeg_frame.h"
+#include "core/coded_frame.h"
 #include "core/render.h"
 #include "core/zoom.h"
 #include "dicom/image_description.h"
@@ -87,12 +87,12 @@ void refuseTooBig(Viewer& v) {
     restoreCursor(v);
 }
 
-// The frames of an accepted file: the first JPEG frame decoded (or a box says why not), the
-// title, the animation control.
+// The frames of an accepted file: the first frame decoded where a decoder reads it (or a box
+// says why not), the title, the animation control.
 void showFrames(Viewer& v) {
     const ImageState& image = v.dicom.image;
     v.currentFrame = 0;
-    if (image.compression == compressionJpeg) decodeJpegFrame(v);
+    if (framesAreCoded(v)) decodeCodedFrame(v);
     v.host->setImageWindowTitle(frameTitle(image.frameCount, v.currentFrame));
     if (image.frameCount > 1) v.host->prepareAnimationControl(image.frameCount, v.currentFrame);
 }
@@ -133,7 +133,7 @@ LoadResult loadFile(Viewer& v, const LoadRequest& request) {
     if (path == v.loadedPath && !request.evenIfLoaded) return LoadResult::alreadyLoaded;
 
     ViewerReading reading(v, path);
-    const LoadStatus status = readDicomFile(path, v.dicom, reading);
+    const LoadStatus status = readDicomFile(path, v.dicom, reading, v.decoders);
     v.loadProgressState = status == statusAborted ? loadAborted : loadIdle;
     switch (status) {
     case statusLoaded: break;

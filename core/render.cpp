@@ -8,7 +8,7 @@ namespace vs {
 FrameSource& frameSource(Viewer& v) {
     if (!v.source || v.sourceGeneration != v.dicom.bytes.generation() ||
         v.sourceCompression != v.dicom.image.compression) {
-        v.source = frameSourceFor(v.dicom, v.pictureDecoder);
+        v.source = frameSourceFor(v.dicom, v.decoders);
         v.sourceGeneration = v.dicom.bytes.generation();
         v.sourceCompression = v.dicom.image.compression;
     }

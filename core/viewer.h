@@ -13,7 +13,7 @@
 #include "core/window_state.h"
 #include "dicom/dicom_image.h"
 #include "dicom/frame_source.h"
-#include "dicom/picture.h"
+#include "dicom/decoders.h"
 
 namespace vs {
 
@@ -32,7 +32,8 @@ enum class LoadOnOpen { nothing, unlessLoaded, evenIfLoaded };
 
 struct Viewer {
     Host* host = nullptr;
-    PictureDecoder* pictureDecoder = nullptr;
+    // What reads the files: the picture decoder, and with every compression the others.
+    Decoders decoders;
 
     DicomImage dicom;
     // The frame shown, from 0.

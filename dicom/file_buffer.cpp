@@ -1,6 +1,9 @@
 #include "dicom/file_buffer.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <utility>
 
 #include <cstring>
 
@@ -41,6 +44,37 @@ bool FileBuffer::prepare(uint64_t fileLength) {
     size_ = capacity_ = needed;
     dirty_ = 0;
     return true;
+}
+
+bool FileBuffer::reserve(uint64_t mostLength) {
+    release();
+    ++generation_;
+    const uint64_t needed = mostLength + spareRoomBytes;
+    void* block = mmap(nullptr, needed, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (block == MAP_FAILED) return false;
+    data_ = static_cast<uint8_t*>(block);
+    size_ = capacity_ = needed;
+    dirty_ = 0;
+    return true;
+}
+
+void FileBuffer::fit(uint64_t fileLength) {
+    const uint64_t page = uint64_t(sysconf(_SC_PAGESIZE));
+    const uint64_t needed = fileLength + spareRoomBytes;
+    const uint64_t kept = (needed + page - 1) / page * page;
+    if (!data_ || kept >= capacity_) return;
+    munmap(data_ + kept, capacity_ - kept);
+    size_ = needed;
+    capacity_ = kept;
+}
+
+void FileBuffer::swap(FileBuffer& other) {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(dirty_, other.dirty_);
+    ++generation_;
+    ++other.generation_;
 }
 
 void FileBuffer::noteWritten(uint64_t n) {

@@ -20,9 +20,16 @@ public:
     // Makes room for a file of fileLength bytes plus the spare room; false when no memory.
     // Whatever the block held before is gone afterwards (the file bytes are to be read anew).
     bool prepare(uint64_t fileLength);
+    // Makes room for a file of at most mostLength bytes, whose length is not known yet (an
+    // inflated data set): address space only, whose pages cost nothing until written. fit
+    // then gives back what the file did not take. False when no room.
+    bool reserve(uint64_t mostLength);
+    void fit(uint64_t fileLength);
     // Marks the first n bytes as holding file data (so the next prepare clears them).
     void noteWritten(uint64_t n);
     void release();
+    // Exchanges the blocks; both count as new.
+    void swap(FileBuffer& other);
 
     uint8_t* data() { return data_; }
     const uint8_t* data() const { return data_; }

@@ -1,8 +1,8 @@
 // Reading one frame of a DicomImage whatever its encoding: the range of its samples, its 8-bit
 // picture through a window, and its stored values as 16-bit words. There is one source per
-// encoding (uncompressed, RLE, JPEG) and frameSourceFor picks it. A source keeps the last frame
-// it decoded, so that the range scan, the picture and the writers decode a frame once and a
-// contrast drag over it decodes nothing.
+// encoding family (uncompressed, RLE, JPEG pictures, frames decoded to samples) and
+// frameSourceFor picks it. A source keeps the last frame it decoded, so that the range scan,
+// the picture and the writers decode a frame once and a contrast drag over it decodes nothing.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "dicom/decoders.h"
 #include "dicom/dicom_image.h"
 #include "dicom/picture.h"
+#include "dicom/sample_decoder.h"
 #include "dicom/windowing.h"
 
 namespace vs {
@@ -48,15 +50,23 @@ public:
     // The frame's stored values as packed little-endian 16-bit words, where they lie in the
     // buffer or written into scratch; nullptr when the encoding holds a picture, not samples.
     virtual const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) = 0;
+
+    // Starts decoding frame on a worker, so that it is ready when asked for (a cine asks for
+    // the frame after the one it shows). Sources whose frames cost little do nothing. The
+    // source's decoder is busy until the frame is asked for or the source is gone.
+    virtual void decodeAhead(uint32_t /*frame*/) {}
 };
 
-// The source for the image's encoding. The image (and, for JPEG, the decoder) must outlive it;
-// a new file read into the image needs a new source.
-std::unique_ptr<FrameSource> frameSourceFor(const DicomImage& dicom, PictureDecoder* decoder);
+// The source for the image's encoding. The image and the decoders must outlive it; a new
+// file read into the image needs a new source.
+std::unique_ptr<FrameSource> frameSourceFor(const DicomImage& dicom, const Decoders& decoders);
 
 std::unique_ptr<FrameSource> uncompressedSource(const DicomImage& dicom);
 std::unique_ptr<FrameSource> rleSource(const DicomImage& dicom);
 std::unique_ptr<FrameSource> jpegSource(const DicomImage& dicom, PictureDecoder* decoder);
+// Frames decoded to samples by decoder, which messages call codec ("JPEG-LS"); without a
+// decoder every frame is refused.
+std::unique_ptr<FrameSource> decodedSource(const DicomImage& dicom, SampleDecoder* decoder, const char* codec);
 
 // The range a sample of this depth can take: what is known of a frame whose samples are not
 // read.

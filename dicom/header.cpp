@@ -5,9 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "dicom/byte_reader.h"
 #include "dicom/element_search.h"
+#include "dicom/encapsulated.h"
+#include "dicom/frame_source.h"
+#include "dicom/jpeg_markers.h"
 
 namespace vs {
 
@@ -23,6 +27,7 @@ enum TagPattern : uint32_t {
     leRows = 0x00100028, beRows = 0x10002800,
     leColumns = 0x00110028, beColumns = 0x11002800,
     leBitsAllocated = 0x01000028, beBitsAllocated = 0x00012800,
+    leBitsStored = 0x01010028, beBitsStored = 0x01012800,
     lePixelRepresentation = 0x01030028, bePixelRepresentation = 0x03012800,
     lePixelData = 0x00107FE0, bePixelData = 0x1000E07F,
 };
@@ -55,7 +60,8 @@ static_assert(mayBeTag(leTransferSyntax) && mayBeTag(beTransferSyntax) && mayBeT
               mayBeTag(beSamplesPerPixel) && mayBeTag(lePhotometric) && mayBeTag(bePhotometric) &&
               mayBeTag(leNumberOfFrames) && mayBeTag(beNumberOfFrames) && mayBeTag(leRows) &&
               mayBeTag(beRows) && mayBeTag(leColumns) && mayBeTag(beColumns) && mayBeTag(leBitsAllocated) &&
-              mayBeTag(beBitsAllocated) && mayBeTag(lePixelRepresentation) &&
+              mayBeTag(beBitsAllocated) && mayBeTag(leBitsStored) && mayBeTag(beBitsStored) &&
+              mayBeTag(lePixelRepresentation) &&
               mayBeTag(bePixelRepresentation) && mayBeTag(lePixelData) && mayBeTag(bePixelData));
 
 // What the scan found for one byte order.
@@ -66,19 +72,46 @@ struct CandidateSet {
     int photometric = photometricNotGiven;
     uint32_t frames = 1;
     uint16_t rows = 0, columns = 0, bitsAllocated = 0;
+    uint16_t bitsStored = 0;
     int pixelRepresentation = -1;
     uint32_t pixelValueOffset = 0, pixelLength = 0;
 };
 
-// Item and delimiter tags of encapsulated pixel data (PS3.5 A.4), read little-endian.
-constexpr uint32_t itemTag = 0xE000FFFE;
-constexpr uint32_t sequenceDelimiterTag = 0xE0DDFFFE;
-constexpr uint32_t itemDelimiterTag = 0xE00DFFFE;
 constexpr uint16_t jpegStartOfImage = 0xD8FF;  // FF D8 read little-endian
+
+// The transfer syntaxes read with every compression: the kind of each, or none for those
+// refused (hierarchical JPEG, JPEG 2000 Part 2, JPIP, MPEG, ...).
+std::optional<uint16_t> kindOfEverySyntax(const char* uid) {
+    constexpr const char deflated[] = "1.2.840.10008.1.2.1.99";
+    const size_t length = sizeof deflated - 1;
+    if (std::strncmp(uid, deflated, length) == 0 && (uid[length] == 0 || uid[length] == ' ')) return compressionDeflate;
+    if (uid[18] == '5') return compressionRle;
+    if (uid[18] != '4' || uid[19] != '.') return compressionNone;
+    char* end = nullptr;
+    const long process = std::strtol(uid + 20, &end, 10);
+    if (end == uid + 20 || (*end != 0 && *end != ' ')) return std::nullopt;
+    // Baseline, extended, progressive and lossless .57: the stream's frame header decides
+    // later whether a frame is a picture or samples.
+    if (process < 65) return compressionJpeg;
+    switch (process) {
+        case 70: return compressionLosslessJpeg;
+        case 80:
+        case 81: return compressionJpegLs;
+        case 90:
+        case 91: return compressionJpeg2000;
+        case 201:
+        case 202:
+        case 203: return compressionHtj2k;
+        default: return std::nullopt;
+    }
+}
 
 class HeaderScan {
 public:
-    HeaderScan(DicomImage& dicom) : dicom_(dicom), in_(dicom.bytes.data(), dicom.bytes.size()) { big_.bigEndian = true; }
+    HeaderScan(DicomImage& dicom, bool allCompressions)
+        : dicom_(dicom), in_(dicom.bytes.data(), dicom.bytes.size()), allCompressions_(allCompressions) {
+        big_.bigEndian = true;
+    }
 
     // Walks the first bytes of the file, two at a time, until 80,000 offsets in a row held
     // nothing accepted.
@@ -92,6 +125,11 @@ public:
         if (little_.flags >= (seenImageElements)) return &little_;
         if (big_.flags >= (seenImageElements)) return &big_;
         return nullptr;
+    }
+
+    // The last transfer syntax seen is one that is never read.
+    bool syntaxRefused() const {
+        return allCompressions_ ? refused_ : dicom_.image.compression == compressionLosslessJpeg;
     }
 
 private:
@@ -155,6 +193,8 @@ private:
                 return dimension(little_, p, seenRows | seenColumns, seenBitsAllocated, little_.bitsAllocated);
             case beBitsAllocated:
                 return dimension(big_, p, seenRows | seenColumns, seenBitsAllocated, big_.bitsAllocated);
+            case leBitsStored: bitsStored(little_, p); return false;
+            case beBitsStored: bitsStored(big_, p); return false;
             case lePixelRepresentation: pixelRepresentation(little_, p); return false;
             case bePixelRepresentation: pixelRepresentation(big_, p); return false;
             case lePixelData: return pixelData(little_, p);
@@ -171,6 +211,12 @@ private:
         uid[256] = 0;
         findElement(pattern, vrOf("UI"), in_.data() + p, 30, uid, 256, false, in_.length() - p);
         if (std::strncmp(uid, "1.2.840.10008.1.2.", 18) != 0) return true;
+        if (allCompressions_) {
+            const std::optional<uint16_t> kind = kindOfEverySyntax(uid);
+            refused_ = !kind;
+            dicom_.image.compression = kind.value_or(compressionNone);
+            return true;
+        }
         if (uid[18] == '4') {
             dicom_.image.compression = compressionJpeg;
             uid[22] = 0;
@@ -223,8 +269,13 @@ private:
         return true;
     }
 
-    // (0028,0103): the first one after bits allocated belongs to the image; an icon image
-    // sequence further on carries its own.
+    // (0028,0101) and (0028,0103): the first one after bits allocated belongs to the image;
+    // an icon image sequence further on carries its own.
+    void bitsStored(CandidateSet& set, uint32_t p) {
+        if (!(set.flags & seenBitsAllocated) || set.bitsStored) return;
+        set.bitsStored = uint16_t(signed16(set, p + 8));
+    }
+
     void pixelRepresentation(CandidateSet& set, uint32_t p) {
         if (!(set.flags & seenBitsAllocated) || set.pixelRepresentation >= 0) return;
         set.pixelRepresentation = signed16(set, p + 8) != 0 ? 1 : 0;
@@ -248,6 +299,8 @@ private:
 
     DicomImage& dicom_;
     ByteReader in_;
+    const bool allCompressions_;
+    bool refused_ = false;
     CandidateSet little_;
     CandidateSet big_;
 };
@@ -272,14 +325,14 @@ bool nativeFramesFit(const DicomImage& dicom, const CandidateSet& set) {
 
 }  // namespace
 
-bool scanHeader(DicomImage& dicom) {
+bool scanHeader(DicomImage& dicom, bool allCompressions) {
     ImageState& image = dicom.image;
     image.compression = compressionNone;
     image.bigEndian = 0;
 
-    HeaderScan scan(dicom);
+    HeaderScan scan(dicom, allCompressions);
     scan.walk();
-    if (image.compression == compressionLosslessJpeg) return false;
+    if (scan.syntaxRefused()) return false;
 
     CandidateSet* found = scan.chosen();
     if (!found) return false;
@@ -290,8 +343,8 @@ bool scanHeader(DicomImage& dicom) {
     // on the masks end.
     if (set.bitsAllocated < 4 || set.bitsAllocated >= 24) return false;
     if (set.rows == 0 || set.columns == 0) return false;
-    if (image.compression == compressionNone && (!nativeLengthMatches(set) || !nativeFramesFit(dicom, set)))
-        return false;
+    const bool native = image.compression == compressionNone || image.compression == compressionDeflate;
+    if (native && (!nativeLengthMatches(set) || !nativeFramesFit(dicom, set))) return false;
     if (set.photometric == photometricOther) return false;
     image.invertMask = set.photometric == monochrome1 ? 255 : 0;
 
@@ -302,6 +355,7 @@ bool scanHeader(DicomImage& dicom) {
     image.pixelDataOffset = set.pixelValueOffset;
     image.bigEndian = set.bigEndian ? 1 : 0;
     image.pixelRepresentation = int16_t(set.pixelRepresentation);
+    image.bitsStored = set.bitsStored;
 
     image.pixelsPerFrame = uint32_t(image.columns) * image.rows;
     image.pixelMask = pixelMaskTable[image.bitsAllocated / 4];
@@ -310,7 +364,8 @@ bool scanHeader(DicomImage& dicom) {
                         ? 1u << (image.bitsAllocated - 1)
                         : 0;
 
-    if (image.compression == compressionJpeg && image.bitsAllocated == 16) return false;
+    // JPEG frames of 16 bits allocated are decoded only as samples.
+    if (image.compression == compressionJpeg && image.bitsAllocated == 16 && !allCompressions) return false;
     return true;
 }
 
@@ -355,18 +410,55 @@ uint32_t findFragments(DicomImage& dicom, uint32_t pixelDataOffset) {
 
 uint32_t buildFrameOffsets(DicomImage& dicom) {
     const ImageState& image = dicom.image;
-    if (image.compression == compressionNone) {
+    if (image.compression == compressionNone || image.compression == compressionDeflate) {
         for (uint32_t i = 0; i <= image.frameCount; ++i) dicom.frameOffsets[i] = i * image.pixelsPerFrame;
         return image.frameCount;
     }
     // No big-endian compressed transfer syntax exists.
     if (image.bigEndian) return 0;
-    return findFragments(dicom, image.pixelDataOffset);
+    if (image.compression == compressionJpeg || image.compression == compressionRle)
+        return findFragments(dicom, image.pixelDataOffset);
+    return findFrameItems(dicom, image.frameCount);
 }
 
-bool locateFrames(DicomImage& dicom) {
-    dicom.image.frameCount = buildFrameOffsets(dicom);
-    return dicom.image.frameCount != 0;
+namespace {
+
+// With every compression read, what a JPEG file's first frame says of them all: a stream of
+// 8-bit DCT samples in 8 bits allocated stays a picture, as by default; a lossless stream, or
+// a DCT one of another precision or depth, is decoded to samples. A first frame without a
+// frame header leaves the file as it is: its frames are then refused when decoded.
+uint16_t kindOfJpegFrames(const DicomImage& dicom) {
+    const JpegFragment first = jpegFragment(dicom, 0);
+    const std::optional<JpegFrameHeader> header =
+        first.reachable ? readJpegFrameHeader(dicom.bytes.data() + first.start, first.size) : std::nullopt;
+    const uint16_t kind = dicom.image.compression;
+    if (!header) return kind;
+    if (header->lossless()) return compressionLosslessJpeg;
+    const bool picture = header->dct() && header->precision == 8 && dicom.image.bitsAllocated == 8;
+    if (kind == compressionJpeg && picture) return compressionJpeg;
+    return compressionJpegSamples;
+}
+
+}  // namespace
+
+bool locateFrames(DicomImage& dicom, bool allCompressions) {
+    ImageState& image = dicom.image;
+    const uint32_t declaredFrames = image.frameCount;
+    image.frameCount = buildFrameOffsets(dicom);
+    const bool jpeg = image.compression == compressionJpeg || image.compression == compressionLosslessJpeg;
+    if (allCompressions && jpeg && image.frameCount != 0) {
+        const uint16_t kind = kindOfJpegFrames(dicom);
+        if (kind != image.compression) {
+            // Frames decoded to samples are found item by item.
+            const bool located = image.compression != compressionJpeg;
+            image.compression = kind;
+            if (!located) {
+                image.frameCount = declaredFrames;
+                image.frameCount = buildFrameOffsets(dicom);
+            }
+        }
+    }
+    return image.frameCount != 0;
 }
 
 }  // namespace vs

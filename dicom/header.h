@@ -9,13 +9,16 @@ namespace vs {
 
 // Looks for the image elements in the first 240,000 bytes, in both byte orders, and fills the
 // image record. True when the file is accepted; false for files that are not greyscale images
-// of a depth and encoding we read (the record is then partly filled and means nothing).
-bool scanHeader(DicomImage& dicom);
+// of a depth and encoding we read (the record is then partly filled and means nothing). With
+// allCompressions the transfer syntaxes decoded to samples are accepted too (Decoders).
+bool scanHeader(DicomImage& dicom, bool allCompressions = false);
 
 // Fills the frame table for the pixel data the scan found; returns the number of frames.
 uint32_t buildFrameOffsets(DicomImage& dicom);
 
-// buildFrameOffsets into the image record's frame count; false when no frame was found.
-bool locateFrames(DicomImage& dicom);
+// buildFrameOffsets into the image record's frame count; false when no frame was found. With
+// allCompressions a JPEG file whose first frame is no 8-bit picture becomes one decoded to
+// samples (lossless, or DCT samples), its frames found item by item.
+bool locateFrames(DicomImage& dicom, bool allCompressions = false);
 
 }  // namespace vs

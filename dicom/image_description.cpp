@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "dicom/element_search.h"
@@ -105,8 +106,9 @@ std::string format(const char* pattern, auto... args) {
 }
 
 std::string imageLine(const ImageState& image) {
-    constexpr const char* suffixes[] = {"", ", Jpeg", ", Lossless Jpeg", ", Rle"};
-    const char* suffix = image.compression < 4 ? suffixes[image.compression] : "";
+    constexpr const char* suffixes[] = {"",       ", Jpeg",     ", Lossless Jpeg", ", Rle",    ", Jpeg",
+                                        ", Jpeg-LS", ", Jpeg 2000", ", HTJ2K",         ", Deflate"};
+    const char* suffix = image.compression < std::size(suffixes) ? suffixes[image.compression] : "";
     if (image.frameCount > 1)
         return format("%d x %d Pixels,  %d Bit,  %d Frames%s", image.columns, image.rows, image.bitsAllocated,
                       int(image.frameCount), suffix);
@@ -181,6 +183,8 @@ std::string studyDescription(const InfoReader& in) {
 
 }  // namespace
 
+std::string undecodableFrameNoteOf(const char* codec) { return std::string("<") + codec + " frame cannot be decoded>"; }
+
 std::string fileSizeLine(uint64_t length) {
     return format("Filesize: %llu KB", static_cast<unsigned long long>(length >> 10));
 }
@@ -220,8 +224,8 @@ ImageDescription describeImage(const DicomImage& dicom, FrameSource& frames, uin
     d.date = skipLeadingSpaces(dateLine(v));
     d.study = skipLeadingSpaces(v.studyDescription + " " + v.protocol);
     d.image = skipLeadingSpaces(imageLine(dicom.image));
-    if (dicom.image.compression == compressionJpeg && !frames.unreadableReason(frameShown).empty())
-        d.image += std::string("  ") + undecodableFrameNote;
+    if (const char* codec = codecOf(dicom.image.compression); codec && !frames.unreadableReason(frameShown).empty())
+        d.image += "  " + undecodableFrameNoteOf(codec);
     d.pixsize = skipLeadingSpaces(pixsizeLine(spacing, d.sliceThickness, d.sliceSpacing, sliceLocation));
     return d;
 }

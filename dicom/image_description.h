@@ -45,8 +45,10 @@ struct ImageDescription {
 
 // Appended to the Image line when the JPEG frame shown cannot be decoded.
 inline constexpr const char* undecodableFrameNote = "<JPEG frame cannot be decoded>";
+// The same for a frame of codec (codecOf): "<JPEG-LS frame cannot be decoded>".
+std::string undecodableFrameNoteOf(const char* codec);
 
-// The lines of the file; frames reads it, to tell on the Image line when the JPEG frame shown
+// The lines of the file; frames reads it, to tell on the Image line when the frame shown
 // cannot be decoded.
 ImageDescription describeImage(const DicomImage& dicom, FrameSource& frames, uint32_t frameShown = 0);
 

@@ -6,12 +6,24 @@
 
 namespace vs {
 
+// How the frames are stored. By default only the first four occur, and lossless JPEG only
+// during the header scan, which refuses it; the others come with every compression read
+// (Decoders::allCompressions), each decoded to stored samples.
 enum CompressionKind : uint16_t {
     compressionNone = 0,
-    compressionJpeg = 1,          // baseline/extended JPEG, decoded by the platform
-    compressionLosslessJpeg = 2,  // only seen during the header scan, which refuses it
+    compressionJpeg = 1,          // baseline/extended JPEG, decoded by the platform as a picture
+    compressionLosslessJpeg = 2,  // lossless JPEG (process 14)
     compressionRle = 3,
+    compressionJpegSamples = 4,   // a DCT JPEG stream decoded to samples (12-bit, or not 8 allocated)
+    compressionJpegLs = 5,
+    compressionJpeg2000 = 6,
+    compressionHtj2k = 7,
+    compressionDeflate = 8,       // deflated explicit VR little endian, inflated when read
 };
+
+// The codec that decodes a kind's frames, as messages name it ("JPEG", "JPEG-LS", "JPEG 2000",
+// "HTJ2K"); null for kinds whose frames need none.
+const char* codecOf(uint16_t compression);
 
 inline constexpr uint32_t smallestFileBytes = 300;
 inline constexpr int64_t largestFileBytes = 3000000000LL;
@@ -43,6 +55,8 @@ struct ImageState {
     std::optional<float> storedWindowWidth;
     // (0028,0103): 0 unsigned, 1 signed, -1 when the file does not say.
     int16_t pixelRepresentation = -1;
+    // (0028,0101), 0 when the file does not say. Only decoded samples are read by it.
+    uint16_t bitsStored = 0;
 };
 
 // pixelMask by bitsAllocated / 4; depths of 24 bits and more are refused by the header scan.

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <optional>
 
+#include "dicom/deflated.h"
 #include "dicom/file_handle.h"
 #include "dicom/header.h"
 
@@ -18,17 +20,29 @@ int64_t regularFileLength(std::FILE* file) {
     return int64_t(info.st_size);
 }
 
+// How the chunks are read: with every compression, a deflated data set is seen in the first
+// chunk (its meta group) and walked only once inflated.
+struct Reading {
+    uint32_t chunks = 0;
+    bool large = false;
+    bool allCompressions = false;
+    std::optional<uint32_t> deflatedStart;
+};
+
 // Reads the chunks; the header is walked once the first four are in (it looks at 240,000
 // bytes at most). statusLoaded when all went in.
-LoadStatus readChunks(std::FILE* file, DicomImage& dicom, ReadObserver& observer, uint32_t chunks, bool large,
-                      uint64_t& total) {
+LoadStatus readChunks(std::FILE* file, DicomImage& dicom, ReadObserver& observer, Reading& reading, uint64_t& total) {
+    const uint32_t chunks = reading.chunks;
+    const bool large = reading.large;
     int lastPercent = -1;
     for (uint32_t chunk = 0; chunk < chunks; ++chunk) {
         const uint64_t at = uint64_t(chunk) * loadChunkBytes;
         const size_t got = std::fread(dicom.bytes.data() + at, 1, loadChunkBytes, file);
         total += got;
         dicom.bytes.noteWritten(at + got);
-        if (chunk == 3 && !scanHeader(dicom)) return statusUnsupported;
+        if (chunk == 0 && reading.allCompressions) reading.deflatedStart = deflatedDataSetStart(dicom);
+        if (chunk == 3 && !reading.deflatedStart && !scanHeader(dicom, reading.allCompressions))
+            return statusUnsupported;
         if (large && chunk > 3) {
             const int percent = int(uint64_t(chunk) * 100 / chunks + 1);
             if (percent != lastPercent) observer.progress(percent);
@@ -58,7 +72,7 @@ const char* loadStatusText(int status) {
     }
 }
 
-LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer) {
+LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer, const Decoders& decoders) {
     const FileHandle file = openFile(path, "rb");
     const int64_t length = file.get() ? regularFileLength(file.get()) : -1;
     if (length < 0) return statusNoAccess;
@@ -70,17 +84,29 @@ LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserve
         dicom.bytes.release();
         return statusTooBig;
     }
-    const uint32_t chunks = (dicom.image.fileLength >> 16) + 1;
-    const bool large = chunks > progressChunkThreshold;
-    observer.opened(uint64_t(length), large);
+    Reading reading;
+    reading.chunks = (dicom.image.fileLength >> 16) + 1;
+    reading.large = reading.chunks > progressChunkThreshold;
+    reading.allCompressions = decoders.allCompressions;
+    observer.opened(uint64_t(length), reading.large);
 
     uint64_t total = 0;
-    const LoadStatus read = readChunks(file.get(), dicom, observer, chunks, large, total);
+    const LoadStatus read = readChunks(file.get(), dicom, observer, reading, total);
     if (read != statusLoaded) return read;
-    if (large) observer.examining();
-    if (total != uint64_t(dicom.image.fileLength)) return statusReadError;
-    if (chunks < 4 && !scanHeader(dicom)) return statusUnsupported;
-    if (!locateFrames(dicom)) return statusUnsupported;
+    if (total != uint64_t(dicom.image.fileLength)) {
+        if (reading.large) observer.examining();
+        return statusReadError;
+    }
+    if (reading.deflatedStart) {
+        if (!decoders.inflater) return statusUnsupported;
+        const LoadStatus inflated =
+            inflateDataSet(dicom, *reading.deflatedStart, *decoders.inflater, observer, reading.large);
+        if (inflated != statusLoaded) return inflated;
+    }
+    if (reading.large) observer.examining();
+    if ((reading.chunks < 4 || reading.deflatedStart) && !scanHeader(dicom, reading.allCompressions))
+        return statusUnsupported;
+    if (!locateFrames(dicom, reading.allCompressions)) return statusUnsupported;
     if (dicom.image.pixelsPerFrame >= largestPixelsPerFrame) return statusTooBigDimensions;
     return statusLoaded;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dicom/decoders.h"
 #include "dicom/dicom_image.h"
 
 namespace vs {
@@ -52,7 +53,10 @@ public:
 
 // Reads the file at path into dicom and walks its header. statusLoaded when it is an image we
 // show, else why not. The buffer is replaced (or released, for a file too big to hold) only
-// once the file has opened and is long enough to be an image.
-LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer);
+// once the file has opened and is long enough to be an image. With every compression
+// (decoders.allCompressions) the header walk accepts more encodings, and a deflated data set
+// is inflated by decoders.inflater before it (statusTooBig when it would reach 3 GB).
+LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer,
+                         const Decoders& decoders = {});
 
 }  // namespace vs

@@ -2,28 +2,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "dicom/frame_source.h"
+#include "dicom/stored_samples.h"
 
 namespace vs {
 namespace {
-
-// Where the pixel data lie, and how many bytes may be read from there.
-struct SampleBytes {
-    const uint8_t* base = nullptr;
-    uint64_t readable = 0;  // bytes from base to the end of the buffer
-
-    // Four little-endian bytes at offset; bytes beyond the buffer read as zero.
-    uint32_t read32(uint64_t offset) const {
-        if (offset + 4 <= readable) {
-            return uint32_t(base[offset]) | uint32_t(base[offset + 1]) << 8 | uint32_t(base[offset + 2]) << 16 |
-                   uint32_t(base[offset + 3]) << 24;
-        }
-        uint32_t w = 0;
-        for (uint64_t k = 0; k < 4; ++k)
-            if (offset + k < readable) w |= uint32_t(base[offset + k]) << (8 * k);
-        return w;
-    }
-};
 
 SampleBytes sampleBytes(const DicomImage& dicom) {
     SampleBytes src;
@@ -32,28 +14,6 @@ SampleBytes sampleBytes(const DicomImage& dicom) {
     src.base = dicom.bytes.data() + offset;
     src.readable = dicom.bytes.size() - offset;
     return src;
-}
-
-// The masked stored word of sample s before its sign is applied.
-inline uint32_t storedWord(const ImageState& image, const SampleBytes& src, uint32_t s) {
-    const uint32_t bits = image.bitsAllocated;
-    const uint64_t offset = (uint64_t(bits) * s) / 8;
-    if (bits == 16 && image.bigEndian) {
-        // Explicit VR big endian keeps each 16-bit sample high byte first (PS3.5 7.3).
-        const uint32_t w = src.read32(offset);
-        return ((w & 0xFF) << 8 | (w >> 8 & 0xFF)) & image.pixelMask;
-    }
-    uint32_t w = src.read32(offset);
-    if ((bits & 4) && (s & 1)) w >>= 4;  // 4 and 12 bits: two samples share a byte
-    return w & image.pixelMask;
-}
-
-// Whether every byte the frame's samples need lies inside the buffer.
-bool frameInside(const ImageState& image, const SampleBytes& src, uint32_t first) {
-    if (src.base == nullptr) return false;
-    const uint64_t end = uint64_t(first) + image.pixelsPerFrame;
-    const uint64_t lastByte = (uint64_t(image.bitsAllocated) * end + 7) / 8 + 4;
-    return lastByte <= src.readable;
 }
 
 inline uint16_t load16(const uint8_t* at) {
@@ -90,111 +50,133 @@ public:
 
     std::string unreadableReason(uint32_t) override { return ""; }
 
-    SampleRange sampleRange(uint32_t frame) override {
-        const ImageState& image = dicom_.image;
-        const SampleBytes src = sampleBytes(dicom_);
-        const uint32_t first = dicom_.frameStart(frame);
-        const uint64_t bytesNeeded = (uint64_t(image.bitsAllocated) * (uint64_t(first) + image.pixelsPerFrame) + 7) / 8;
-        const bool inside = src.base != nullptr && bytesNeeded <= src.readable;
-        SampleRange range;
-        if (inside && image.bitsAllocated == 8) {
-            bool seen[256] = {};
-            const uint8_t* s = src.base + first;
-            for (uint32_t i = 0; i < image.pixelsPerFrame; ++i) seen[s[i]] = true;
-            for (uint32_t value = 0; value < 256; ++value) {
-                if (!seen[value]) continue;
-                const int32_t sample = int32_t(value & image.pixelMask);
-                range.low = std::min(range.low, sample);
-                range.high = std::max(range.high, sample);
-            }
-        } else if (inside && image.bitsAllocated == 16 && !image.bigEndian) {
-            widenByWords(image, src.base + 2 * size_t(first), image.pixelsPerFrame, range.low, range.high);
-        } else {
-            for (uint32_t i = 0; i < image.pixelsPerFrame; ++i) {
-                const int32_t sample = signedValue(image, storedWord(image, src, first + i));
-                range.low = std::min(range.low, sample);
-                range.high = std::max(range.high, sample);
-            }
-        }
-        return range;
-    }
+    SampleRange sampleRange(uint32_t frame) override { return samples(frame).range(); }
 
     WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
                              uint8_t* dest, size_t stride) override {
-        const ImageState& image = dicom_.image;
-        const std::vector<uint8_t>& table = tables_.tableFor(image, m);
-        const SampleBytes src = sampleBytes(dicom_);
-        const uint32_t first = dicom_.frameStart(frame);
-        const uint32_t bits = image.bitsAllocated;
-        rowCount = std::min(rowCount, firstRow < image.rows ? image.rows - firstRow : 0u);
-        const size_t skipped = size_t(firstRow) * image.columns;
-
-        if (frameInside(image, src, first) && !table.empty()) {
-            if (bits == 8) {
-                mapRows8(image.columns, rowCount, src.base + first + skipped, table.data(), dest, stride);
-                return {true, {}, false};
-            }
-            if (bits == 16) {
-                mapRows16(image.columns, image.bigEndian != 0, rowCount, src.base + 2 * (size_t(first) + skipped),
-                          table.data(), dest, stride);
-                return {true, {}, false};
-            }
-        }
-        uint32_t s = first + uint32_t(skipped);
-        for (uint32_t y = 0; y < rowCount; ++y) {
-            uint8_t* out = dest + y * stride;
-            for (uint32_t x = 0; x < image.columns; ++x, ++s) {
-                const uint32_t word = storedWord(image, src, s);
-                out[x] = table.empty() ? displayByte(m, signedValue(image, word)) : table[word];
-            }
-        }
-        return {true, {}, false};
+        return samples(frame).window(tables_.tableFor(dicom_.image, m), m, firstRow, rowCount, dest, stride);
     }
 
     const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) override {
-        const ImageState& image = dicom_.image;
-        const SampleBytes src = sampleBytes(dicom_);
-        const uint32_t first = dicom_.frameStart(frame);
-        // 16-bit little-endian samples are the words already.
-        if (frameInside(image, src, first) && image.bitsAllocated == 16 && !image.bigEndian)
-            return src.base + 2 * size_t(first);
-        const uint32_t count = image.pixelsPerFrame;
-        scratch.resize(2 * size_t(count));
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint32_t word = uint32_t(signedValue(image, storedWord(image, src, first + i)));
-            scratch[2 * size_t(i)] = uint8_t(word);
-            scratch[2 * size_t(i) + 1] = uint8_t(word >> 8);
-        }
-        return scratch.data();
+        return samples(frame).words(scratch);
     }
 
-    int32_t sample(uint32_t s) const { return signedValue(dicom_.image, storedWord(dicom_.image, sampleBytes(dicom_), s)); }
-
 private:
+    StoredSamples samples(uint32_t frame) const {
+        return StoredSamples(dicom_.image, sampleBytes(dicom_), dicom_.frameStart(frame));
+    }
+
     const DicomImage& dicom_;
     WindowTableCache tables_;
 };
 
 }  // namespace
 
+// The masked stored word of sample s before its sign is applied.
+uint32_t StoredSamples::storedWord(uint32_t s) const {
+    const uint32_t bits = image_.bitsAllocated;
+    const uint64_t offset = (uint64_t(bits) * s) / 8;
+    if (bits == 16 && image_.bigEndian) {
+        // Explicit VR big endian keeps each 16-bit sample high byte first (PS3.5 7.3).
+        const uint32_t w = src_.read32(offset);
+        return ((w & 0xFF) << 8 | (w >> 8 & 0xFF)) & image_.pixelMask;
+    }
+    uint32_t w = src_.read32(offset);
+    if ((bits & 4) && (s & 1)) w >>= 4;  // 4 and 12 bits: two samples share a byte
+    return w & image_.pixelMask;
+}
+
+// Whether every byte the frame's samples need lies inside the block.
+bool StoredSamples::inside() const {
+    if (src_.base == nullptr) return false;
+    const uint64_t end = uint64_t(first_) + image_.pixelsPerFrame;
+    const uint64_t lastByte = (uint64_t(image_.bitsAllocated) * end + 7) / 8 + 4;
+    return lastByte <= src_.readable;
+}
+
+int32_t StoredSamples::value(uint32_t s) const { return signedValue(image_, storedWord(s)); }
+
+SampleRange StoredSamples::range() const {
+    const ImageState& image = image_;
+    const uint64_t bytesNeeded = (uint64_t(image.bitsAllocated) * (uint64_t(first_) + image.pixelsPerFrame) + 7) / 8;
+    const bool readable = src_.base != nullptr && bytesNeeded <= src_.readable;
+    SampleRange range;
+    if (readable && image.bitsAllocated == 8) {
+        bool seen[256] = {};
+        const uint8_t* s = src_.base + first_;
+        for (uint32_t i = 0; i < image.pixelsPerFrame; ++i) seen[s[i]] = true;
+        for (uint32_t value = 0; value < 256; ++value) {
+            if (!seen[value]) continue;
+            const int32_t sample = int32_t(value & image.pixelMask);
+            range.low = std::min(range.low, sample);
+            range.high = std::max(range.high, sample);
+        }
+    } else if (readable && image.bitsAllocated == 16 && !image.bigEndian) {
+        widenByWords(image, src_.base + 2 * size_t(first_), image.pixelsPerFrame, range.low, range.high);
+    } else {
+        for (uint32_t i = 0; i < image.pixelsPerFrame; ++i) {
+            const int32_t sample = value(first_ + i);
+            range.low = std::min(range.low, sample);
+            range.high = std::max(range.high, sample);
+        }
+    }
+    return range;
+}
+
+WindowedFrame StoredSamples::window(const std::vector<uint8_t>& table, const WindowMapping& m, uint32_t firstRow,
+                                    uint32_t rowCount, uint8_t* dest, size_t stride) const {
+    const ImageState& image = image_;
+    const uint32_t bits = image.bitsAllocated;
+    rowCount = std::min(rowCount, firstRow < image.rows ? image.rows - firstRow : 0u);
+    const size_t skipped = size_t(firstRow) * image.columns;
+
+    if (inside() && !table.empty()) {
+        if (bits == 8) {
+            mapRows8(image.columns, rowCount, src_.base + first_ + skipped, table.data(), dest, stride);
+            return {true, {}, false};
+        }
+        if (bits == 16) {
+            mapRows16(image.columns, image.bigEndian != 0, rowCount, src_.base + 2 * (size_t(first_) + skipped),
+                      table.data(), dest, stride);
+            return {true, {}, false};
+        }
+    }
+    uint32_t s = first_ + uint32_t(skipped);
+    for (uint32_t y = 0; y < rowCount; ++y) {
+        uint8_t* out = dest + y * stride;
+        for (uint32_t x = 0; x < image.columns; ++x, ++s) {
+            const uint32_t word = storedWord(s);
+            out[x] = table.empty() ? displayByte(m, signedValue(image, word)) : table[word];
+        }
+    }
+    return {true, {}, false};
+}
+
+const uint8_t* StoredSamples::words(std::vector<uint8_t>& scratch) const {
+    const ImageState& image = image_;
+    // 16-bit little-endian samples are the words already.
+    if (inside() && image.bitsAllocated == 16 && !image.bigEndian) return src_.base + 2 * size_t(first_);
+    const uint32_t count = image.pixelsPerFrame;
+    scratch.resize(2 * size_t(count));
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t word = uint32_t(value(first_ + i));
+        scratch[2 * size_t(i)] = uint8_t(word);
+        scratch[2 * size_t(i) + 1] = uint8_t(word >> 8);
+    }
+    return scratch.data();
+}
+
 std::unique_ptr<FrameSource> uncompressedSource(const DicomImage& dicom) {
     return std::make_unique<UncompressedSource>(dicom);
 }
 
-int32_t sampleValue(const DicomImage& dicom, uint32_t s) { return UncompressedSource(dicom).sample(s); }
+int32_t sampleValue(const DicomImage& dicom, uint32_t s) {
+    return StoredSamples(dicom.image, sampleBytes(dicom), 0).value(s);
+}
 
 SampleRange nominalRange(const ImageState& image) {
     if (image.signBit) return {-int32_t(image.signBit), int32_t(image.signBit) - 1};
     return {0, int32_t(image.pixelMask)};
-}
-
-std::unique_ptr<FrameSource> frameSourceFor(const DicomImage& dicom, PictureDecoder* decoder) {
-    switch (dicom.image.compression) {
-    case compressionRle: return rleSource(dicom);
-    case compressionJpeg:
-    case compressionLosslessJpeg: return jpegSource(dicom, decoder);
-    default: return uncompressedSource(dicom);
-    }
 }
 
 }  // namespace vs

@@ -2,6 +2,8 @@
 // the panel text and the first picture), then every frame's range scan, preset, rendering and
 // all four writers, and for the first frame the PNG writers and the thumbnail. Checks that a
 // refused file always says why and that every written file is as long as its header says.
+// Built twice: fuzz_load reads as by default, fuzz_load_all with every compression
+// (VIREOSCAN_FUZZ_ALL_COMPRESSIONS), so that every decoder is reached.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,13 +11,14 @@
 #include <memory>
 
 #include "core/contrast.h"
+#include "dicom/deflated.h"
 #include "dicom/header.h"
-#include "core/jpeg_frame.h"
+#include "core/coded_frame.h"
 #include "core/loader.h"
 #include "convert/thumbnail.h"
 #include "core/render.h"
 #include "fuzz/fuzz_support.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/decoder_bundle.h"
 #include "platform/png_encoder.h"
 
 namespace {
@@ -28,16 +31,17 @@ using namespace vs::fuzzing;
 // of a 16-bit image fills a 65,536-entry table, whatever the frame's size).
 constexpr uint64_t sampleBudget = uint64_t(1) << 16;
 constexpr uint32_t framesPerInput = 4;
+constexpr bool allCompressions = VIREOSCAN_FUZZ_ALL_COMPRESSIONS;
 
 struct Session {
     PatientLineHost host;
-    TurboJpegDecoder decoder;
+    std::unique_ptr<DecoderBundle> decoders = makeDecoderBundle(allCompressions);
     MemoryFile file;
     Viewer viewer;
 
     Session() {
         viewer.host = &host;
-        viewer.pictureDecoder = &decoder;
+        viewer.decoders = decoders->decoders();
         viewer.currentDirectory = file.folder();
         viewer.currentFileName = file.name();
     }
@@ -98,7 +102,7 @@ void convertFrames(Session& s) {
         spent += v.dicom.image.pixelsPerFrame;
         if (spent > sampleBudget) break;
         v.currentFrame = f;
-        if (v.dicom.image.compression == compressionJpeg) decodeJpegFrame(v);
+        if (framesAreCoded(v)) decodeCodedFrame(v);
         scanDataRange(v);
         if (v.window.dataMin > v.window.dataMax && v.dicom.image.compression != compressionJpeg)
             fail("range scan left an empty range");
@@ -117,13 +121,24 @@ void convertFrames(Session& s) {
 // Whether the header's first look finds an image small enough for the budget. A damaged
 // header can declare frames of many millions of samples that lie in the buffer's zeroed spare
 // room; loading such a file only repeats the range scan's loop over zeros, so it is left out.
+// So is a deflated data set that inflates to more than inflatedBudget bytes.
 bool smallEnough(Session& s, const uint8_t* data, size_t size) {
+    constexpr uint64_t inflatedBudget = uint64_t(16) << 20;
     Viewer& v = s.viewer;
     if (!v.dicom.bytes.prepare(size)) fail("no memory for the file buffer");
     if (size) std::memcpy(v.dicom.bytes.data(), data, size);
     v.dicom.bytes.noteWritten(size);
     v.dicom.image.fileLength = uint32_t(size);
-    const bool accepted = scanHeader(v.dicom);
+    if (const std::optional<uint32_t> start = allCompressions ? deflatedDataSetStart(v.dicom) : std::nullopt) {
+        ReadObserver quiet;
+        const LoadStatus inflated = inflateDataSet(v.dicom, *start, *s.decoders->decoders().inflater, quiet, false,
+                                                   inflatedBudget);
+        if (inflated == statusTooBig) {
+            resetViewer(s);
+            return false;
+        }
+    }
+    const bool accepted = scanHeader(v.dicom, allCompressions);
     const bool small = !accepted || uint64_t(v.dicom.image.pixelsPerFrame) <= sampleBudget;
     resetViewer(s);
     return small;

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "core/contrast.h"
-#include "core/jpeg_frame.h"
+#include "core/coded_frame.h"
 #include "core/loader.h"
 #include "core/render.h"
 #include "samples/dicom_builder.h"
@@ -178,12 +178,12 @@ TEST(Viewer, UndecodableJpegFramesPaintBlankAndSayWhy) {
     EXPECT_FALSE(blank());
     // One box with the frame's length (its data and the next item's header) and the reason.
     v.currentFrame = 1;
-    EXPECT_EQ(decodeJpegFrame(v), 0u);
+    EXPECT_EQ(decodeCodedFrame(v), 0u);
     ASSERT_EQ(t.host.messages.size(), 1u);
     EXPECT_EQ(t.host.messages[0].rfind("JPEG decoder error 408:\nlibjpeg-turbo: ", 0), 0u) << t.host.messages[0];
     v.dicom.frameOffsets[1] = v.dicom.image.fileLength + 5000;
     v.source.reset();
-    EXPECT_EQ(decodeJpegFrame(v), 0u);
+    EXPECT_EQ(decodeCodedFrame(v), 0u);
     EXPECT_EQ(t.host.messages.back(), "JPEG decoder error 0:\nthe frame starts beyond the end of the file");
 
     // A file whose first frame cannot be decoded, after one that showed: a blank picture, the

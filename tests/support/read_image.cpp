@@ -31,13 +31,14 @@ std::optional<Bytes> ReadImage::written(uint32_t frame, int32_t low, int32_t hig
     return sink.bytes;
 }
 
-std::unique_ptr<ReadImage> readImage(const Bytes& bytes, const TempDir& folder) {
+std::unique_ptr<ReadImage> readImage(const Bytes& bytes, const TempDir& folder, bool allCompressions) {
     auto r = std::make_unique<ReadImage>();
+    r->decoders = makeDecoderBundle(allCompressions);
     ReadObserver quiet;
-    r->status = readDicomFile(folder.write("image.dcm", bytes), r->dicom, quiet);
+    r->status = readDicomFile(folder.write("image.dcm", bytes), r->dicom, quiet, r->decoders->decoders());
     if (r->status != statusLoaded) return r;
     readRescaleAndWindow(r->dicom);
-    r->source = frameSourceFor(r->dicom, &r->decoder);
+    r->source = frameSourceFor(r->dicom, r->decoders->decoders());
     return r;
 }
 

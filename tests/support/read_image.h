@@ -11,7 +11,7 @@
 #include "convert/writers.h"
 #include "dicom/frame_source.h"
 #include "dicom/read_file.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/decoder_bundle.h"
 #include "samples/dicom_builder.h"
 #include "tests/support/recording_host.h"
 
@@ -25,7 +25,7 @@ struct MemorySink : ByteSink {
 };
 
 struct ReadImage {
-    TurboJpegDecoder decoder;
+    std::unique_ptr<DecoderBundle> decoders;
     DicomImage dicom;
     LoadStatus status = statusNoAccess;
     std::unique_ptr<FrameSource> source;
@@ -41,6 +41,8 @@ struct ReadImage {
 
 // The bytes written to a file in folder and read, with the rescale and stored window; a source
 // only for a file read whole. Many reads share a folder: removing one takes milliseconds.
-std::unique_ptr<ReadImage> readImage(const Bytes& bytes, const TempDir& folder = TempDir());
+// allCompressions reads as Decoders::allCompressions does.
+std::unique_ptr<ReadImage> readImage(const Bytes& bytes, const TempDir& folder = TempDir(),
+                                     bool allCompressions = false);
 
 }  // namespace vs::testing

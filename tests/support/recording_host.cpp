@@ -8,7 +8,7 @@
 
 #include "core/loader.h"
 #include "core/paths.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/decoder_bundle.h"
 
 namespace vs::testing {
 
@@ -52,9 +52,9 @@ std::string TempDir::write(const std::string& name, const std::vector<uint8_t>& 
     return file.string();
 }
 
-TestViewer::TestViewer() : decoder(std::make_unique<TurboJpegDecoder>()) {
+TestViewer::TestViewer(bool allCompressions) : decoders(makeDecoderBundle(allCompressions)) {
     v.host = &host;
-    v.pictureDecoder = decoder.get();
+    v.decoders = decoders->decoders();
 }
 
 LoadResult TestViewer::load(const std::string& path) {

@@ -68,12 +68,13 @@ private:
     std::filesystem::path path_;
 };
 
-// A viewer wired to a recording host and the platform JPEG decoder, with a folder for files.
+// A viewer wired to a recording host and the platform's decoders (with every compression when
+// asked), with a folder for files.
 struct TestViewer {
-    TestViewer();
+    explicit TestViewer(bool allCompressions = false);
     TempDir dir;
     RecordingHost host;
-    std::unique_ptr<PictureDecoder> decoder;
+    std::unique_ptr<DecoderBundle> decoders;
     Viewer v;
     // Loads path as the Open dialog would (folder and name set, then loadFile).
     LoadResult load(const std::string& path);
