@@ -11,7 +11,7 @@
 
 #include "cli/terminal_dialogue.h"
 #include "convert/conversion.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/decoder_bundle.h"
 #include "platform/png_encoder.h"
 #include "platform/signal_cleanup.h"
 
@@ -98,12 +98,13 @@ int runConvert(const ConvertOptions& options, const std::vector<std::string>& pa
     const SignalCleanup cleanup(temporaries);
     TerminalDialogue dialogue(options.overwrite, !options.quiet);
     BatchResult result;
+    const bool all = options.allDecoders;
     if (options.jobs == 1) {
-        TurboJpegDecoder decoder;
-        result = convertFiles(paths, settings, &decoder, dialogue);
+        const std::unique_ptr<DecoderBundle> bundle = makeDecoderBundle(all);
+        result = convertFiles(paths, settings, bundle->decoders(), dialogue);
     } else {
-        const DecoderMaker makeDecoder = [] { return std::make_unique<TurboJpegDecoder>(); };
-        result = convertFilesInParallel(paths, settings, options.jobs, makeDecoder, dialogue);
+        const DecoderMaker makeDecoders = [all] { return makeDecoderBundle(all); };
+        result = convertFilesInParallel(paths, settings, options.jobs, makeDecoders, dialogue);
     }
     dialogue.report(batchReportText(result));
     return result.failed == 0 && !result.cancelled ? 0 : 1;

@@ -20,6 +20,7 @@ struct ConvertOptions {
     Overwrite overwrite = Overwrite::ask;
     bool quiet = false;
     unsigned jobs = 1;                    // files converted at once
+    bool allDecoders = false;             // read every compression (Decoders::allCompressions)
 };
 
 inline constexpr unsigned mostJobs = 256;

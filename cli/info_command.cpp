@@ -8,7 +8,7 @@
 #include "dicom/frame_source.h"
 #include "dicom/image_description.h"
 #include "dicom/read_file.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/decoder_bundle.h"
 
 namespace vs::cli {
 namespace {
@@ -28,15 +28,15 @@ struct FileInfo {
     std::unique_ptr<DicomImage> dicom;
 };
 
-FileInfo readInfo(const std::string& path, PictureDecoder& decoder) {
+FileInfo readInfo(const std::string& path, const Decoders& decoders) {
     FileInfo info;
     info.dicom = std::make_unique<DicomImage>();
     SizeOfReading reading;
-    info.status = readDicomFile(path, *info.dicom, reading);
+    info.status = readDicomFile(path, *info.dicom, reading, decoders);
     info.bytes = reading.bytes;
     if (info.status == statusLoaded) {
         readRescaleAndWindow(*info.dicom);
-        info.description = describeImage(*info.dicom, *frameSourceFor(*info.dicom, &decoder));
+        info.description = describeImage(*info.dicom, *frameSourceFor(*info.dicom, decoders));
     } else {
         info.description.patient = loadStatusText(info.status);
     }
@@ -72,9 +72,17 @@ const char* statusName(LoadStatus status) {
 }
 
 const char* compressionName(uint16_t compression) {
-    if (compression == compressionJpeg) return "jpeg";
-    if (compression == compressionRle) return "rle";
-    return "none";
+    switch (compression) {
+        case compressionJpeg:
+        case compressionJpegSamples: return "jpeg";
+        case compressionLosslessJpeg: return "jpeg-lossless";
+        case compressionRle: return "rle";
+        case compressionJpegLs: return "jpeg-ls";
+        case compressionJpeg2000: return "jpeg2000";
+        case compressionHtj2k: return "htj2k";
+        case compressionDeflate: return "deflate";
+        default: return "none";
+    }
 }
 
 // "<unsupported filetype>" as "unsupported filetype".
@@ -150,11 +158,11 @@ void printJson(const std::string& path, const FileInfo& info) {
 
 }  // namespace
 
-int printInfo(const std::vector<std::string>& paths, bool json) {
-    TurboJpegDecoder decoder;
+int printInfo(const std::vector<std::string>& paths, bool json, bool allDecoders) {
+    const std::unique_ptr<DecoderBundle> bundle = makeDecoderBundle(allDecoders);
     int status = 0;
     for (const std::string& path : paths) {
-        const FileInfo info = readInfo(path, decoder);
+        const FileInfo info = readInfo(path, bundle->decoders());
         if (info.status != statusLoaded) status = 1;
         if (json) printJson(path, info);
         else printLines(path, info);

@@ -40,6 +40,8 @@ constexpr const char* usageText =
     "  -0, --null                          the names in LIST end with NUL, not a new line\n"
     "  -j, --jobs N                        convert N files at once, 1 to 256 (default: the\n"
     "                                      number of cores, at most 4)\n"
+    "      --all-decoders                  also read lossless and 12-bit JPEG, JPEG-LS,\n"
+    "                                      JPEG 2000, HTJ2K and deflated files\n"
     "  -q, --quiet                         no progress display\n"
     "      --thumbnail SIZE INPUT OUTPUT   write a thumbnail of INPUT, at most SIZE x SIZE\n"
     "                                      (1 to 4096), as the 8-bit PNG file OUTPUT: the\n"
@@ -168,6 +170,11 @@ std::optional<int> setJobs(CommandLine& line, const char*, const char* value) {
     return std::nullopt;
 }
 
+std::optional<int> useAllDecoders(CommandLine& line, const char*, const char*) {
+    line.options.allDecoders = true;
+    return std::nullopt;
+}
+
 std::optional<int> setQuiet(CommandLine& line, const char*, const char*) {
     line.options.quiet = true;
     return std::nullopt;
@@ -203,6 +210,7 @@ constexpr Option optionTable[] = {
     {"-y", "--overwrite", false, setOverwrite},
     {nullptr, "--no-overwrite", false, setNoOverwrite},
     {"-j", "--jobs", true, setJobs},
+    {nullptr, "--all-decoders", false, useAllDecoders},
     {"-q", "--quiet", false, setQuiet},
     {nullptr, "--thumbnail", true, askThumbnail},
 };
@@ -288,6 +296,6 @@ int main(int argc, char** argv) {
     }
     if (std::optional<int> status = readFileLists(line)) return *status;
     if (line.files.empty()) return usageError("no input files", nullptr);
-    if (line.info) return vs::cli::printInfo(line.files, line.json);
+    if (line.info) return vs::cli::printInfo(line.files, line.json, line.options.allDecoders);
     return vs::cli::runConvert(line.options, line.files);
 }

@@ -4,7 +4,7 @@ _vireoscan_convert() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
     local options='-f --format -p --preset -w --window -n --negative -o --output-dir
         -y --overwrite --no-overwrite -i --info --json --files-from -0 --null -j --jobs
-        -q --quiet --thumbnail -h --help --version'
+        --all-decoders -q --quiet --thumbnail -h --help --version'
     case $prev in
         -f|--format) mapfile -t COMPREPLY < <(compgen -W 'tiff8 tiff16 bmp raw png8 png16' -- "$cur"); return ;;
         -p|--preset) mapfile -t COMPREPLY < <(compgen -W 'stretch stored lung bone chest soft-tissue brain' -- "$cur"); return ;;
