@@ -6,7 +6,7 @@
 #include <QToolButton>
 #include <chrono>
 
-#include "core/jpeg_frame.h"
+#include "core/coded_frame.h"
 #include "core/render.h"
 #include "ui/button_pictures.h"
 #include "ui/tool_column.h"
@@ -175,13 +175,13 @@ void AnimationControl::stepBack() {
 void AnimationControl::showFrame(uint32_t frame) {
     Viewer& v = app_.viewer;
     v.currentFrame = frame;
-    if (v.dicom.image.compression == compressionJpeg) {
+    if (framesAreCoded(v)) {
         // A frame that cannot be decoded stops playing before it is told of, so that the timer
         // does not stack one box per frame; it then shows blank.
-        const JpegFrameDecode decode = readJpegFrame(v);
+        const CodedFrameDecode decode = readCodedFrame(v);
         if (!decode.decoded) {
             if (playing()) stopPlaying();
-            showJpegFailure(v, decode);
+            showCodedFrameFailure(v, decode);
         }
     }
     {
@@ -191,6 +191,8 @@ void AnimationControl::showFrame(uint32_t frame) {
     if (app_.tooltips) app_.tooltips->tooltipHandler(this, true);
     if (!v.leftDragging) v.host->setImageWindowTitle(frameTitle(v.dicom.image.frameCount, v.currentFrame));
     renderFrame(v);
+    // While playing, a frame that takes long to decode is decoded while this one shows.
+    if (playing()) frameSource(v).decodeAhead((frame + 1) % v.dicom.image.frameCount);
     const uint64_t now = counterTicks();
     stepRate_ = measuredStepRate(ticksPerSecond, now - lastStepTicks_, framePeriodMs_);
     lastStepTicks_ = now;

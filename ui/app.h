@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QRect>
+#include <memory>
 #include <optional>
 
 #include "core/viewer.h"
@@ -22,6 +23,9 @@ class QtHost;            // ui/qt_host.h: Host over these widgets
 class Tooltips;          // ui/tooltips.h: the panel's and the animation control's tooltips
 
 struct App {
+    // What the viewer reads with (viewer.decoders points into it), made anew when "Decode All
+    // Compressions" changes; it outlives the viewer's frame source, which may be using it.
+    std::unique_ptr<DecoderBundle> decoders;
     vs::Viewer viewer;
     QtHost* host = nullptr;
     MainWindow* mainWindow = nullptr;

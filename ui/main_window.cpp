@@ -18,6 +18,7 @@
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
 #include "ui/boxes.h"
+#include "ui/decoding_switch.h"
 #include "ui/core_text.h"
 #include "ui/dropped_paths.h"
 #include "ui/image_window.h"
@@ -126,6 +127,7 @@ void MainWindow::buildMenu() {
             handler();
         });
     }
+    addDecodeAllCompressionsItem(app_, menus[adjustmentsMenu]);
 }
 
 QString MainWindow::helpText() {
@@ -145,6 +147,10 @@ QString MainWindow::helpText() {
         "- Left/Right arrow keys: step through the frames of a multi-frame image",
         "- Reset Contrast: apply the chosen contrast preset again",
         "- Auto Adjust: apply the chosen contrast preset to every new image",
+        "",
+        "Adjustments > Decode All Compressions also shows files in lossless",
+        "and 12-bit JPEG, JPEG-LS, JPEG 2000, HTJ2K and deflated transfer",
+        "syntaxes; it is remembered for the next start.",
         "",
         QString("For more help, visit %1").arg(websiteUrl),
     };

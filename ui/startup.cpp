@@ -8,11 +8,11 @@
 #include <new>
 
 #include "core/paths.h"
-#include "platform/jpeg_decoder.h"
 #include "platform/signal_cleanup.h"
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
 #include "ui/boxes.h"
+#include "ui/decoding_switch.h"
 #include "ui/help_and_version.h"
 #include "ui/image_window.h"
 #include "ui/info_panel.h"
@@ -103,10 +103,9 @@ void Program::measureScreen() {
     app_->screenHeight = desktop.bottom() + 1;
 }
 
-// The JPEG decoder and the window-system host the core reaches through its interfaces.
+// The decoders and the window-system host the core reaches through its interfaces.
 void Program::makeServices() {
-    decoder_ = std::make_unique<TurboJpegDecoder>();
-    app_->viewer.pictureDecoder = decoder_.get();
+    useDecoders(*app_, decodeAllCompressionsSetting());
     host_ = std::make_unique<QtHost>(*app_);
     app_->host = host_.get();
     app_->viewer.host = app_->host;

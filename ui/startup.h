@@ -13,10 +13,6 @@
 #include "convert/part_file.h"
 #include "ui/app.h"
 
-namespace vs {
-class PictureDecoder;
-}
-
 namespace vs::ui {
 
 class SingleInstance;
@@ -74,7 +70,6 @@ private:
     void buildPanels();
 
     std::unique_ptr<App> app_;
-    std::unique_ptr<PictureDecoder> decoder_;
     std::unique_ptr<QtHost> host_;
     std::unique_ptr<SingleInstance> channel_;
 };
