@@ -1,5 +1,8 @@
-// fuzz_make_seeds OUTDIR: writes the starting corpora of the three harnesses, made with the
-// test DICOM builder, into OUTDIR/load, OUTDIR/element_search and OUTDIR/rle.
+// fuzz_make_seeds OUTDIR: writes the starting corpora of the harnesses, made with the test
+// DICOM builder, into OUTDIR/load, OUTDIR/load_all, OUTDIR/element_search and OUTDIR/rle.
+// load_all starts from the files of load, and from lossless JPEG (every build's precision,
+// predictors, point transform, restart intervals, several frames), a baseline stream in a
+// lossless file and deflated files; fuzz/run adds JPEG-LS and JPEG 2000 from Debian's encoders.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -73,6 +76,31 @@ std::vector<ImageRecipe> seedImages() {
     return images;
 }
 
+// Files only every compression reads.
+std::vector<std::vector<uint8_t>> everyCompressionSeeds() {
+    std::vector<std::vector<uint8_t>> files;
+    const struct {
+        uint16_t allocated, stored;
+        int representation, predictor, pointTransform;
+        unsigned restart;
+        uint32_t frames;
+    } lossless[] = {{8, 8, 0, 1, 0, 0, 1}, {16, 12, 1, 4, 0, 5, 2}, {16, 16, 1, 7, 1, 10, 1}, {16, 10, 0, 2, 0, 0, 3}};
+    for (const auto& l : lossless) {
+        ImageRecipe s{.rows = 6, .columns = 5, .bitsAllocated = l.allocated, .bitsStored = l.stored, .frames = l.frames,
+                      .pixelRepresentation = l.representation, .encoding = ImageRecipe::Encoding::jpegLossless};
+        s.losslessPredictor = l.predictor;
+        s.pointTransform = l.pointTransform;
+        s.restartInterval = l.restart;
+        files.push_back(makeImage(s));
+    }
+    const std::vector<uint8_t> baseline = encodeJpegGrey(std::vector<uint8_t>(64, 90), 8, 8);
+    files.push_back(encapsulatedImage(uidJpegLosslessSv1, 8, 8, 8, {baseline}));
+    files.push_back(encapsulatedImage(uidJpegBaseline, 8, 8, 16, {baseline, baseline}));
+    files.push_back(deflateDataSet(makeImage({.rows = 7, .columns = 5, .bitsAllocated = 16, .frames = 2})));
+    files.push_back(deflateDataSet(makeImage({.rows = 9, .columns = 3, .bitsAllocated = 8, .pixelRepresentation = 0})));
+    return files;
+}
+
 void put16(std::vector<uint8_t>& out, uint32_t v) {
     out.push_back(uint8_t(v));
     out.push_back(uint8_t(v >> 8));
@@ -117,14 +145,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    for (const char* name : {"load", "element_search", "rle"}) fs::create_directories(root / name);
+    for (const char* name : {"load", "load_all", "element_search", "rle"}) fs::create_directories(root / name);
 
     int n = 0;
     std::vector<std::vector<uint8_t>> files;
     for (const ImageRecipe& image : seedImages()) {
         files.push_back(makeImage(image));
-        save(root / "load" / ("builder_" + std::to_string(n++) + ".dcm"), files.back());
+        const std::string name = "builder_" + std::to_string(n++) + ".dcm";
+        save(root / "load" / name, files.back());
+        save(root / "load_all" / name, files.back());
     }
+    for (const std::vector<uint8_t>& file : everyCompressionSeeds())
+        save(root / "load_all" / ("builder_" + std::to_string(n++) + ".dcm"), file);
 
     const struct {
         uint16_t group, element;
