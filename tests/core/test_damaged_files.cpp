@@ -31,6 +31,7 @@ uint64_t expectedOutputBytes(const ImageState& image, OutputFormat format) {
 
 struct Outcomes {
     testing::TempDir folder;
+    bool allCompressions = false;  // read as Decoders::allCompressions does
     int loaded = 0;
     int refused = 0;
 };
@@ -39,7 +40,7 @@ struct Outcomes {
 // 2^20 samples.
 void check(const Variant& variant, Outcomes& seen) {
     SCOPED_TRACE(variant.label);
-    const auto r = testing::readImage(variant.bytes, seen.folder);
+    const auto r = testing::readImage(variant.bytes, seen.folder, seen.allCompressions);
     if (r->status != statusLoaded) {
         ++seen.refused;
         EXPECT_STRNE(loadStatusText(r->status), "");
@@ -87,16 +88,50 @@ TEST(DamagedFiles, PydicomTestFilesAndOurOwnEncodingsCutAndOverwritten) {
     EXPECT_GT(seen.refused, 50);
 }
 
-// Inputs the fuzzers once stopped on stay here and are replayed through the same steps.
-TEST(DamagedFiles, SavedFuzzFindings) {
-    const fs::path folder = fs::path(VIREOSCAN_SOURCE_DIR) / "fuzz" / "regressions" / "load";
+// The saved inputs of a fuzz harness (fuzz/regressions/<harness>).
+std::vector<Variant> savedInputs(const std::string& harness) {
+    const fs::path folder = fs::path(VIREOSCAN_SOURCE_DIR) / "fuzz" / "regressions" / harness;
     std::error_code error;
-    Outcomes seen;
+    std::vector<Variant> saved;
     for (const auto& entry : fs::directory_iterator(folder, error))
         if (entry.is_regular_file() && entry.path().filename().string().front() != '.')
-            check({entry.path().filename().string(), testing::readFile(entry.path())}, seen);
+            saved.push_back({entry.path().filename().string(), testing::readFile(entry.path())});
     EXPECT_FALSE(error) << folder << ": " << error.message();
-    EXPECT_GT(seen.loaded + seen.refused, 0) << "no saved inputs in " << folder;
+    EXPECT_FALSE(saved.empty()) << "no saved inputs in " << folder;
+    return saved;
+}
+
+// Inputs the fuzzers once stopped on stay here and are replayed through the same steps.
+TEST(DamagedFiles, SavedFuzzFindings) {
+    Outcomes seen;
+    for (const Variant& saved : savedInputs("load")) check(saved, seen);
+    Outcomes every;
+    every.allCompressions = true;
+    for (const Variant& saved : savedInputs("load_all")) check(saved, every);
+}
+
+// With every compression: the compressed files of pydicom and the fuzzer's saved inputs in
+// every encoding, cut and overwritten. Damaged frames are refused one by one (never a partial
+// picture or file), whatever the decoder meets.
+TEST(DamagedFiles, EveryCompressionCutAndOverwritten) {
+    Outcomes seen;
+    seen.allCompressions = true;
+    uint32_t seed = 7;
+    for (const fs::path& file : testing::pydicomTestFiles()) {
+        const std::string name = file.filename().string();
+        if (name.find("J2K") == std::string::npos && name.find("jp") == std::string::npos &&
+            name.find("JPEG") == std::string::npos && name.find("JPG") == std::string::npos && name != "image_dfl.dcm")
+            continue;
+        SCOPED_TRACE(name);
+        checkDamaged(testing::readFile(file), seed++, seen);
+    }
+    for (const Variant& saved : savedInputs("load_all")) {
+        SCOPED_TRACE(saved.label);
+        check(saved, seen);
+        checkDamaged(saved.bytes, seed++, seen);
+    }
+    EXPECT_GT(seen.loaded, 50);
+    EXPECT_GT(seen.refused, 50);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 
 using namespace vs;
 using namespace vs::ui;
+using vs::testing::ImageRecipe;
 using vs::testing::sized;
 using vs::testing::World;
 
@@ -144,6 +145,48 @@ private slots:
         w_->command(w_->menu().about);
         w_->command(w_->menu().donate);
         QCOMPARE(w_->boxes, (QStringList{"aboutBox", "aboutBox", "donationBox"}));
+    }
+
+    void decodeAllCompressionsIsRememberedAndReloadsTheFileShown() {
+        ImageRecipe cine = sized(32, 40, 6);
+        cine.pixelRepresentation = 0;
+        cine.encoding = ImageRecipe::Encoding::jpegLossless;
+        w_->write("lossless.dcm", cine);
+        w_->start("lossless.dcm");
+        auto item = [this] { return app().mainWindow->findChild<QAction*>("decodeAllCompressions"); };
+        QVERIFY(item() && item()->isCheckable() && !item()->isChecked());
+        QCOMPARE(w_->shown(), QString());
+        QCOMPARE(w_->line(panelPatientLine), QStringLiteral("<unsupported filetype>"));
+        // On: the refused file shows at once.
+        item()->trigger();
+        w_->settle();
+        QCOMPARE(w_->shown(), QStringLiteral("lossless.dcm"));
+        QVERIFY(w_->line(panelImageLine).endsWith(", Lossless Jpeg"));
+        // Remembered for the next start, which shows the file; its frames play, each decoded
+        // (the next one ahead of its turn).
+        w_->program.reset();
+        w_->start("lossless.dcm");
+        QVERIFY(item()->isChecked());
+        QCOMPARE(w_->shown(), QStringLiteral("lossless.dcm"));
+        AnimationControl& control = *app().animControl;
+        QTest::mouseClick(control.findChild<QWidget*>(QString::number(controlPlayPause)), Qt::LeftButton);
+        QVERIFY(control.playing());
+        QImage previous = w_->painted();
+        for (uint32_t frame = 1; frame < 8; ++frame) {
+            QMetaObject::invokeMethod(control.frameTimer(), "timeout");
+            QCOMPARE(viewer().currentFrame, frame % 6);
+            const QImage shown = w_->painted();
+            QVERIFY(shown != previous);
+            previous = shown;
+        }
+        QVERIFY(w_->messages.empty() && control.playing());
+        // Off again: refused as before.
+        item()->trigger();
+        w_->settle();
+        QCOMPARE(w_->shown(), QString());
+        QVERIFY(!QSettings(QSettings::IniFormat, QSettings::UserScope, "Vireoscan", "vireoscan")
+                     .value("decoding/allCompressions")
+                     .toBool());
     }
 
     void dropsAndSecondStartsOpenTheirFile() {

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -42,6 +43,9 @@ struct World {
     vs::ui::Seams seams;
 
     World() {
+        // The user's settings live in the test's folder, so that no test reads or changes those
+        // of whoever runs it (Decode All Compressions is remembered there).
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.filePath("config"));
         seams.modal = [this](QDialog& box) {
             boxes << box.objectName();
             if (box.isVisible()) box.done(1);
