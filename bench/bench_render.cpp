@@ -1,5 +1,6 @@
-// renderFrame: 16-bit frames of 512, 2048 and 4096 squared, 8- and 16-bit RLE frames and a
-// baseline JPEG frame, each beside the reference loop over the same input and output bytes.
+// renderFrame: 16-bit frames of 512, 2048 and 4096 squared, 8- and 16-bit RLE frames, a
+// baseline JPEG frame and a 16-bit lossless JPEG frame (every compression read), each beside
+// the reference loop over the same input and output bytes.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -13,7 +14,7 @@
 namespace vs::bench {
 namespace {
 
-enum Kind { native16, rle8, rle16, jpeg };
+enum Kind { native16, rle8, rle16, jpeg, losslessJpeg };
 
 LoadedViewer& viewerFor(Kind kind, int size) {
     static std::map<std::pair<int, int>, std::unique_ptr<LoadedViewer>> viewers;
@@ -24,7 +25,9 @@ LoadedViewer& viewerFor(Kind kind, int size) {
                          : kind == jpeg  ? jpegImage()
                          : size == 512   ? ctImage(512)
                                          : radiograph(size);
-        slot = std::make_unique<LoadedViewer>(image, "render_" + std::to_string(kind) + "_" + std::to_string(size) + ".dcm");
+        if (kind == losslessJpeg) image.encoding = ImageRecipe::Encoding::jpegLossless;
+        slot = std::make_unique<LoadedViewer>(image, "render_" + std::to_string(kind) + "_" + std::to_string(size) + ".dcm",
+                                              kind == losslessJpeg);
         Viewer& v = slot->v();
         v.window.windowPreset = presetContrastStretch;
         scanDataRange(v);
@@ -87,6 +90,9 @@ void BM_RedrawRle16(benchmark::State& state) { render(state, rle16, true); }
 // A JPEG frame as the viewer shows a new frame: decode, then window.
 void BM_DecodeAndRenderJpeg(benchmark::State& state) { render(state, jpeg); }
 void BM_ReferenceJpeg(benchmark::State& state) { reference(state, jpeg); }
+// A 16-bit lossless JPEG frame (a CT slice) as the viewer shows a new frame: decoded to
+// samples, ranged by the preset, windowed.
+void BM_DecodeAndRenderLosslessJpeg(benchmark::State& state) { render(state, losslessJpeg); }
 
 BENCHMARK(BM_RenderFrame16)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Reference16)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
@@ -98,6 +104,7 @@ BENCHMARK(BM_RedrawRle8)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RedrawRle16)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeAndRenderJpeg)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceJpeg)->Arg(512)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecodeAndRenderLosslessJpeg)->Arg(512)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vs::bench

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -63,9 +64,13 @@ FileOutcome FileConverter::convert(const std::string& given, ReadObserver& obser
     readRescaleAndWindow(*dicom);
     const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, decoders_);
     const uint32_t frames = dicom->image.frameCount;
+    // Frames that take long to decode are decoded ahead: the next one beside the first, then
+    // the next two while each is written.
+    if (frames > 1) source->decodeAhead(1);
     for (uint32_t f = 0; f < frames && !(stop && *stop); ++f) {
         if (frameProgress) frameProgress->frameStarted(f, frames);
         outcome.frames.push_back(convertFrame(*source, *dicom, given, folder, name, f));
+        for (uint32_t next = f + 1; next < std::min(frames, f + 3); ++next) source->decodeAhead(next);
     }
     return outcome;
 }

@@ -2,10 +2,14 @@
 // JPEG 2000 and HTJ2K. A frame's codestream (its fragments joined when there are several) is
 // decoded into a buffer laid out as an uncompressed little-endian frame of 8 or 16 bits
 // allocated, and read from there as an uncompressed frame is read. The last frame decoded is
-// kept, and a cine can have the next one decoded ahead on a worker.
+// kept; frames about to be asked for (a cine's next frame, the converter's next frames) are
+// decoded ahead on workers: one at a time, or two beside the caller's own decoding when the
+// decoder may run on several threads at once.
 #include <cstring>
+#include <deque>
 #include <future>
 #include <optional>
+#include <utility>
 
 #include "dicom/encapsulated.h"
 #include "dicom/stored_samples.h"
@@ -56,6 +60,8 @@ public:
     DecodedSource(const DicomImage& dicom, SampleDecoder* decoder, const char* codec)
         : dicom_(dicom), decoder_(decoder), codec_(codec) {}
     ~DecodedSource() override { settle(); }
+    DecodedSource(const DecodedSource&) = delete;
+    DecodedSource& operator=(const DecodedSource&) = delete;
 
     std::string unreadableReason(uint32_t frame) override { return decode(frame) ? "" : kept_.reason; }
 
@@ -76,10 +82,20 @@ public:
     }
 
     void decodeAhead(uint32_t frame) override {
-        if (holds(kept_, frame)) return;
-        settle();
-        if (holds(spare_, frame)) return;
-        ahead_ = std::async(std::launch::async, [this, frame] { decodeInto(spare_, frame); });
+        if (decoder_ == nullptr || holds(kept_, frame)) return;
+        for (const Ahead& a : ahead_)
+            if (a.frame == frame) return;
+        // The oldest frame ahead that nobody asked for makes room.
+        const size_t most = decoder_->decodesConcurrently() ? 2 : 1;
+        while (ahead_.size() >= most) {
+            ahead_.front().result.wait();
+            ahead_.pop_front();
+        }
+        ahead_.push_back({frame, std::async(std::launch::async, [this, frame] {
+                              DecodedFrame d;
+                              decodeInto(d, frame);
+                              return d;
+                          })});
     }
 
 private:
@@ -92,18 +108,25 @@ private:
                d.layout.pixelsPerFrame == dicom_.image.pixelsPerFrame;
     }
 
-    // Waits for the frame being decoded ahead, if any: the decoder is free afterwards.
+    // Waits for the frames being decoded ahead: the decoder is free afterwards.
     void settle() {
-        if (ahead_.valid()) ahead_.get();
+        for (Ahead& a : ahead_) a.result.wait();
+        ahead_.clear();
     }
 
-    // Decodes the frame unless it is the one kept (or the one decoded ahead); true when its
-    // samples are there.
+    // Decodes the frame unless it is the one kept (or one decoded ahead); true when its samples
+    // are there.
     bool decode(uint32_t frame) {
         if (holds(kept_, frame)) return kept_.reason.empty();
-        settle();
-        if (holds(spare_, frame)) std::swap(kept_, spare_);
-        else decodeInto(kept_, frame);
+        for (auto a = ahead_.begin(); a != ahead_.end(); ++a) {
+            if (a->frame != frame) continue;
+            kept_ = a->result.get();
+            ahead_.erase(a);
+            if (holds(kept_, frame)) return kept_.reason.empty();
+            break;
+        }
+        if (!decoder_ || !decoder_->decodesConcurrently()) settle();
+        decodeInto(kept_, frame);
         return kept_.reason.empty();
     }
 
@@ -148,8 +171,12 @@ private:
     const char* codec_;
     WindowTableCache tables_;
     DecodedFrame kept_;
-    DecodedFrame spare_;  // written by the worker while ahead_ runs
-    std::future<void> ahead_;
+    // Frames being decoded ahead, oldest first; each worker writes only its own.
+    struct Ahead {
+        uint32_t frame;
+        std::future<DecodedFrame> result;
+    };
+    std::deque<Ahead> ahead_;
 };
 
 }  // namespace

@@ -32,6 +32,9 @@ public:
     // or when its size, component count or precision disagrees with the layout.
     virtual bool decode(const uint8_t* bytes, size_t size, const FrameLayout& layout, std::vector<uint8_t>& out,
                         std::string& whyNot) = 0;
+    // Whether decode may run on several threads at once (the decoder keeps no state between
+    // calls): a multi-frame file's frames are then decoded in parallel. By default one at a time.
+    virtual bool decodesConcurrently() const { return false; }
 };
 
 }  // namespace vs

@@ -21,6 +21,8 @@ public:
         if (header->precision <= 12) return ijg::decode12(bytes, size, layout, out, whyNot);
         return ijg::decode16(bytes, size, layout, out, whyNot);
     }
+    // Each decoding has all its state on its own stack.
+    bool decodesConcurrently() const override { return true; }
 };
 
 }  // namespace

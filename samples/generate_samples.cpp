@@ -245,6 +245,8 @@ void writeBench(const fs::path& dir) {
         write(dir / "rle8_cine_100.dcm", s);
     }
     {
+        // A 16-bit perfusion cine in RLE, and the same in lossless JPEG (read with every
+        // compression).
         ImageRecipe s;
         s.rows = s.columns = 512;
         s.bitsAllocated = 16;
@@ -259,6 +261,8 @@ void writeBench(const fs::path& dir) {
         s.windowWidth = "200";
         s.modality = "CT";
         write(dir / "rle16_cine_50.dcm", s);
+        s.encoding = Encoding::jpegLossless;
+        write(dir / "lossless_cine_50.dcm", s);
     }
     {
         ImageRecipe s;
