@@ -19,7 +19,9 @@ makes the pictures that file managers show for DICOM files, through the
 thumbnailer entry the package installs.
 .
 Files are read with or without the DICOM preamble (ACR-NEMA too),
-uncompressed in either byte order, RLE and baseline JPEG.")
+uncompressed in either byte order, RLE and baseline JPEG; with the Decode
+All Compressions switch (vireoscan-convert --all-decoders) also lossless
+and 12-bit JPEG, JPEG-LS, JPEG 2000, HTJ2K and deflated files.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
