@@ -63,6 +63,19 @@ ImageRecipe rle8Cine(uint32_t frames) {
     return s;
 }
 
+ImageRecipe losslessCine(uint32_t frames) {
+    ImageRecipe s = rle16Image();
+    s.encoding = ImageRecipe::Encoding::jpegLossless;
+    s.frames = frames;
+    s.samples.clear();
+    for (uint32_t f = 0; f < frames; ++f) {
+        const std::vector<int32_t> frame =
+            samples::toSamples(samples::perfusion(512, f / 49.0, 4000 + f), 0.0, -32768, 32767);
+        s.samples.insert(s.samples.end(), frame.begin(), frame.end());
+    }
+    return s;
+}
+
 ImageRecipe rle16Image() {
     ImageRecipe s;
     s.rows = s.columns = 512;

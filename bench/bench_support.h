@@ -28,6 +28,8 @@ ImageRecipe rle16Image();
 ImageRecipe rle8Cine(uint32_t frames);
 // One 512 x 512 baseline JPEG frame of an ultrasound scene.
 ImageRecipe jpegImage();
+// A 16-bit lossless JPEG cine of 512 x 512: perfusion through the frames.
+ImageRecipe losslessCine(uint32_t frames);
 
 // A file written once into the temporary folder and removed at exit.
 class TempFile {

@@ -1,7 +1,7 @@
 // "Decode All Compressions": the Adjustments menu's switch between the decoders the viewer
 // reads with by default and those that also read lossless and 12-bit JPEG, JPEG-LS, JPEG 2000,
 // HTJ2K and deflated files. It is off at the first start and remembered in the user's
-// configuration (~/.config/Vireoscan/vireoscan.conf); the converter never reads it.
+// configuration (~/.config/Vireoscan/vireoscan.ini); the converter never reads it.
 #pragma once
 
 #include "ui/app.h"
