@@ -80,7 +80,7 @@ struct CandidateSet {
 constexpr uint16_t jpegStartOfImage = 0xD8FF;  // FF D8 read little-endian
 
 // The transfer syntaxes read with every compression: the kind of each, or none for those
-// refused (hierarchical JPEG, JPEG 2000 Part 2, JPIP, MPEG, ...).
+// refused (hierarchical JPEG, multi-component JPEG 2000, JPIP, MPEG, ...).
 std::optional<uint16_t> kindOfEverySyntax(const char* uid) {
     constexpr const char deflated[] = "1.2.840.10008.1.2.1.99";
     const size_t length = sizeof deflated - 1;
