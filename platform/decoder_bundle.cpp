@@ -1,7 +1,9 @@
 #include "platform/decoder_bundle.h"
 
+#include "platform/jpeg2000_decoder.h"
 #include "platform/jpeg_decoder.h"
 #include "platform/jpeg_sample_decoder.h"
+#include "platform/jpegls_decoder.h"
 #include "platform/zlib_inflater.h"
 
 namespace vs {
@@ -14,9 +16,11 @@ public:
         decoders_.picture = picture_.get();
         decoders_.allCompressions = allCompressions;
         if (!allCompressions) return;
+        // One adapter per codec library (platform/); a slot left empty refuses its frames ("no
+        // JPEG-LS decoder").
         jpeg_ = makeJpegSampleDecoder();
-        // The JPEG-LS and JPEG 2000 slots: each codec's adapter (platform/) is made here, as
-        // jpeg_ is; while a slot is empty its frames are refused ("no JPEG-LS decoder").
+        jpegLs_ = makeJpegLsDecoder();
+        jpeg2000_ = makeJpeg2000Decoder();
         inflater_ = makeZlibInflater();
         decoders_.jpeg = jpeg_.get();
         decoders_.jpegLs = jpegLs_.get();

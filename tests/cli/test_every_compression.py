@@ -34,6 +34,9 @@ REAL = {
 }
 # Colour stays refused with every compression, as an uncompressed colour file is.
 REFUSED = {"SC_rgb_jpeg_gdcm.dcm", "SC_rgb_gdcm_KY.dcm", "GDCMJ2K_TextGBR.dcm", "SC_rgb_jpeg_dcmtk.dcm"}
+# A codestream no decoder reads (its SIZ segment holds an item delimiter's bytes; GDCM refuses
+# it too): the file loads, its frame is refused with a reason and no output is written.
+UNDECODABLE = {"JPEG2000-embedded-sequence-delimiter.dcm"}
 
 
 def info(converter, path, *options):
@@ -118,6 +121,11 @@ def check_real(converter, name, path, tmp, skipped):
     if name in REFUSED:
         got = info(converter, path, "--all-decoders")
         return None if got["status"] == "unsupported" else "colour read: %s" % got["status"]
+    if name in UNDECODABLE:
+        status, words, said = raw_words(converter, path, tmp, "--all-decoders")
+        if status != 1 or words or "cannot be decoded!" not in said:
+            return "exit %d, %d outputs: %s" % (status, len(words), said.strip()[-200:])
+        return None
     decompressor, tolerance = REAL[name]
     truth = os.path.join(tmp, "truth.dcm")
     if decompressor == "gdcmconv":
@@ -141,7 +149,7 @@ def main(converter, fixtures):
             if why:
                 failures.append("%s: %s" % (case["name"], why))
         for name, path in test_files():
-            if name in REAL or name in REFUSED:
+            if name in REAL or name in REFUSED or name in UNDECODABLE:
                 checked += 1
                 why = check_real(converter, name, path, tmp, skipped)
                 if why:
