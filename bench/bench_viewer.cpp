@@ -5,8 +5,9 @@
 //     4096 squared, the window about 1000 x 900);
 //   - the Down key in the Open dialog over a folder of 100 CT slices of 512 squared;
 //   - a 100-frame RLE cine played at the fastest speed, and a 50-frame 16-bit lossless JPEG
-//     cine at 25 frames per second with Decode All Compressions on: frames shown, frames
-//     skipped and the measured step rate;
+//     cine at 25 frames per second with Decode All Compressions on (and so every cine file
+//     named on the command line, bench_viewer [CINE.dcm ...]: bench/compare-peers makes them in
+//     JPEG-LS and JPEG 2000): frames shown, frames skipped and the measured step rate;
 //   - the start with a file named on the command line, to its first picture.
 // Without a platform set it runs offscreen on a 1420 x 1000 screen, which fits the image
 // window at about 1000 x 900 left of the panels. Built with the rest, never run by the tests.
@@ -31,6 +32,7 @@
 
 #include "bench/bench_support.h"
 #include "core/zoom.h"
+#include "dicom/read_file.h"
 #include "ui/animation_control.h"
 #include "ui/boxes.h"
 #include "ui/image_window.h"
@@ -47,6 +49,14 @@ constexpr int cineSeconds = 3;
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The frames of a file read with every compression (0 when it does not load).
+uint32_t cineFrames(const std::string& path) {
+    const std::unique_ptr<DecoderBundle> decoders = makeDecoderBundle(true);
+    DicomImage dicom;
+    ReadObserver quiet;
+    return readDicomFile(path, dicom, quiet, decoders->decoders()) == statusLoaded ? dicom.image.frameCount : 0;
 }
 
 double percentile(std::vector<double> values, double fraction) {
@@ -89,8 +99,9 @@ public:
 
     void leftDrag(const ImageRecipe& image, int samples, const char* goal);
     void downKeyInOpenDialog(int files);
-    // Plays the cine at the speed slider's position (0: fastest).
-    void cine(const ImageRecipe& image, const std::string& label, int speed);
+    // Plays the cine file at the speed slider's position (0: fastest), reading every
+    // compression when asked.
+    void cine(const std::string& path, uint32_t frames, const std::string& label, int speed, bool every);
     void startToFirstPicture(int starts);
 
 private:
@@ -205,13 +216,10 @@ void ViewerBench::downKeyInOpenDialog(int files) {
     if (missed) std::printf("  %d key presses painted no picture\n", missed);
 }
 
-void ViewerBench::cine(const ImageRecipe& image, const std::string& label, int speed) {
-    const uint32_t frames = image.frames;
-    TempFile file("cine.dcm", testing::makeImage(image));
+void ViewerBench::cine(const std::string& path, uint32_t frames, const std::string& label, int speed, bool every) {
     // The bench's own settings: Decode All Compressions for the encodings only it reads.
-    const bool every = image.encoding == ImageRecipe::Encoding::jpegLossless;
     QSettings(QSettings::IniFormat, QSettings::UserScope, "Vireoscan", "vireoscan").setValue("decoding/allCompressions", every);
-    const std::unique_ptr<ui::Program> program = start(file.path());
+    const std::unique_ptr<ui::Program> program = start(path);
     settle();
     ui::App& app = program->app();
     ui::AnimationControl* control = app.animControl;
@@ -302,8 +310,17 @@ int main(int argc, char** argv) {
     bench.leftDrag(radiograph(2048), 200, "< 8 ms");
     bench.leftDrag(radiograph(4096), 100, "< 25 ms");
     bench.downKeyInOpenDialog(100);
-    bench.cine(rle8Cine(100), "100-frame RLE 512^2, speed 0", 0);
-    bench.cine(losslessCine(50), "50-frame 16-bit lossless JPEG 512^2, 25 fps", 2);
+    {
+        const TempFile rle("cine.dcm", vs::testing::makeImage(rle8Cine(100)));
+        bench.cine(rle.path(), 100, "100-frame RLE 512^2, speed 0", 0, false);
+        const TempFile lossless("lossless.dcm", vs::testing::makeImage(losslessCine(50)));
+        bench.cine(lossless.path(), 50, "50-frame 16-bit lossless JPEG 512^2, 25 fps", 2, true);
+    }
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    for (const QString& file : files) {
+        const std::string path = file.toStdString();
+        bench.cine(path, cineFrames(path), path + ", 25 fps", 2, true);
+    }
     bench.startToFirstPicture(12);
     std::printf("  (QApplication construction before it: %.1f ms)\n", applicationMs);
     return 0;

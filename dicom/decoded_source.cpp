@@ -85,12 +85,8 @@ public:
         if (decoder_ == nullptr || holds(kept_, frame)) return;
         for (const Ahead& a : ahead_)
             if (a.frame == frame) return;
-        // The oldest frame ahead that nobody asked for makes room.
         const size_t most = decoder_->decodesConcurrently() ? 2 : 1;
-        while (ahead_.size() >= most) {
-            ahead_.front().result.wait();
-            ahead_.pop_front();
-        }
+        if (ahead_.size() >= most) return;
         ahead_.push_back({frame, std::async(std::launch::async, [this, frame] {
                               DecodedFrame d;
                               decodeInto(d, frame);
@@ -108,24 +104,24 @@ private:
                d.layout.pixelsPerFrame == dicom_.image.pixelsPerFrame;
     }
 
-    // Waits for the frames being decoded ahead: the decoder is free afterwards.
+    // Waits for the frames being decoded ahead, and gives them up: the decoder is free
+    // afterwards.
     void settle() {
         for (Ahead& a : ahead_) a.result.wait();
         ahead_.clear();
     }
 
-    // Decodes the frame unless it is the one kept (or one decoded ahead); true when its samples
-    // are there.
+    // Decodes the frame unless it is the one kept or one decoded ahead; true when its samples
+    // are there. A frame that was not foreseen gives up those decoded ahead: the frames asked
+    // for no longer follow on.
     bool decode(uint32_t frame) {
         if (holds(kept_, frame)) return kept_.reason.empty();
-        for (auto a = ahead_.begin(); a != ahead_.end(); ++a) {
-            if (a->frame != frame) continue;
-            kept_ = a->result.get();
-            ahead_.erase(a);
+        if (!ahead_.empty() && ahead_.front().frame == frame) {
+            kept_ = ahead_.front().result.get();
+            ahead_.pop_front();
             if (holds(kept_, frame)) return kept_.reason.empty();
-            break;
         }
-        if (!decoder_ || !decoder_->decodesConcurrently()) settle();
+        settle();
         decodeInto(kept_, frame);
         return kept_.reason.empty();
     }

@@ -179,6 +179,8 @@ public:
             return refuse(decoderName, "the stream is cut into " + std::to_string(siz->tiles) + " tiles", whyNot);
         return decodeCodestream(*codestream, layout, out, whyNot);
     }
+    // Every decoding has an OpenJPEG codec and stream of its own.
+    bool decodesConcurrently() const override { return true; }
 
 private:
     static bool decodeCodestream(Bytes codestream, const FrameLayout& layout, std::vector<uint8_t>& out,

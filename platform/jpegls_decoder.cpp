@@ -59,6 +59,8 @@ public:
         out.clear();
         return false;
     }
+    // Every decoding has a CharLS decoder of its own.
+    bool decodesConcurrently() const override { return true; }
 
 private:
     static bool decodeStream(const uint8_t* bytes, size_t size, const FrameLayout& layout, std::vector<uint8_t>& out,

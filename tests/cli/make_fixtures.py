@@ -33,10 +33,12 @@ def source(path, rows, columns, frames, allocated, stored, signed, photometric="
     """A greyscale image of a smooth field with noise over the whole stored range, uncompressed."""
     meta = FileMetaDataset()
     meta.TransferSyntaxUID = ExplicitVRLittleEndian
-    meta.MediaStorageSOPClassUID = SOP_CLASS
+    # Secondary capture, multi-frame greyscale byte or word where there are frames (GDCM's
+    # encoders check that the storage class allows them).
+    meta.MediaStorageSOPClassUID = SOP_CLASS if frames == 1 else SOP_CLASS + (".2" if allocated == 8 else ".3")
     meta.MediaStorageSOPInstanceUID = "1.2.826.0.1.3680043.9.7433.2.%d" % (rows * 1000 + stored)
     ds = FileDataset(path, {}, file_meta=meta, preamble=b"\0" * 128)
-    ds.SOPClassUID, ds.SOPInstanceUID = SOP_CLASS, meta.MediaStorageSOPInstanceUID
+    ds.SOPClassUID, ds.SOPInstanceUID = meta.MediaStorageSOPClassUID, meta.MediaStorageSOPInstanceUID
     ds.PatientName, ds.PatientID, ds.StudyDate = "CODEC^FIXTURE", "FX%d" % stored, "20240101"
     ds.Rows, ds.Columns, ds.SamplesPerPixel, ds.PhotometricInterpretation = rows, columns, 1, photometric
     ds.BitsAllocated, ds.BitsStored, ds.HighBit, ds.PixelRepresentation = allocated, stored, stored - 1, int(signed)
