@@ -104,24 +104,27 @@ private:
                d.layout.pixelsPerFrame == dicom_.image.pixelsPerFrame;
     }
 
-    // Waits for the frames being decoded ahead, and gives them up: the decoder is free
-    // afterwards.
+    // Waits for the frames being decoded ahead, and gives them up.
     void settle() {
         for (Ahead& a : ahead_) a.result.wait();
         ahead_.clear();
     }
 
     // Decodes the frame unless it is the one kept or one decoded ahead; true when its samples
-    // are there. A frame that was not foreseen gives up those decoded ahead: the frames asked
-    // for no longer follow on.
+    // are there. A decoder that serves one thread at a time waits for the frames ahead first
+    // (which stay, to be asked for later).
     bool decode(uint32_t frame) {
         if (holds(kept_, frame)) return kept_.reason.empty();
-        if (!ahead_.empty() && ahead_.front().frame == frame) {
-            kept_ = ahead_.front().result.get();
-            ahead_.pop_front();
-            if (holds(kept_, frame)) return kept_.reason.empty();
+        for (auto a = ahead_.begin(); a != ahead_.end(); ++a) {
+            if (a->frame != frame) continue;
+            DecodedFrame done = a->result.get();
+            ahead_.erase(a);
+            if (!holds(done, frame)) break;
+            kept_ = std::move(done);
+            return kept_.reason.empty();
         }
-        settle();
+        if (decoder_ && !decoder_->decodesConcurrently())
+            for (Ahead& a : ahead_) a.result.wait();
         decodeInto(kept_, frame);
         return kept_.reason.empty();
     }

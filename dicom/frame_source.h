@@ -52,11 +52,10 @@ public:
     virtual const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) = 0;
 
     // Starts decoding frame on a worker, so that it is ready when asked for (a cine asks for
-    // the frame after the one it shows, the converter for its next two). Frames are asked for
-    // ahead in the order they will be read: at most two are decoded ahead (one when the decoder
-    // serves one thread at a time), and more are not started; reading a frame not foreseen
-    // gives up those ahead. Sources whose frames cost little do nothing. The source's decoder
-    // is busy until the frame is asked for or the source is gone.
+    // the frame after the one it shows, the converter for its next two). At most two frames
+    // are decoded ahead (one when the decoder serves one thread at a time); more are not
+    // started until those are read. Sources whose frames cost little do nothing. The source's
+    // decoder is busy until the frame is asked for or the source is gone.
     virtual void decodeAhead(uint32_t /*frame*/) {}
 };
 

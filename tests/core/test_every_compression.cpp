@@ -12,6 +12,7 @@
 #include "core/render.h"
 #include "dicom/deflated.h"
 #include "dicom/image_description.h"
+#include "dicom/jpeg_markers.h"
 #include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
 
@@ -62,6 +63,7 @@ TEST(EveryCompression, LosslessJpegReadsAsTheSameImageUncompressed) {
         {16, 10, 0, 3, 0, 0, 2, "MONOCHROME1"}, {16, 12, 1, 4, 0, 23, 1, "MONOCHROME2"},
         {16, 15, 0, 5, 0, 0, 1, "MONOCHROME2"}, {16, 16, 1, 6, 0, 0, 1, "MONOCHROME2"},
         {16, 16, 0, 7, 2, 69, 3, "MONOCHROME2"}, {16, 12, 0, 1, 0, 46, 2, "MONOCHROME2"},
+        {16, 16, -1, 1, 0, 0, 1, "MONOCHROME2"},  // no (0028,0103): 16-bit words read signed
     };
     const testing::TempDir folder;
     for (const auto& c : cases) {
@@ -154,8 +156,14 @@ TEST(EveryCompression, SampleDecodersSeeTheLayoutAndEachFramesWholeCodestream) {
         Decoders decoders;
         decoders.jpegLs = &fake;
         r->source = frameSourceFor(r->dicom, decoders);
-        for (uint32_t f = 0; f < k.frames.size(); ++f) EXPECT_EQ(r->source->unreadableReason(f), "");
-        EXPECT_EQ(fake.seen, k.frames);
+        // Each frame decoded once, the next one ahead of its turn.
+        for (uint32_t f = 0; f < k.frames.size(); ++f) {
+            r->source->decodeAhead(f + 1);
+            EXPECT_EQ(r->source->unreadableReason(f), "");
+        }
+        r->source.reset();
+        ASSERT_EQ(fake.seen.size(), k.frames.size());
+        for (const Bytes& frame : k.frames) EXPECT_EQ(std::count(fake.seen.begin(), fake.seen.end(), frame), 1);
         EXPECT_EQ(fake.layout.rows * 1000 + fake.layout.columns * 100 + fake.layout.bitsAllocated, 2216);
         EXPECT_EQ(fake.layout.bitsStored, 12);
         EXPECT_TRUE(fake.layout.isSigned);
@@ -184,6 +192,22 @@ TEST(EveryCompression, SampleDecodersSeeTheLayoutAndEachFramesWholeCodestream) {
     }
     r->source = frameSourceFor(r->dicom, Decoders{});
     EXPECT_EQ(r->source->unreadableReason(0), "no JPEG-LS decoder");
+    // Bits Stored beyond Bits Allocated is taken as Bits Allocated.
+    const auto deep = readImage(framesImage("1.2.840.10008.1.2.4.80", 2, 2, 8, {a}, 1), testing::TempDir(), true);
+    fake.answer = Bytes(4, 0);
+    deep->source = frameSourceFor(deep->dicom, decoders);
+    EXPECT_EQ(deep->source->unreadableReason(0), "");
+    EXPECT_EQ(fake.layout.bitsStored, 8);
+    // An item whose length runs past the file (here round the 32-bit offsets): the frame ends
+    // with the file.
+    Bytes wrapping = jpegLsImage({a, b}, 1);
+    const size_t second = wrapping.size() - 8 - b.size() - 8;  // the second item, before the delimiter
+    for (size_t k = 0; k < 4; ++k) wrapping[second + 4 + k] = uint8_t(0xFFFFFFF0u >> (8 * k));
+    const auto cut = readImage(wrapping, testing::TempDir(), true);
+    ASSERT_EQ(cut->status, statusLoaded);
+    cut->source = frameSourceFor(cut->dicom, decoders);
+    cut->source->unreadableReason(0);
+    EXPECT_EQ(fake.seen.back().size(), a.size() + b.size() + 8);
     r->picture(0, 0, 255);
     EXPECT_FALSE(r->drawn.drawn);
     EXPECT_EQ(describeImage(r->dicom, *r->source).image, "2 x 2 Pixels,  16 Bit, 1 Frame, Jpeg-LS  <JPEG-LS frame cannot be decoded>");
@@ -227,11 +251,40 @@ TEST(EveryCompression, DeflatedDataSetsAreInflatedBeforeTheHeaderWalk) {
     Bytes damaged = file;
     damaged[DicomBuilder(Syntax::explicitLittle).transferSyntax(testing::uidDeflated).build().size()] = 0x07;
     EXPECT_EQ(read(damaged, 1u << 30, ReadObserver()), statusUnsupported);
-    const ImageRecipe large{.rows = 600, .columns = 600, .frames = 3};
+    ImageRecipe large{.rows = 600, .columns = 600, .frames = 3};
     EXPECT_EQ(read(deflated(large), 1u << 30, Impatient()), statusAborted);
+    // A deflated file of more than the four chunks the header walk waits for (noise does not
+    // deflate), and one whose pixel data are shorter than its frames.
+    for (uint32_t i = 0; i < 600u * 600 * 3; ++i) large.samples.push_back(int32_t((i * 2654435761u) >> 17) - 32768);
+    const Bytes noisy = deflated(large);
+    ASSERT_GT(noisy.size(), 4u * loadChunkBytes);
+    EXPECT_EQ(outputs(*readImage(noisy, testing::TempDir(), true)), outputs(*readImage(makeImage(large))));
+    DicomBuilder shortPixels(Syntax::explicitLittle);
+    shortPixels.us(0x0028, 0x0010, 4).us(0x0028, 0x0011, 4).us(0x0028, 0x0100, 16).pixelData(Bytes(30, 1));
+    EXPECT_EQ(readImage(testing::deflateDataSet(shortPixels.build()), testing::TempDir(), true)->status,
+              statusUnsupported);
 }
 
 TEST(EveryCompression, TheStreamsFrameHeaderDecidesBetweenPictureAndSamples) {
+    // The frame header is found past tables, application segments and fill bytes; a scan
+    // before it, or the stream's end, leaves none.
+    const struct {
+        Bytes stream;
+        int found;  // marker * 1000 + precision * 100 + rows * 10 + columns
+    } headers[] = {
+        {{0xFF, 0xD8, 0xFF, 0xC4, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xFF, 0xC3, 0x00, 0x0B, 0x07, 0x00, 0x02, 0x00, 0x03,
+          0x01, 0x01, 0x11, 0x00}, 0xC3 * 1000 + 700 + 23},
+        {{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0xFF, 0xF7, 0x00, 0x0B, 0x05, 0x00, 0x04, 0x00, 0x01, 0x01, 0x01, 0x11,
+          0x00}, 0xF7 * 1000 + 500 + 41},
+        {{0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02, 0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x02, 0x00, 0x03, 0x01, 0x01, 0x11,
+          0x00}, 0},
+        {{0xFF, 0xD8, 0xFF, 0xC1, 0x00, 0x0B, 0x0C}, 0},
+    };
+    for (const auto& h : headers) {
+        const std::optional<JpegFrameHeader> found = readJpegFrameHeader(h.stream.data(), h.stream.size());
+        EXPECT_EQ(found ? found->marker * 1000 + found->precision * 100 + found->rows * 10 + found->columns : 0, h.found);
+    }
+
     Bytes grey(64 * 48);
     for (size_t i = 0; i < grey.size(); ++i) grey[i] = uint8_t(i * 7 % 251);
     const Bytes baseline = testing::encodeJpegGrey(grey, 48, 64, 80);
