@@ -10,7 +10,7 @@
 #include "convert/thumbnail.h"
 #include "dicom/image_description.h"
 #include "dicom/read_file.h"
-#include "platform/jpeg_decoder.h"
+#include "platform/decoder_bundle.h"
 #include "platform/png_encoder.h"
 #include "platform/signal_cleanup.h"
 
@@ -33,14 +33,15 @@ bool parseThumbnailSide(const std::string& text, uint32_t& side) {
 }
 
 int writeThumbnailFile(uint32_t side, const std::string& input, const std::string& output) {
+    // The decoders a thumbnail reads with: the default ones, as the converter's without
+    // --all-decoders.
+    const std::unique_ptr<DecoderBundle> decoders = makeDecoderBundle(false);
     auto dicom = std::make_unique<DicomImage>();
     ReadObserver unobserved;
-    const LoadStatus status = readDicomFile(input, *dicom, unobserved);
+    const LoadStatus status = readDicomFile(input, *dicom, unobserved, decoders->decoders());
     if (status != statusLoaded) return fail("no thumbnail of", input, loadStatusText(status));
     readRescaleAndWindow(*dicom);
-    // The decoders a thumbnail reads with: a thumbnail is a preview and takes what any can read.
-    TurboJpegDecoder decoder;
-    const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, &decoder);
+    const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, decoders->decoders());
     const std::string reason = source->unreadableReason(thumbnailFrame(dicom->image.frameCount));
     if (!reason.empty()) return fail("no thumbnail of", input, reason);
 

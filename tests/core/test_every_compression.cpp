@@ -385,7 +385,7 @@ TEST(EveryCompression, TheViewerPlaysALosslessCineAndTellsOfAFrameItCannotDecode
     frames[2].resize(40);
     testing::TestViewer t(true);
     Viewer& v = t.v;
-    ASSERT_EQ(t.load("cine.dcm", testing::encapsulatedImage(testing::uidJpegLosslessSv1, 24, 24, 16, frames)), loadDone);
+    ASSERT_EQ(t.load("cine.dcm", testing::encapsulatedImage(testing::uidJpegLosslessSv1, 24, 24, 16, frames)), LoadResult::loaded);
     EXPECT_EQ(t.host.last("image "), "24 x 24 Pixels,  16 Bit,  4 Frames, Lossless Jpeg");
     EXPECT_TRUE(t.host.messages.empty());
     // A frame decoded ahead is the frame shown next.

@@ -156,12 +156,12 @@ private slots:
         auto item = [this] { return app().mainWindow->findChild<QAction*>("decodeAllCompressions"); };
         QVERIFY(item() && item()->isCheckable() && !item()->isChecked());
         QCOMPARE(w_->shown(), QString());
-        QCOMPARE(w_->line(panelPatientLine), QStringLiteral("<unsupported filetype>"));
+        QCOMPARE(w_->line(PanelLine::patient), QStringLiteral("<unsupported filetype>"));
         // On: the refused file shows at once.
         item()->trigger();
         w_->settle();
         QCOMPARE(w_->shown(), QStringLiteral("lossless.dcm"));
-        QVERIFY(w_->line(panelImageLine).endsWith(", Lossless Jpeg"));
+        QVERIFY(w_->line(PanelLine::image).endsWith(", Lossless Jpeg"));
         // Remembered for the next start, which shows the file; its frames play, each decoded
         // (the next one ahead of its turn).
         w_->program.reset();
@@ -169,7 +169,7 @@ private slots:
         QVERIFY(item()->isChecked());
         QCOMPARE(w_->shown(), QStringLiteral("lossless.dcm"));
         AnimationControl& control = *app().animControl;
-        QTest::mouseClick(control.findChild<QWidget*>(QString::number(controlPlayPause)), Qt::LeftButton);
+        QTest::mouseClick(control.findChild<QWidget*>(QStringLiteral("playButton")), Qt::LeftButton);
         QVERIFY(control.playing());
         QImage previous = w_->painted();
         for (uint32_t frame = 1; frame < 8; ++frame) {
