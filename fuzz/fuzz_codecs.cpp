@@ -21,7 +21,7 @@ constexpr size_t parameterBytes = 6;
 // Sides up to 1024: large enough for any seed, small enough for a fast run.
 constexpr uint32_t largestSide = 1024;
 
-struct Decoders {
+struct CodecDecoders {
     std::unique_ptr<SampleDecoder> jpegLs = makeJpegLsDecoder();
     std::unique_ptr<SampleDecoder> jpeg2000 = makeJpeg2000Decoder();
 };
@@ -30,7 +30,7 @@ struct Decoders {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < parameterBytes) return 0;
-    static auto* decoders = new Decoders;
+    static auto* decoders = new CodecDecoders;
     // byte 0: bit 0 the JPEG 2000 decoder, bit 1 16 bits allocated, bit 2 signed;
     // byte 1: bits stored - 1 (low four bits); bytes 2-3 and 4-5: rows and columns - 1.
     const bool jpeg2000 = data[0] & 1;
