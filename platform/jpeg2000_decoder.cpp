@@ -109,6 +109,54 @@ std::optional<SizeSegment> readSizeSegment(Bytes b) {
     return siz;
 }
 
+// Within the coded data of a tile-part, a 0xFF byte is never followed by one above 0x8F: such a
+// pair is a marker (ISO/IEC 15444-1 A.1 and B.10.1; HTJ2K code-blocks are stuffed the same way).
+// Only the start of packet (FF91 0004 nnnn) and end of packet header (FF92) markers may stand
+// there, and the end of the codestream (FFD9) near the end of the frame, where a frame's range
+// may hold the next item's header and a pad byte after it. The OpenJPEG of Debian 12 stops the
+// whole program on such a pair at the start of an HTJ2K code-block (an assertion in its MEL
+// decoder), so a stream holding one is refused before OpenJPEG sees it.
+bool holdsMarker(Bytes coded) {
+    constexpr uint8_t startOfPacket = 0x91, endOfPacketHeader = 0x92, endOfCodestream = 0xD9;
+    constexpr size_t mostBytesAfterTheEnd = 16;
+    for (size_t at = 0; at + 1 < coded.size(); ++at) {
+        if (coded[at] != 0xFF || coded[at + 1] <= 0x8F || coded[at + 1] == endOfPacketHeader) continue;
+        if (coded[at + 1] == endOfCodestream && coded.size() - at <= 2 + mostBytesAfterTheEnd) return false;
+        const bool packetStart =
+            coded[at + 1] == startOfPacket && coded.size() - at >= 4 && coded[at + 2] == 0 && coded[at + 3] == 4;
+        if (!packetStart) return true;
+    }
+    return false;
+}
+
+// The first marker `wanted` among the marker segments from `at` on, or `end` when none is
+// found before a segment runs past `end`.
+size_t skipSegmentsTo(Bytes b, size_t at, size_t end, uint32_t wanted) {
+    while (at < end && end - at >= 4 && be16(b, at) != wanted) at += 2 + be16(b, at + 2);
+    return at < end && end - at >= 2 && be16(b, at) == wanted ? at : end;
+}
+
+// Whether the coded data of any tile-part holds a marker. The walk goes over the main header's
+// marker segments to the first start of tile-part (SOT), then from tile-part to tile-part by
+// their lengths; where a length is lost, all that follows is taken as coded data, since OpenJPEG
+// may look for code-blocks there. Nothing after the end-of-codestream marker is read.
+bool codedDataHoldsMarker(Bytes b) {
+    constexpr uint32_t startOfTilePart = 0xFF90, startOfData = 0xFF93, endOfCodestream = 0xFFD9;
+    constexpr size_t tilePartHeader = 12;  // SOT, Lsot, Isot, Psot, TPsot, TNsot
+    size_t at = skipSegmentsTo(b, 2, b.size(), startOfTilePart);
+    while (at < b.size()) {
+        if (b.size() - at >= 2 && be16(b, at) == endOfCodestream) return false;
+        if (b.size() - at < tilePartHeader || be16(b, at) != startOfTilePart) return holdsMarker(b.subspan(at));
+        const uint64_t length = be32(b, at + 6);  // Psot; 0 for a last tile-part running to the end
+        const size_t end = length == 0 || length > b.size() - at ? b.size() : at + size_t(length);
+        const size_t data = skipSegmentsTo(b, at + tilePartHeader, end, startOfData);
+        if (data == end) return holdsMarker(b.subspan(at));
+        if (holdsMarker(b.subspan(data + 2, end - data - 2))) return true;
+        at = end;
+    }
+    return false;
+}
+
 // OpenJPEG reads the frame from memory. The read function answers (OPJ_SIZE_T)-1 at the end of
 // the data: OpenJPEG takes 0 as "try again" and would wait for more forever.
 struct MemoryStream {
@@ -177,6 +225,8 @@ public:
         if (!whyNot.empty()) return false;
         if (siz->tiles > mostTiles(layout))
             return refuse(decoderName, "the stream is cut into " + std::to_string(siz->tiles) + " tiles", whyNot);
+        if (codedDataHoldsMarker(*codestream))
+            return refuse(decoderName, "the coded data holds a marker; the stream is damaged", whyNot);
         return decodeCodestream(*codestream, layout, out, whyNot);
     }
     // Every decoding has an OpenJPEG codec and stream of its own.

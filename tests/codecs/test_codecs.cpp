@@ -129,6 +129,7 @@ TEST(SampleDecoders, DamagedOrDisagreeingStreamsAreRefused) {
         {"cut in half", [](Case& c) { c.stream.resize(c.stream.size() / 2); }},
         {"cut before its last 12 bytes", [](Case& c) { c.stream.erase(c.stream.end() - 12, c.stream.end()); }},
         {"no start marker", [](Case& c) { c.stream[1] ^= 0x01; }},
+        {"a marker in the coded data", [](Case& c) { c.stream[c.stream.size() * 2 / 3] = 0xFF, c.stream[c.stream.size() * 2 / 3 + 1] = 0xA0; }},
         {"one row more than the stream", [](Case& c) { ++c.layout.rows; }},
         {"one column fewer than the stream", [](Case& c) { --c.layout.columns; }},
         {"12-bit samples in 8 bits allocated", [](Case& c) { c.layout.bitsAllocated = c.layout.bitsStored = 8; }},
