@@ -33,9 +33,9 @@ bool parseThumbnailSide(const std::string& text, uint32_t& side) {
 }
 
 int writeThumbnailFile(uint32_t side, const std::string& input, const std::string& output) {
-    // The decoders a thumbnail reads with: the default ones, as the converter's without
-    // --all-decoders.
-    const std::unique_ptr<DecoderBundle> decoders = makeDecoderBundle(false);
+    // A thumbnail is a preview: it reads every compression, as the converter does with
+    // --all-decoders, whatever the file manager's user has set in the viewer.
+    const std::unique_ptr<DecoderBundle> decoders = makeDecoderBundle(true);
     auto dicom = std::make_unique<DicomImage>();
     ReadObserver unobserved;
     const LoadStatus status = readDicomFile(input, *dicom, unobserved, decoders->decoders());
