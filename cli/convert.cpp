@@ -96,7 +96,7 @@ int runConvert(const ConvertOptions& options, const std::vector<std::string>& pa
     TemporaryFiles temporaries;
     settings.temporaries = &temporaries;
     const SignalCleanup cleanup(temporaries);
-    TerminalDialogue dialogue(options.overwrite, !options.quiet);
+    TerminalDialogue dialogue(options.overwrite, !options.quiet, options.allDecoders);
     BatchResult result;
     const bool all = options.allDecoders;
     if (options.jobs == 1) {

@@ -60,7 +60,8 @@ void printLines(const std::string& path, const FileInfo& info) {
 const char* statusName(LoadStatus status) {
     switch (status) {
         case statusLoaded: return "ok";
-        case statusUnsupported: return "unsupported";
+        case statusUnsupported:
+        case statusUnsupportedEncoding: return "unsupported";
         case statusTooShort: return "too-short";
         case statusTooBigDimensions: return "dimensions-too-big";
         case statusNoAccess: return "no-access";

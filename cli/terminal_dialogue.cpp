@@ -1,7 +1,10 @@
 #include "cli/terminal_dialogue.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -10,12 +13,61 @@ namespace {
 
 inline constexpr int barWidth = 30;
 
+bool isFolder(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The path in single quotes, for a command line to copy.
+std::string shellQuoted(const std::string& path) {
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Why a file cannot be opened for reading, as the system says it.
+std::string whyNoAccess(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || access(path.c_str(), R_OK) != 0) return std::strerror(errno);
+    return S_ISREG(info.st_mode) ? std::string() : "not a regular file";
+}
+
+// Why a file was not read, in the words of the panel's status texts, and what they stand for.
+std::string reasonNotRead(const std::string& path, LoadStatus why, bool allDecoders) {
+    switch (why) {
+        case statusNoAccess: {
+            const std::string detail = whyNoAccess(path);
+            return detail.empty() ? "no file access" : "no file access (" + detail + ")";
+        }
+        case statusUnsupported: return "unsupported filetype, not a greyscale DICOM image";
+        case statusUnsupportedEncoding:
+            return allDecoders ? "unsupported encoding" : "unsupported encoding (--all-decoders reads more)";
+        case statusTooShort: return "file is too short (" + std::to_string(smallestFileBytes) + " bytes at least)";
+        case statusTooBig:
+            return "file is too big (" + std::to_string(largestFileBytes) + " bytes or more, or no memory to hold it)";
+        case statusTooBigDimensions:
+            return "image dimensions too big (at most " + std::to_string(largestPixelsPerFrame - 1) +
+                   " pixels a frame and " + std::to_string(mostFrames) + " frames)";
+        case statusReadError: return "file read error";
+        case statusAborted: return "loading aborted";
+        default: return loadStatusText(why);
+    }
+}
+
 }  // namespace
 
-TerminalDialogue::TerminalDialogue(Overwrite overwrite, bool showProgress)
+TerminalDialogue::TerminalDialogue(Overwrite overwrite, bool showProgress, bool allDecoders)
     : overwrite_(overwrite),
       progress_(showProgress && isatty(STDERR_FILENO)),
-      askOnTerminal_(isatty(STDIN_FILENO)) {}
+      askOnTerminal_(isatty(STDIN_FILENO)),
+      allDecoders_(allDecoders) {}
+
+std::string TerminalDialogue::notReadText(const std::string& path, LoadStatus why) const {
+    if (why == statusNoAccess && isFolder(path))
+        return "Error: '" + path + "' is a folder!\nTo convert the files in it: find " + shellQuoted(path) +
+               " -type f -print0 | vireoscan-convert -0 --files-from - [OPTION]...";
+    return "Error: Can't convert '" + path + "': " + reasonNotRead(path, why, allDecoders_) + "!";
+}
 
 MessageAnswer TerminalDialogue::ask(const std::string& text, MessageButtons buttons, MessageIcon) {
     clearProgress();

@@ -51,6 +51,8 @@ class ConversionDialogue : public ReadObserver {
 public:
     // A question or a message; Cancel ends the run.
     virtual MessageAnswer ask(const std::string& text, MessageButtons buttons, MessageIcon icon) = 0;
+    // The message for a file that was not read (path as given), and why.
+    virtual std::string notReadText(const std::string& path, LoadStatus why) const = 0;
     virtual void fileStarted(uint32_t /*index*/, uint32_t /*count*/) {}
     virtual void frameStarted(uint32_t /*frame*/, uint32_t /*count*/) {}
 };
@@ -80,6 +82,8 @@ std::string batchOutputPath(const std::string& folder, const std::string& name, 
 // The report at the end of a run.
 std::string batchReportText(const BatchResult& result);
 
+// The viewer's message for a file that was not read, whatever the reason.
+std::string unsupportedFormatText(const std::string& path);
 // The messages of an output that cannot be created, or not written whole; Save Image As tells
 // them as the run does.
 std::string cannotCreateText(const std::string& path);

@@ -34,6 +34,10 @@ bool exists(const std::string& path) {
 
 }  // namespace
 
+std::string unsupportedFormatText(const std::string& path) {
+    return formatText("Error: File format of '%s' is unsupported!", path);
+}
+
 std::string cannotCreateText(const std::string& path) {
     return formatText("Error: Can't create file '%s'!\nMake sure the disk is not write protected.", path);
 }
@@ -59,8 +63,8 @@ FileOutcome FileConverter::convert(const std::string& given, ReadObserver& obser
     const std::string folder = outputFolder_.empty() ? path.substr(0, cut + 1) : outputFolder_;
     const std::string name = path.substr(cut + 1);
     auto dicom = std::make_unique<DicomImage>();
-    if (readDicomFile(path, *dicom, observer, decoders_) != statusLoaded) return outcome;
-    outcome.loaded = true;
+    outcome.status = readDicomFile(path, *dicom, observer, decoders_);
+    if (outcome.status != statusLoaded) return outcome;
     readRescaleAndWindow(*dicom);
     const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, decoders_);
     const uint32_t frames = dicom->image.frameCount;
@@ -96,9 +100,10 @@ FrameOutcome FileConverter::convertFrame(FrameSource& source, const DicomImage& 
         return outcome;
     }
     FileSink sink(out);
-    const uint32_t invert = image.invertMask ^ (settings_.negative ? 255u : 0u);
+    // A negative picture of a MONOCHROME1 image is not inverted at all.
+    const bool inverted = image.monochrome1 != settings_.negative;
     const bool written =
-        writeFrame(source, image, frame, windowMapping(window.low, window.high, invert), settings_.format, sink,
+        writeFrame(source, image, frame, windowMapping(window.low, window.high, inverted), settings_.format, sink,
                    settings_.png);
     if (!part->finishWriting() || !written) {
         outcome.message = cannotWriteText(outcome.target);
@@ -116,10 +121,9 @@ MessageAnswer Committer::ask(const std::string& text, MessageButtons buttons, Me
 
 void Committer::commit(FileOutcome& outcome) {
     if (result_.cancelled) return;
-    if (!outcome.loaded) {
+    if (outcome.status != statusLoaded) {
         ++result_.failed;
-        ask(formatText("Error: File format of '%s' is unsupported!", outcome.given), MessageButtons::okCancel,
-            MessageIcon::stop);
+        ask(dialogue_.notReadText(outcome.given, outcome.status), MessageButtons::okCancel, MessageIcon::stop);
         return;
     }
     for (FrameOutcome& frame : outcome.frames) {

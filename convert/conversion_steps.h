@@ -26,7 +26,7 @@ struct FrameOutcome {
 
 struct FileOutcome {
     std::string given;  // the path as given
-    bool loaded = false;
+    LoadStatus status = statusNoAccess;  // statusLoaded, or why the file was not read
     std::vector<FrameOutcome> frames;
 };
 

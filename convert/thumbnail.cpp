@@ -93,7 +93,7 @@ bool writeThumbnail(FrameSource& source, const ImageState& image, uint32_t side,
     const uint32_t frame = thumbnailFrame(image.frameCount);
     if (!source.unreadableReason(frame).empty()) return false;
     const DisplayWindow window = presetWindow(image, source.sampleRange(frame), presetStoredSettings, {});
-    const WindowMapping m = windowMapping(window.low, window.high, image.invertMask);
+    const WindowMapping m = windowMapping(window.low, window.high, image.monochrome1);
     AreaAverager averager(image.columns, image.rows, thumbnailSize(image.columns, image.rows, side));
     writeGreyLevels(source, image, frame, m, averager);
     const PictureSize size = averager.size();

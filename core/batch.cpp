@@ -11,6 +11,8 @@ public:
     MessageAnswer ask(const std::string& text, MessageButtons buttons, MessageIcon icon) override {
         return v_.host->messageBox(text, programCaption, buttons, icon);
     }
+    // The box names no reason: the panel shows none during a batch run either.
+    std::string notReadText(const std::string& path, LoadStatus) const override { return unsupportedFormatText(path); }
     void fileStarted(uint32_t index, uint32_t count) override { v_.host->batchProgress(index, count); }
     void frameStarted(uint32_t frame, uint32_t count) override { v_.host->batchFrameProgress(frame, count); }
 
@@ -33,7 +35,7 @@ ConversionSettings conversionSettingsOf(const Viewer& v) {
     settings.automaticWindowing = v.window.autoWindowing != 0;
     settings.preset = v.window.windowPreset;
     settings.window = {v.window.windowLow, v.window.windowHigh};
-    settings.negative = v.window.negativeMask != 0;
+    settings.negative = v.window.negative;
     settings.temporaries = v.temporaries;
     return settings;
 }

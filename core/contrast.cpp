@@ -33,8 +33,8 @@ void choosePreset(Viewer& v, uint16_t preset) {
 }
 
 void negativeImageCommand(Viewer& v) {
-    v.window.negativeMask ^= 255;
-    v.host->showNegative(v.window.negativeMask == 255);
+    v.window.negative = !v.window.negative;
+    v.host->showNegative(v.window.negative);
     if (v.host->imageWindowVisible()) renderFrame(v);
 }
 

@@ -30,35 +30,18 @@ std::string joinKey(std::string_view prefix, std::string_view name) {
 }  // namespace
 
 int32_t parseInstanceNumber(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > int64_t(INT32_MAX) + 1) break;  // already beyond either limit
-    }
-    if (negative) value = -value;
-    return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+    return int32_t(std::clamp<int64_t>(leadingInteger(text).value_or(0), INT32_MIN, INT32_MAX));
 }
 
 std::string sortKeyOfBytes(const uint8_t* bytes, size_t count, std::string_view name) {
     if (count == 0) return joinKey(keyEmptyFile, name);
     const uint32_t length = uint32_t(std::min<size_t>(count, UINT32_MAX));
-    char value[instanceNumberChars + 1];
     // Each file is searched in its own byte order, whatever the image on screen uses.
-    bool found = findElement(instanceNumberTag, vrOf("IS"), bytes, length, value,
-                             instanceNumberChars, false, length) != 0;
-    if (!found)
-        found = findElement(instanceNumberTag, vrOf("IS"), bytes, length, value,
-                            instanceNumberChars, true, length) != 0;
-    if (!found) return joinKey(keyNoInstanceNumber, name);
+    ElementValue value = ElementReader(bytes, length, length, false).value(instanceNumberTag, "IS", instanceNumberChars);
+    if (!value.found) value = ElementReader(bytes, length, length, true).value(instanceNumberTag, "IS", instanceNumberChars);
+    if (!value.found) return joinKey(keyNoInstanceNumber, name);
 
-    int32_t number = parseInstanceNumber(value);
+    int32_t number = parseInstanceNumber(value.text);
     if (number == 0) number = unnumberedInstance;
     char digits[16];
     std::snprintf(digits, sizeof digits, "%05d", number);

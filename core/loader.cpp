@@ -122,8 +122,8 @@ void setContrastAfterLoad(Viewer& v) {
 
 }  // namespace
 
-void showLoadStatus(Viewer& v, int code) {
-    v.host->showLoadStatus(loadStatusText(code));
+void showLoadStatus(Viewer& v, LoadStatus status) {
+    v.host->showLoadStatus(loadStatusText(status));
     v.host->showWindowAtDataRange(true);
 }
 

@@ -17,6 +17,6 @@ enum class LoadResult { failed, loaded, alreadyLoaded };
 LoadResult loadFile(Viewer& v, const LoadRequest& request = {});
 
 // Shows a status text on the panel's Patient line and clears the other four lines.
-void showLoadStatus(Viewer& v, int code);
+void showLoadStatus(Viewer& v, LoadStatus status);
 
 }  // namespace vs

@@ -17,14 +17,13 @@ FrameSource& frameSource(Viewer& v) {
 
 void prepareWindowForRendering(Viewer& v) {
     WindowState& w = v.window;
-    w.outputXorMask = v.dicom.image.invertMask ^ w.negativeMask;
     w.displayStride = displayStrideFor(v.dicom.image.columns);
     w.windowSpan = uint32_t(w.windowHigh) - uint32_t(w.windowLow);
     if (w.windowSpan == 0) w.windowSpan = 1;
 }
 
 WindowMapping currentWindowMapping(const Viewer& v) {
-    return windowMapping(v.window.windowLow, v.window.windowHigh, v.dicom.image.invertMask ^ v.window.negativeMask);
+    return windowMapping(v.window.windowLow, v.window.windowHigh, picturesInverted(v));
 }
 
 void ensureDisplayCapacity(Viewer& v, size_t bytes) {

@@ -14,8 +14,11 @@ namespace vs {
 // The source of the file in memory, made when first asked for after a load.
 FrameSource& frameSource(Viewer& v);
 
-// Recomputes outputXorMask, displayStride and windowSpan for a rendering.
+// Recomputes displayStride and windowSpan for a rendering.
 void prepareWindowForRendering(Viewer& v);
+
+// Whether pictures show inverted: for a MONOCHROME1 image or a negative picture, not both.
+inline bool picturesInverted(const Viewer& v) { return v.dicom.image.monochrome1 != v.window.negative; }
 
 // The viewer's window as a rendering applies it (MONOCHROME1 and the negative picture invert).
 WindowMapping currentWindowMapping(const Viewer& v);

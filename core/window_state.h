@@ -15,8 +15,7 @@ struct WindowState {
     uint32_t windowSpan = 255;
     int32_t dataMin = rangeStartMin;
     int32_t dataMax = rangeStartMax;
-    uint32_t negativeMask = 0;
-    uint32_t outputXorMask = 0;
+    bool negative = false;  // Negative Image: pictures inverted (again, for MONOCHROME1)
     uint32_t displayStride = 4;
     uint16_t windowPreset = presetStoredSettings;
     bool autoWindowing = true;

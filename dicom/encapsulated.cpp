@@ -53,7 +53,6 @@ private:
 // The frames the basic offset table names: each offset, counted from the first fragment's
 // item, must fall on a fragment's item, in rising order. 0 when the table is empty or not so.
 uint32_t framesOfOffsetTable(DicomImage& dicom, uint32_t table, uint32_t tableLength, uint32_t firstItem) {
-    constexpr uint32_t mostFrames = frameTableEntries - 1;
     const uint32_t count = tableLength / 4;
     if (count == 0 || count > mostFrames || tableLength % 4 != 0) return 0;
     const ByteReader in(dicom.bytes.data(), dicom.bytes.size());
@@ -87,7 +86,6 @@ uint32_t findFrameItems(DicomImage& dicom, uint32_t declaredFrames) {
     uint32_t fragments = 0;
     FragmentWalk counting(dicom, uint32_t(firstItem));
     while (counting.next()) ++fragments;
-    constexpr uint32_t mostFrames = frameTableEntries - 1;
     const bool onePerFragment = fragments == declaredFrames && declaredFrames > 1;
     uint32_t frames = 0;
     FragmentWalk walk(dicom, uint32_t(firstItem));

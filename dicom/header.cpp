@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "dicom/byte_reader.h"
 #include "dicom/element_search.h"
@@ -32,10 +32,12 @@ enum TagPattern : uint32_t {
     lePixelData = 0x00107FE0, bePixelData = 0x1000E07F,
 };
 
+// The elements a candidate set has accepted, one bit each.
 enum SeenFlag : uint32_t {
     seenSamplesPerPixel = 1, seenRows = 2, seenColumns = 4, seenBitsAllocated = 8, seenPixelData = 16,
 };
-constexpr uint32_t seenImageElements = seenRows | seenColumns | seenBitsAllocated | seenPixelData;
+constexpr uint32_t seenDimensions = seenRows | seenColumns | seenBitsAllocated;
+constexpr uint32_t seenImageElements = seenDimensions | seenPixelData;
 
 enum Photometric : int { monochrome1 = 0, monochrome2 = 1, photometricNotGiven = 2, photometricOther = 4 };
 
@@ -78,22 +80,66 @@ struct CandidateSet {
 };
 
 constexpr uint16_t jpegStartOfImage = 0xD8FF;  // FF D8 read little-endian
+// The transfer syntax's value is looked for this far from its tag.
+constexpr uint32_t syntaxSearchBytes = 30;
+// Enough of a Number of Frames value for any count, blanks around it included (an IS holds 12
+// characters at most).
+constexpr uint16_t framesTextBytes = 64;
 
-// The transfer syntaxes read with every compression: the kind of each, or none for those
-// refused (hierarchical JPEG, multi-component JPEG 2000, JPIP, MPEG, ...).
-std::optional<uint16_t> kindOfEverySyntax(const char* uid) {
-    constexpr const char deflated[] = "1.2.840.10008.1.2.1.99";
-    const size_t length = sizeof deflated - 1;
-    if (std::strncmp(uid, deflated, length) == 0 && (uid[length] == 0 || uid[length] == ' ')) return compressionDeflate;
-    if (uid[18] == '5') return compressionRle;
-    if (uid[18] != '4' || uid[19] != '.') return compressionNone;
-    char* end = nullptr;
-    const long process = std::strtol(uid + 20, &end, 10);
-    if (end == uid + 20 || (*end != 0 && *end != ' ')) return std::nullopt;
+// Every transfer syntax read here is one of DICOM's own, 1.2.840.10008.1.2[.N...] (PS3.5 A,
+// PS3.6 A): implicit VR little endian is the root itself, the JPEG family 1.2.840.10008.1.2.4.N.
+constexpr std::string_view syntaxRoot = "1.2.840.10008.1.2.";
+constexpr std::string_view jpegFamily = "1.2.840.10008.1.2.4.";
+constexpr std::string_view deflatedSyntax = "1.2.840.10008.1.2.1.99";
+
+// A UID without the blanks some writers pad it with.
+std::string_view withoutTrailingBlanks(std::string_view uid) {
+    while (!uid.empty() && uid.back() == ' ') uid.remove_suffix(1);
+    return uid;
+}
+
+// The number that ends a JPEG-family UID, 1.2.840.10008.1.2.4.N: the JPEG process (50
+// baseline, 51 extended, 57 and 70 lossless; 65 and above are hierarchical and lossless), or
+// the encoding of the later members (80 JPEG-LS, 90 JPEG 2000, 201 HTJ2K, 100 MPEG-2 ...).
+// None for other UIDs, or when the last component is not a number.
+std::optional<uint32_t> jpegFamilyNumber(std::string_view uid) {
+    uid = withoutTrailingBlanks(uid);
+    if (!uid.starts_with(jpegFamily)) return std::nullopt;
+    const std::string_view last = uid.substr(jpegFamily.size());
+    if (last.empty() || last.size() > 9 || last.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    uint32_t number = 0;
+    for (const char digit : last) number = number * 10 + uint32_t(digit - '0');
+    return number;
+}
+
+// The JPEG processes read by default: those below 65 (lossless .57 included, whose frames
+// the picture decoder then refuses one by one).
+constexpr uint32_t firstUnreadJpegProcess = 65;
+
+// The kind of a DICOM transfer syntax by default: any JPEG-family UID is JPEG unless its
+// process is one never read; RLE; everything else uncompressed.
+uint16_t kindByDefault(std::string_view uid) {
+    const char family = uid.size() > syntaxRoot.size() ? uid[syntaxRoot.size()] : 0;
+    if (family == '5') return compressionRle;
+    if (family != '4') return compressionNone;
+    const std::optional<uint32_t> process = jpegFamilyNumber(uid);
+    return process && *process >= firstUnreadJpegProcess ? compressionLosslessJpeg : compressionJpeg;
+}
+
+// The kind of a DICOM transfer syntax read with every compression, or none for those refused
+// (hierarchical JPEG, multi-component JPEG 2000, JPIP, MPEG, ...).
+std::optional<uint16_t> kindOfEverySyntax(std::string_view uid) {
+    if (withoutTrailingBlanks(uid) == deflatedSyntax) return compressionDeflate;
+    const std::string_view family = uid.substr(syntaxRoot.size());
+    if (family.starts_with('5')) return compressionRle;
+    if (!family.starts_with("4.")) return compressionNone;
+    const std::optional<uint32_t> number = jpegFamilyNumber(uid);
+    if (!number) return std::nullopt;
     // Baseline, extended, progressive and lossless .57: the stream's frame header decides
     // later whether a frame is a picture or samples.
-    if (process < 65) return compressionJpeg;
-    switch (process) {
+    if (*number < firstUnreadJpegProcess) return compressionJpeg;
+    switch (*number) {
         case 70: return compressionLosslessJpeg;
         case 80:
         case 81: return compressionJpegLs;
@@ -121,9 +167,10 @@ public:
         else walkOver<false>();
     }
 
+    // The little-endian set when it holds every image element, else the big-endian one.
     CandidateSet* chosen() {
-        if (little_.flags >= (seenImageElements)) return &little_;
-        if (big_.flags >= (seenImageElements)) return &big_;
+        for (CandidateSet* set : {&little_, &big_})
+            if ((set->flags & seenImageElements) == seenImageElements) return set;
         return nullptr;
     }
 
@@ -131,6 +178,9 @@ public:
     bool syntaxRefused() const {
         return allCompressions_ ? refused_ : dicom_.image.compression == compressionLosslessJpeg;
     }
+    // The last transfer syntax seen is the deflated one, which is read only with every
+    // compression.
+    bool deflatedUnread() const { return deflatedUnread_; }
 
 private:
     // Offsets are visited two bytes apart. The walk gives up once 80,000 offsets in a row
@@ -203,41 +253,39 @@ private:
         }
     }
 
+    // No rows, columns, bits allocated or pixel data seen yet: the elements that come before
+    // them in a data set are taken only then.
+    static bool beforeImageElements(const CandidateSet& set) { return (set.flags & seenImageElements) == 0; }
+
     // (0002,0010): the transfer syntax decides the compression; the byte order is decided by
     // which candidate set ends up complete.
     bool transferSyntax(CandidateSet& set, uint32_t p, uint32_t pattern) {
-        if (set.flags & 0x1E) return false;
-        char uid[257];
-        uid[256] = 0;
-        findElement(pattern, vrOf("UI"), in_.data() + p, 30, uid, 256, false, in_.length() - p);
-        if (std::strncmp(uid, "1.2.840.10008.1.2.", 18) != 0) return true;
+        if (!beforeImageElements(set)) return false;
+        const ElementReader here(in_.data() + p, in_.length() - p, syntaxSearchBytes, false);
+        const std::string uid = here.text(pattern, "UI");
+        deflatedUnread_ = false;
+        if (!uid.starts_with(syntaxRoot)) return true;
         if (allCompressions_) {
             const std::optional<uint16_t> kind = kindOfEverySyntax(uid);
             refused_ = !kind;
             dicom_.image.compression = kind.value_or(compressionNone);
             return true;
         }
-        if (uid[18] == '4') {
-            dicom_.image.compression = compressionJpeg;
-            uid[22] = 0;
-            short process = 0;
-            if (std::sscanf(uid + 20, "%hd", &process) == 1 && process >= 65)
-                dicom_.image.compression = compressionLosslessJpeg;
-        } else if (uid[18] == '5') {
-            dicom_.image.compression = compressionRle;
-        }
+        dicom_.image.compression = kindByDefault(uid);
+        deflatedUnread_ = withoutTrailingBlanks(uid) == deflatedSyntax;
         return true;
     }
 
+    // Samples per pixel counts only before every other element: a colour image names it first.
     bool samplesPerPixel(CandidateSet& set, uint32_t p) {
-        if (set.flags & 0x1F) return false;
+        if (set.flags != 0) return false;
         set.samplesPerPixel = signed16(set, p + 8);
         set.flags |= seenSamplesPerPixel;
         return true;
     }
 
     bool photometric(CandidateSet& set, uint32_t p) {
-        if (set.flags & 0x1E) return false;
+        if (!beforeImageElements(set)) return false;
         if (in_.le32(p + 14) == 0x454D4F52) {  // "ROME" of "MONOCHROME1" / "MONOCHROME2"
             const uint8_t kind = in_.byte(p + 18);
             if (kind == '2') set.photometric = monochrome2;
@@ -248,22 +296,19 @@ private:
         return true;
     }
 
-    // (0028,0008) IS: up to three digits are read.
+    // (0028,0008) IS: the number its value starts with; none, or one below 1, counts as one
+    // frame.
     bool numberOfFrames(CandidateSet& set, uint32_t p) {
-        if (set.flags & 0x1E) return false;
-        auto isDigit = [](uint8_t c) { return c >= '0' && c <= '9'; };
-        char digits[4] = {char(in_.byte(p + 8)), 0, 0, 0};
-        if (isDigit(in_.byte(p + 9))) {
-            digits[1] = char(in_.byte(p + 9));
-            if (isDigit(in_.byte(p + 10))) digits[2] = char(in_.byte(p + 10));
-        }
-        set.frames = uint32_t(std::atol(digits));
+        if (!beforeImageElements(set)) return false;
+        const std::string text = elementTextAt(in_.data(), in_.length(), p, vrOf("IS"), set.bigEndian, framesTextBytes);
+        const std::optional<int64_t> frames = leadingInteger(text);
+        set.frames = frames && *frames > 0 ? uint32_t(std::min<int64_t>(*frames, UINT32_MAX)) : 0;
         return true;
     }
 
     // Rows, columns and bits allocated, each accepted only in that order.
     bool dimension(CandidateSet& set, uint32_t p, uint32_t seenBefore, uint32_t seen, uint16_t& value) {
-        if ((set.flags & 0x1E) != seenBefore) return false;
+        if ((set.flags & seenImageElements) != seenBefore) return false;
         value = uint16_t(signed16(set, p + 8));
         set.flags |= seen;
         return true;
@@ -284,7 +329,7 @@ private:
     // (7FE0,0010): every later pattern replaces the earlier one, so the image's own pixel data
     // wins over an icon's that came before it.
     bool pixelData(CandidateSet& set, uint32_t p) {
-        if ((set.flags & 0x0E) != 0x0E) return false;
+        if ((set.flags & seenDimensions) != seenDimensions) return false;
         set.flags |= seenPixelData;
         const uint8_t c0 = in_.byte(p + 4), c1 = in_.byte(p + 5);
         if (c0 == 'O' && (c1 == 'W' || c1 == 'B')) {
@@ -301,6 +346,7 @@ private:
     ByteReader in_;
     const bool allCompressions_;
     bool refused_ = false;
+    bool deflatedUnread_ = false;
     CandidateSet little_;
     CandidateSet big_;
 };
@@ -309,9 +355,10 @@ private:
 // some writers leave. DICOM pads an odd-length value with one byte (PS3.5 7.1.1), so an odd
 // expected length may be declared one byte longer.
 bool nativeLengthMatches(const CandidateSet& set) {
-    const uint32_t expected = (uint32_t(set.bitsAllocated) * set.columns * set.rows * set.frames) >> 3;
-    if (expected == set.pixelLength || expected == set.pixelLength - pixelDataAllowance) return true;
-    return (expected & 1) && set.pixelLength == expected + 1;
+    const uint64_t expected = (uint64_t(set.bitsAllocated) * set.columns * set.rows * set.frames) >> 3;
+    const uint64_t declared = set.pixelLength;
+    if (expected == declared || expected + pixelDataAllowance == declared) return true;
+    return (expected & 1) && declared == expected + 1;
 }
 
 // The frames must lie inside the file buffer (the file and its spare room), counted without
@@ -325,35 +372,36 @@ bool nativeFramesFit(const DicomImage& dicom, const CandidateSet& set) {
 
 }  // namespace
 
-bool scanHeader(DicomImage& dicom, bool allCompressions) {
+LoadStatus scanHeader(DicomImage& dicom, bool allCompressions) {
     ImageState& image = dicom.image;
     image.compression = compressionNone;
-    image.bigEndian = 0;
+    image.bigEndian = false;
 
     HeaderScan scan(dicom, allCompressions);
     scan.walk();
-    if (scan.syntaxRefused()) return false;
+    if (scan.syntaxRefused()) return statusUnsupportedEncoding;
 
     CandidateSet* found = scan.chosen();
-    if (!found) return false;
+    if (!found) return scan.deflatedUnread() ? statusUnsupportedEncoding : statusUnsupported;
     CandidateSet& set = *found;
     if (set.frames == 0) set.frames = 1;
-    if (set.samplesPerPixel > 1) return false;  // colour
+    if (set.frames > mostFrames) return statusTooBigDimensions;
+    if (set.samplesPerPixel > 1) return statusUnsupported;  // colour
     // Below 4 bits the sample mask keeps nothing (every sample would read as 0); from 24 bits
     // on the masks end.
-    if (set.bitsAllocated < 4 || set.bitsAllocated >= 24) return false;
-    if (set.rows == 0 || set.columns == 0) return false;
+    if (set.bitsAllocated < 4 || set.bitsAllocated >= 24) return statusUnsupported;
+    if (set.rows == 0 || set.columns == 0) return statusUnsupported;
     const bool native = image.compression == compressionNone || image.compression == compressionDeflate;
-    if (native && (!nativeLengthMatches(set) || !nativeFramesFit(dicom, set))) return false;
-    if (set.photometric == photometricOther) return false;
-    image.invertMask = set.photometric == monochrome1 ? 255 : 0;
+    if (native && (!nativeLengthMatches(set) || !nativeFramesFit(dicom, set))) return statusUnsupported;
+    if (set.photometric == photometricOther) return statusUnsupported;
+    image.monochrome1 = set.photometric == monochrome1;
 
     image.rows = set.rows;
     image.columns = set.columns;
     image.bitsAllocated = set.bitsAllocated;
     image.frameCount = set.frames;
     image.pixelDataOffset = set.pixelValueOffset;
-    image.bigEndian = set.bigEndian ? 1 : 0;
+    image.bigEndian = set.bigEndian;
     image.pixelRepresentation = int16_t(set.pixelRepresentation);
     image.bitsStored = set.bitsStored;
 
@@ -365,8 +413,9 @@ bool scanHeader(DicomImage& dicom, bool allCompressions) {
                         : 0;
 
     // JPEG frames of 16 bits allocated are decoded only as samples.
-    if (image.compression == compressionJpeg && image.bitsAllocated == 16 && !allCompressions) return false;
-    return true;
+    if (image.compression == compressionJpeg && image.bitsAllocated == 16 && !allCompressions)
+        return statusUnsupportedEncoding;
+    return statusLoaded;
 }
 
 namespace {
@@ -378,7 +427,6 @@ uint32_t findFragments(DicomImage& dicom, uint32_t pixelDataOffset) {
     const ByteReader in(dicom.bytes.data(), dicom.bytes.size());
     const bool rle = dicom.image.compression == compressionRle;
     const uint32_t fileLength = dicom.image.fileLength;
-    constexpr uint32_t mostFrames = frameTableEntries - 1;  // the last entry is the end entry
     uint32_t* entry = dicom.frameOffsets.data();
     uint32_t count = 0;
     int64_t endRecordedAt = -1;

@@ -12,29 +12,21 @@ namespace vs {
 
 namespace {
 
-// One element's value as text, searched in the first 9,000 bytes of the file.
+// The elements the lines show, searched in the first 9,000 bytes of the file.
 class InfoReader {
 public:
-    explicit InfoReader(const DicomImage& dicom) : dicom_(dicom) {}
+    explicit InfoReader(const DicomImage& dicom)
+        : elements_(dicom.bytes.data(), dicom.bytes.size(), infoSearchBytes, dicom.image.bigEndian) {}
 
-    std::string text(uint16_t group, uint16_t element, const char (&vr)[3], uint16_t outSize = 256) const {
-        return read(group, element, vr, outSize).text;
+    ElementValue value(uint16_t group, uint16_t element, const char (&vr)[3], uint16_t mostBytes = largestValueRead) const {
+        return elements_.value(tagOf(group, element), vr, mostBytes);
     }
-
-    struct Value {
-        uint8_t result;
-        std::string text;
-    };
-    Value read(uint16_t group, uint16_t element, const char (&vr)[3], uint16_t outSize = 256) const {
-        char out[257];
-        out[outSize] = 0;
-        const uint8_t result = findElement(tagOf(group, element), vrOf(vr), dicom_.bytes.data(), infoSearchBytes, out,
-                                           outSize, dicom_.image.bigEndian != 0, dicom_.bytes.size());
-        return {result, std::string(out)};
+    std::string text(uint16_t group, uint16_t element, const char (&vr)[3], uint16_t mostBytes = largestValueRead) const {
+        return value(group, element, vr, mostBytes).text;
     }
 
 private:
-    const DicomImage& dicom_;
+    ElementReader elements_;
 };
 
 std::string skipLeadingSpaces(const std::string& text) {
@@ -46,7 +38,7 @@ std::string skipLeadingSpaces(const std::string& text) {
 // trailing letters are dropped.
 std::string numberPart(const std::string& text) {
     size_t end = 0;
-    while (end < text.size() && end < 256 && std::strchr("0123456789 +-Ee.,", text[end]) && text[end]) ++end;
+    while (end < text.size() && std::strchr("0123456789 +-Ee.,", text[end]) && text[end]) ++end;
     return text.substr(0, end);
 }
 
@@ -117,15 +109,15 @@ std::string imageLine(const ImageState& image) {
 
 // The pixel spacing, else the imager pixel spacing, else the spatial resolution, else
 // (0018,1403).
-InfoReader::Value pixelSpacing(const InfoReader& in) {
-    InfoReader::Value spacing = in.read(0x0028, 0x0030, "DS");
-    if (!spacing.result) spacing = in.read(0x0018, 0x1164, "DS");
-    if (!spacing.result) spacing = in.read(0x0018, 0x1050, "DS");
-    if (!spacing.result) spacing = in.read(0x0018, 0x1403, "DS");
+ElementValue pixelSpacing(const InfoReader& in) {
+    ElementValue spacing = in.value(0x0028, 0x0030, "DS");
+    if (!spacing.found) spacing = in.value(0x0018, 0x1164, "DS");
+    if (!spacing.found) spacing = in.value(0x0018, 0x1050, "DS");
+    if (!spacing.found) spacing = in.value(0x0018, 0x1403, "DS");
     return spacing;
 }
 
-std::string pixsizeLine(const InfoReader::Value& spacing, float sliceThickness, float sliceSpacing,
+std::string pixsizeLine(const ElementValue& spacing, float sliceThickness, float sliceSpacing,
                         const std::string& sliceLocation) {
     if (spacing.text.empty()) return "";
 
@@ -214,7 +206,7 @@ ImageDescription describeImage(const DicomImage& dicom, FrameSource& frames, uin
     v.studyDescription = studyDescription(in);
     v.protocol = in.text(0x0018, 0x1030, "LO");
     readDateAndTime(in, v);
-    const InfoReader::Value spacing = pixelSpacing(in);
+    const ElementValue spacing = pixelSpacing(in);
     v.pixelSpacing = decimalNumbers(spacing.text);
     v.rescale = rescaleOf(in);
 

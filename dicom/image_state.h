@@ -32,6 +32,7 @@ inline constexpr uint32_t headerScanBytes = 240000;
 inline constexpr uint32_t headerScanGiveUp = 80000;  // offsets in a row without an accepted element
 inline constexpr uint32_t spareRoomBytes = 20000000;  // zero bytes behind every loaded file
 inline constexpr uint32_t frameTableEntries = 65536;
+inline constexpr uint32_t mostFrames = frameTableEntries - 1;  // the entry after the last frame ends it
 inline constexpr uint32_t pixelDataAllowance = 1024;  // extra bytes some writers leave after the frames
 
 struct ImageState {
@@ -42,8 +43,9 @@ struct ImageState {
     uint32_t pixelsPerFrame = 0;
     uint32_t pixelMask = 0;
     uint32_t signBit = 0;
-    uint32_t invertMask = 0;
-    uint16_t bigEndian = 0;
+    // (0028,0004) MONOCHROME1: the lowest value is white, so every picture is inverted.
+    bool monochrome1 = false;
+    bool bigEndian = false;
     uint16_t compression = compressionNone;
     uint32_t pixelDataOffset = 0;
     uint32_t fileLength = 0;

@@ -41,8 +41,10 @@ LoadStatus readChunks(std::FILE* file, DicomImage& dicom, ReadObserver& observer
         total += got;
         dicom.bytes.noteWritten(at + got);
         if (chunk == 0 && reading.allCompressions) reading.deflatedStart = deflatedDataSetStart(dicom);
-        if (chunk == 3 && !reading.deflatedStart && !scanHeader(dicom, reading.allCompressions))
-            return statusUnsupported;
+        if (chunk == 3 && !reading.deflatedStart) {
+            const LoadStatus scanned = scanHeader(dicom, reading.allCompressions);
+            if (scanned != statusLoaded) return scanned;
+        }
         if (large && chunk > 3) {
             const int percent = int(uint64_t(chunk) * 100 / chunks + 1);
             if (percent != lastPercent) observer.progress(percent);
@@ -55,11 +57,12 @@ LoadStatus readChunks(std::FILE* file, DicomImage& dicom, ReadObserver& observer
 
 }  // namespace
 
-const char* loadStatusText(int status) {
+const char* loadStatusText(LoadStatus status) {
     switch (status) {
         case statusNoFileSelected: return "<no file selected>";
         case statusUnsupported:
-        case statusTooShort: return "<unsupported filetype>";
+        case statusTooShort:
+        case statusUnsupportedEncoding: return "<unsupported filetype>";
         case statusTooBigDimensions: return "<image dimensions too big>";
         case statusNoAccess: return "<no file access>";
         case statusReadError: return "<file read error>";
@@ -68,8 +71,9 @@ const char* loadStatusText(int status) {
         case statusLoading: return "<loading file, press escape to abort>";
         case statusExamining: return "<examining file...>";
         case statusTooBig: return "<file is too big>";
-        default: return "";
+        case statusLoaded: return "";
     }
+    return "";
 }
 
 LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserver& observer, const Decoders& decoders) {
@@ -98,14 +102,16 @@ LoadStatus readDicomFile(const std::string& path, DicomImage& dicom, ReadObserve
         return statusReadError;
     }
     if (reading.deflatedStart) {
-        if (!decoders.inflater) return statusUnsupported;
+        if (!decoders.inflater) return statusUnsupportedEncoding;
         const LoadStatus inflated =
             inflateDataSet(dicom, *reading.deflatedStart, *decoders.inflater, observer, reading.large);
         if (inflated != statusLoaded) return inflated;
     }
     if (reading.large) observer.examining();
-    if ((reading.chunks < 4 || reading.deflatedStart) && !scanHeader(dicom, reading.allCompressions))
-        return statusUnsupported;
+    if (reading.chunks < 4 || reading.deflatedStart) {
+        const LoadStatus scanned = scanHeader(dicom, reading.allCompressions);
+        if (scanned != statusLoaded) return scanned;
+    }
     if (!locateFrames(dicom, reading.allCompressions)) return statusUnsupported;
     if (dicom.image.pixelsPerFrame >= largestPixelsPerFrame) return statusTooBigDimensions;
     return statusLoaded;

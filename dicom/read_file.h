@@ -8,27 +8,9 @@
 
 #include "dicom/decoders.h"
 #include "dicom/dicom_image.h"
+#include "dicom/load_status.h"
 
 namespace vs {
-
-// Why a file cannot be shown; also the texts of the states a load passes through.
-enum LoadStatus : int {
-    statusLoaded = 0,
-    statusNoFileSelected = 1,
-    statusUnsupported = 2,
-    statusTooBigDimensions = 3,
-    statusNoAccess = 4,
-    statusReadError = 5,
-    statusBatchMode = 6,
-    statusTooShort = 7,
-    statusAborted = 8,
-    statusLoading = 9,
-    statusExamining = 10,
-    statusTooBig = 11,
-};
-
-// The text a status shows in the Patient line ("<unsupported filetype>" ...); empty for none.
-const char* loadStatusText(int status);
 
 inline constexpr uint32_t loadChunkBytes = 65536;
 // Files of more chunks than this tell their progress.

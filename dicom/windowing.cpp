@@ -49,13 +49,13 @@ void rangeOfWords(const uint8_t* bytes, uint32_t count, int32_t& low, int32_t& h
 
 }  // namespace
 
-WindowMapping windowMapping(int32_t low, int32_t high, uint32_t invertMask) {
+WindowMapping windowMapping(int32_t low, int32_t high, bool inverted) {
     WindowMapping m;
     m.low = low;
     m.high = high;
     m.span = uint32_t(high) - uint32_t(low);
     if (m.span == 0) m.span = 1;
-    m.xorMask = uint8_t(invertMask);
+    m.xorMask = inverted ? 255 : 0;
     return m;
 }
 

@@ -39,8 +39,8 @@ struct WindowMapping {
     uint8_t xorMask = 0;   // 255 inverts the output (MONOCHROME1 or a negative picture)
 };
 
-// The mapping of the window low..high, inverted when invertMask is 255.
-WindowMapping windowMapping(int32_t low, int32_t high, uint32_t invertMask);
+// The mapping of the window low..high, its grey levels inverted when inverted is set.
+WindowMapping windowMapping(int32_t low, int32_t high, bool inverted);
 
 // The 8-bit output of sample through the window, before the inversion.
 uint32_t mapThroughWindow(const WindowMapping& m, int32_t sample);

@@ -138,7 +138,7 @@ bool smallEnough(Session& s, const uint8_t* data, size_t size) {
             return false;
         }
     }
-    const bool accepted = scanHeader(v.dicom, allCompressions);
+    const bool accepted = scanHeader(v.dicom, allCompressions) == statusLoaded;
     const bool small = !accepted || uint64_t(v.dicom.image.pixelsPerFrame) <= sampleBudget;
     resetViewer(s);
     return small;
@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         applyWindowPreset(s.viewer);
     }
     s.host.showImageWindow();
-    s.viewer.window.negativeMask = 255;
+    s.viewer.window.negative = true;
     renderFrame(s.viewer);
     convertFrames(s);
     return 0;

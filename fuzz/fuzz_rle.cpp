@@ -81,13 +81,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     image.pixelsPerFrame = rows * columns;
     image.pixelMask = pixelMaskTable[image.bitsAllocated / 4];
     image.signBit = sixteen && isSigned ? 0x8000 : 0;
-    image.invertMask = monochrome1 ? 255 : 0;
+    image.monochrome1 = monochrome1;
     image.compression = compressionRle;
     image.fileLength = uint32_t(fileSize);
     v.window = WindowState{};
     v.window.windowLow = low;
     v.window.windowHigh = high;
-    v.window.negativeMask = negative ? 255 : 0;
+    v.window.negative = negative;
     v.dicom.frameOffsets[0] = frameStart;
     v.dicom.frameOffsets[1] = uint32_t(fileSize);
 

@@ -111,12 +111,12 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
 }
 
 // The 13 parameter bytes of the element search harness, then the block.
-std::vector<uint8_t> searchCase(uint32_t tag, uint32_t vr, uint16_t outSize, bool bigEndian,
+std::vector<uint8_t> searchCase(uint32_t tag, uint32_t vr, uint16_t mostBytes, bool bigEndian,
                                 const std::vector<uint8_t>& block) {
     std::vector<uint8_t> out;
     put32(out, tag);
     put16(out, vr);
-    put16(out, outSize);
+    put16(out, mostBytes);
     out.push_back(bigEndian ? 1 : 0);
     put32(out, uint32_t(block.size()));
     out.insert(out.end(), block.begin(), block.end());
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     const struct {
         uint16_t group, element;
         const char* vr;
-        uint16_t outSize;
+        uint16_t mostBytes;
     } searches[] = {{0x0028, 0x0010, "US", 2}, {0x0010, 0x0010, "PN", 256}, {0x0008, 0x0020, "DA", 10},
                     {0x0028, 0x0030, "DS", 256}, {0x0002, 0x0010, "UI", 64}, {0x0028, 0x1050, "DS", 16}};
     n = 0;
@@ -171,7 +171,7 @@ int main(int argc, char** argv) {
             std::vector<uint8_t> block(files[f].begin(), files[f].begin() + std::min<size_t>(files[f].size(), 600));
             const char vr[3] = {s.vr[0], s.vr[1], 0};
             save(root / "element_search" / ("seed_" + std::to_string(n++)),
-                 searchCase(vs::tagOf(s.group, s.element), vs::vrOf(vr), s.outSize, big, block));
+                 searchCase(vs::tagOf(s.group, s.element), vs::vrOf(vr), s.mostBytes, big, block));
         }
     }
 

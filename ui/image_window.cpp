@@ -213,7 +213,7 @@ void ImageView::dragContrast(QPoint at) {
     const int dx = at.x() - dragAnchor_.x();
     const int dy = at.y() - dragAnchor_.y();
     dragAnchor_ = at;
-    const bool inverted = (v.dicom.image.invertMask ^ v.window.negativeMask) != 0;
+    const bool inverted = picturesInverted(v);
     const DisplayWindow dragged =
         dragWindow({v.window.windowLow, v.window.windowHigh}, dx, dy, v.contrastDragScale, inverted);
     v.window.windowLow = dragged.low;

@@ -95,7 +95,8 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"-f png8 -o " + out + " " + image, "", 0, ""},
         {"-f bmp --no-overwrite -o " + out + " " + image, "", 1, ""},  // img.BMP exists: kept
         // A refused file produces nothing and makes the run unsuccessful.
-        {"-q -o " + out + " " + junk + " " + image + " -y", "", 1, "vireoscan-convert: Error: File format of '" + junk + "' is unsupported!\n"
+        {"-q -o " + out + " " + junk + " " + image + " -y", "", 1, "vireoscan-convert: Error: Can't convert '" + junk +
+            "': unsupported filetype, not a greyscale DICOM image!\n"
             "Successfully converted 1 image(s) out of 2 file(s).\nConversion of 1 image(s) was unsuccessful.\n"},
         // A frame that cannot be decoded gets no file; the message names the file, the frame and
         // the decoder's reason.
@@ -138,6 +139,47 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     EXPECT_EQ(written.at("big.TIF"), "old");
     EXPECT_TRUE(std::none_of(written.begin(), written.end(), [](const auto& f) { return f.first[0] == '.'; }));
     EXPECT_NE(convert("--help").second.find("--output-dir"), std::string::npos);
+}
+
+// A path quoted for the shell.
+std::string quoted(const std::string& path) {
+    std::string text = "'";
+    for (const char c : path) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+TEST(Converter, SaysWhyAFileWasNotConverted) {
+    testing::TempDir dir;
+    const std::string missing = (dir.path() / "missing.dcm").string();
+    const std::string folder = (dir.path() / "scans of Jo's").string();
+    fs::create_directories(folder);
+    const std::string junk = dir.write("junk", Bytes(500, 'j'));
+    const std::string tiny = dir.write("tiny", Bytes(299, 0));
+    const std::string huge = dir.write("huge", Bytes{});
+    fs::resize_file(huge, 3000000000);  // sparse: nothing is read of it
+    const std::string lossless = dir.write("lossless", testing::makeImage({.encoding = testing::ImageRecipe::Encoding::jpegLossless}));
+    const std::string mpeg = dir.write("mpeg", testing::encapsulatedImage("1.2.840.10008.1.2.4.100", 2, 2, 8, {{0, 0, 1, 0xB3}}));
+    testing::DicomBuilder cine(testing::Syntax::explicitLittle);
+    cine.text(0x0028, 0x0008, "IS", "70000").us(0x0028, 0x0010, 1).us(0x0028, 0x0011, 1).us(0x0028, 0x0100, 8);
+    const std::string frames = dir.write("frames", cine.pixelData(Bytes(70000, 0), "OB").build());
+    const struct { std::string options, file, message; } cases[] = {
+        {"", missing, "Can't convert '" + missing + "': no file access (No such file or directory)!"},
+        {"", folder, "'" + folder + "' is a folder!\nTo convert the files in it: find " + quoted(folder) +
+                         " -type f -print0 | vireoscan-convert -0 --files-from - [OPTION]..."},
+        {"", junk, "Can't convert '" + junk + "': unsupported filetype, not a greyscale DICOM image!"},
+        {"", tiny, "Can't convert '" + tiny + "': file is too short (300 bytes at least)!"},
+        {"", huge, "Can't convert '" + huge + "': file is too big (3000000000 bytes or more, or no memory to hold it)!"},
+        {"", lossless, "Can't convert '" + lossless + "': unsupported encoding (--all-decoders reads more)!"},
+        {"--all-decoders ", mpeg, "Can't convert '" + mpeg + "': unsupported encoding!"},
+        {"", frames, "Can't convert '" + frames + "': image dimensions too big (at most 35999999 pixels a frame and "
+                     "65535 frames)!"},
+    };
+    for (const auto& c : cases) {
+        const auto [status, printed] = convert("-q " + c.options + "-o " + dir.path().string() + " " + quoted(c.file));
+        EXPECT_EQ(status, 1) << c.file;
+        EXPECT_EQ(printed, "vireoscan-convert: Error: " + c.message + "\nSuccessfully converted 0 image(s) out of 1 "
+                           "file(s).\nConversion of 1 image(s) was unsuccessful.\n");
+    }
 }
 
 // The width and height a PNG file's header states, or nothing when it is not a PNG.

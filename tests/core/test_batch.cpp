@@ -43,6 +43,7 @@ TEST(Batch, CountsReportsAndQuestions) {
     const std::string jpeg = dir.write("cine", testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 8,
                                                                            {good, testing::relabelAsLossless(good), good}));
     const std::string one = dir.write("one", framesImage(1));
+    const std::string missing = (dir.path() / "missing").string();
     const struct {
         std::vector<std::string> files;
         uint16_t format;
@@ -56,6 +57,10 @@ TEST(Batch, CountsReportsAndQuestions) {
         {{ten, text, nine}, formatBmp, {}, "", {3, 19, 1, false}, 3,
          {"Error: File format of '" + text + "' is unsupported!",
           "Successfully converted 19 image(s) out of 3 file(s).\nConversion of 1 image(s) was unsuccessful."}},
+        // Whatever the reason, the box says the format is unsupported.
+        {{missing, dir.path().string()}, formatBmp, {}, "", {2, 0, 2, false}, 0,
+         {"Error: File format of '" + missing + "' is unsupported!",
+          "Error: File format of '" + dir.path().string() + "' is unsupported!"}},
         // No to every overwrite question: nothing converted, each frame unsuccessful.
         {{nine}, formatBmp, std::vector(9, MessageAnswer::no), "", {1, 0, 9, false}, 1,
          {"Warning: File '" + dir.path().string() + "/nine.0.BMP' already exists!\nDo you want to overwrite the file?"}},

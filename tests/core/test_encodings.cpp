@@ -41,15 +41,15 @@ TEST(Encodings, UncompressedFramesFollowTheRule) {
         recipe.frames = 3;
         recipe.samples = testing::gradientSamples(recipe);
         const auto r = readImage(makeImage(recipe));
-        EXPECT_EQ(r->dicom.image.invertMask, recipe.photometric == "MONOCHROME1" ? 255 : 0);
+        EXPECT_EQ(r->dicom.image.monochrome1, recipe.photometric == "MONOCHROME1");
         const int32_t low = recipe.bitsAllocated == 16 ? -20000 : 10;
         const int32_t high = recipe.bitsAllocated == 16 ? 20000 : recipe.bitsAllocated == 12 ? 3000 : 200;
-        for (uint8_t invert : {0, 255}) {
+        for (bool invert : {false, true}) {
             Bytes rule;
-            for (size_t i = 0; i < 91; ++i) rule.push_back(ruleByte(low, high, recipe.samples[91 + i]) ^ invert);
+            for (size_t i = 0; i < 91; ++i) rule.push_back(ruleByte(low, high, recipe.samples[91 + i]) ^ (invert ? 255 : 0));
             EXPECT_EQ(r->picture(1, low, high, invert), rule) << recipe.bitsAllocated;
         }
-        EXPECT_EQ(r->picture(0, low, high, 0, 8)[7], 0xEE);  // the columns up to the stride are left alone
+        EXPECT_EQ(r->picture(0, low, high, false, 8)[7], 0xEE);  // the columns up to the stride are left alone
     }
 }
 
@@ -74,7 +74,7 @@ TEST(Encodings, TheSameImageInEveryEncodingGivesTheSamePicture) {
                     EXPECT_EQ(other->source->sampleRange(f).low, range.low);
                 }
                 EXPECT_EQ(other->picture(f, range.low, range.high), native->picture(f, range.low, range.high));
-                EXPECT_EQ(other->picture(f, 130, 134, 255), native->picture(f, 130, 134, 255));
+                EXPECT_EQ(other->picture(f, 130, 134, true), native->picture(f, 130, 134, true));
             }
         }
     }
@@ -87,7 +87,7 @@ TEST(Encodings, RlePackBitsAndSegments) {
                                  Bytes{0x80, 0x02, 0x0A, 0x0B, 0x0C, 0x80, 0x80, 0xFE, 0x07, 0x00},
                                  Bytes{0x02, 0x0A, 0x0B, 0x0C, 0x81, 0x07}}) {
         const auto r = readImage(rleFile(2, 3, 8, {64}, segment));
-        EXPECT_EQ(r->picture(0, 0, 255, 0, 4), (Bytes{10, 11, 12, 0xEE, 7, 7, 7, 0xEE}));
+        EXPECT_EQ(r->picture(0, 0, 255, false, 4), (Bytes{10, 11, 12, 0xEE, 7, 7, 7, 0xEE}));
         EXPECT_EQ(r->drawn.seen.value().low * 100 + r->drawn.seen->high, 712);
     }
     // 16 bits: three segments (or a huge count) decode nothing, paint nothing and write zeros;
@@ -132,7 +132,7 @@ TEST(Encodings, JpegFramesDecodeInPlaceOrSayWhyNot) {
             tjhandle handle = tjInitDecompress();
             tjDecompress2(handle, frames[f].data(), frames[f].size(), grey.data(), columns, columns, rows, TJPF_GRAY, 0);
             tjDestroy(handle);
-            const Bytes picture = r->picture(f, 40, 210, 255, 32);
+            const Bytes picture = r->picture(f, 40, 210, true, 32);
             for (uint32_t i = 0; i < picture.size(); ++i)
                 ASSERT_EQ(picture[i], ruleByte(40, 210, i % 32 < columns ? grey[i / 32 * columns + i % 32] : 0) ^ 255) << i;
         }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "dicom/header.h"
 #include "samples/dicom_builder.h"
 #include "tests/support/read_image.h"
 
@@ -56,10 +57,10 @@ TEST(Header, WhichFilesAreAccepted) {
         {"odd frame without", native(3, 3, 9), statusLoaded},
         {"frames past the spare room", native(5000, 5000, 16, 25000000), statusUnsupported},
         {"6000 x 6000", native(6000, 6000, 36000000), statusTooBigDimensions},
-        {"lossless JPEG 70", jpegImage(testing::uidJpegLosslessSv1, 8), statusUnsupported},
+        {"lossless JPEG 70", jpegImage(testing::uidJpegLosslessSv1, 8), statusUnsupportedEncoding},
         {"lossless JPEG 57, tried", jpegImage(testing::uidJpegLossless, 8), statusLoaded},
         {"12-bit JPEG", jpegImage(testing::uidJpegBaseline, 12), statusLoaded},
-        {"16-bit JPEG", jpegImage(testing::uidJpegBaseline, 16), statusUnsupported},
+        {"16-bit JPEG", jpegImage(testing::uidJpegBaseline, 16), statusUnsupportedEncoding},
         {"RLE in a big-endian data set", bigRle.encapsulated({Bytes(64, 0)}).build(), statusUnsupported},
     };
     for (const auto& c : cases) EXPECT_EQ(readImage(c.bytes)->status, c.status) << c.label;
@@ -83,14 +84,6 @@ TEST(Header, WhichElementCountsAndWhereFramesLie) {
     EXPECT_EQ(t->dicom.image.rows, 2);
     EXPECT_EQ(t->dicom.pixelData()[0], 7);
 
-    // (0028,0008): at most three digits, 0 counts as 1.
-    const std::pair<const char*, uint32_t> counts[] = {{"7 ", 7}, {"1234", 123}, {"0 ", 1}};
-    for (auto [text, frames] : counts) {
-        DicomBuilder f(Syntax::explicitLittle);
-        f.text(0x0028, 0x0008, "IS", text).us(0x0028, 0x0010, 2).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8);
-        f.pixelData(Bytes(4 * frames, 1), "OB");
-        EXPECT_EQ(readImage(f.build())->dicom.image.frameCount, frames) << text;
-    }
     // The RLE frame count comes from the fragments, not from (0028,0008).
     const ImageRecipe rle{.bitsAllocated = 8, .frames = 3, .encoding = ImageRecipe::Encoding::rle, .writeNumberOfFrames = false};
     EXPECT_EQ(readImage(makeImage(rle))->dicom.image.frameCount, 3u);
@@ -110,6 +103,47 @@ TEST(Header, WhichElementCountsAndWhereFramesLie) {
         const std::vector<uint32_t>& entry = r->dicom.frameOffsets;
         EXPECT_EQ(bytes[entry[1]] * 256 + bytes[entry[1] + 1], 0xFFD8);
         EXPECT_EQ(entry[2], delimited ? bytes.size() - 8 : bytes.size());
+    }
+}
+
+TEST(Header, NumberOfFramesIsTheWholeIntegerString) {
+    // (0028,0008) as written, in each syntax: the frames read, or 0 for a count beyond the frame
+    // table, which is refused with its reason.
+    const struct {
+        Syntax syntax;
+        const char* text;
+        uint32_t frames;
+    } cases[] = {
+        {Syntax::explicitLittle, "1", 1},         {Syntax::explicitLittle, "12 ", 12},
+        {Syntax::explicitLittle, "999", 999},     {Syntax::explicitLittle, "1000", 1000},
+        {Syntax::implicitLittle, "1234", 1234},   {Syntax::explicitBig, "1234", 1234},
+        {Syntax::explicitLittle, "65535", 65535}, {Syntax::explicitLittle, "65536", 0},
+        {Syntax::explicitLittle, "123456789012", 0}, {Syntax::explicitLittle, "  42  ", 42},
+        {Syntax::explicitLittle, "0", 1},         {Syntax::explicitLittle, "x7", 1},
+        {Syntax::explicitLittle, "-3", 1},
+    };
+    for (const auto& c : cases) {
+        DicomBuilder f(c.syntax);
+        f.text(0x0028, 0x0008, "IS", c.text).us(0x0028, 0x0010, 2).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8);
+        f.pixelData(Bytes(4 * std::max(c.frames, 1u), 1), "OB");
+        const auto r = readImage(f.build());
+        EXPECT_EQ(r->status, c.frames ? statusLoaded : statusTooBigDimensions) << c.text;
+        EXPECT_EQ(r->dicom.image.frameCount, c.frames ? c.frames : r->dicom.image.frameCount) << c.text;
+    }
+}
+
+TEST(Header, FramesOfTwoToTheThirtyTwoBitsAreCountedWithoutWrapping) {
+    // 1,024 frames of 1024 x 512 bytes: the pixel data's declared length must be their 512 MiB,
+    // not what a 32-bit count of their bits wraps to. The buffer's untouched pages cost nothing.
+    for (const auto& [declared, status] : {std::pair{uint32_t(1) << 29, statusLoaded}, {0u, statusUnsupported}}) {
+        DicomBuilder b(Syntax::explicitLittle);
+        b.text(0x0028, 0x0008, "IS", "1024").us(0x0028, 0x0010, 512).us(0x0028, 0x0011, 1024).us(0x0028, 0x0100, 8);
+        const Bytes file = b.pixelData({}, "OB", declared).build();
+        DicomImage dicom;
+        ASSERT_TRUE(dicom.bytes.prepare(file.size() + (uint64_t(1) << 29)));
+        std::copy(file.begin(), file.end(), dicom.bytes.data());
+        dicom.image.fileLength = uint32_t(file.size() + (uint64_t(1) << 29));
+        EXPECT_EQ(scanHeader(dicom), status) << declared;
     }
 }
 

@@ -100,7 +100,7 @@ TEST(Viewer, PicturesFollowTheirFramesAndTheResetContrastIndicator) {
                                            .encoding = testing::ImageRecipe::Encoding::rle, .samples = {60, 100, 80, 90}})),
               LoadResult::loaded);
     EXPECT_EQ(Window(v.window.dataMin, v.window.dataMax), Window(60, 100));
-    v.window.negativeMask = 255;  // cancels MONOCHROME1's inversion
+    v.window.negative = true;  // cancels MONOCHROME1's inversion
     // Reset Contrast shows the full range only while both ends of the window are the range's.
     for (const auto& [window, indicator] : {std::pair{Window(61, 100), "windowed"}, {Window(60, 99), "windowed"},
                                             {Window(59, 101), "windowed"}, {Window(60, 100), "full"}}) {

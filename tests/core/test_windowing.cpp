@@ -26,7 +26,7 @@ TEST(Windowing, MappingBoundariesAndOneValueWindows) {
         // A window as wide as the 32-bit range still maps its ends to 0 and 255.
         {-2000000000, 2000000000, -2000000000, 0}, {-2000000000, 2000000000, 2000000001, 255}};
     for (const auto& [low, high, value, grey] : cases)
-        EXPECT_EQ(mapThroughWindow(windowMapping(low, high, 0), value), uint32_t(grey)) << low << ".." << high;
+        EXPECT_EQ(mapThroughWindow(windowMapping(low, high, false), value), uint32_t(grey)) << low << ".." << high;
 }
 
 TEST(Windowing, StoredSamplesOfEveryDepthAndByteOrder) {

@@ -61,9 +61,9 @@ TEST(Writers, HeadersAndPixelsOfAnUncompressedFrame) {
     EXPECT_EQ(raw, Bytes(tiff16.begin() + 140, tiff16.end()));
 
     // A negative picture inverts the 8-bit outputs only.
-    const Bytes negative8 = r->written(1, -3000, 20000, formatTiff8, 255).value();
+    const Bytes negative8 = r->written(1, -3000, 20000, formatTiff8, true).value();
     for (uint32_t i = 0; i < pixels; ++i) ASSERT_EQ(negative8[140 + i], uint8_t(~tiff8[140 + i])) << i;
-    EXPECT_EQ(r->written(1, -3000, 20000, formatTiff16, 255), tiff16);
+    EXPECT_EQ(r->written(1, -3000, 20000, formatTiff16, true), tiff16);
 }
 
 TEST(Writers, CompressedFramesWriteTheirStoredWordsOrWhatTheyShow) {
@@ -91,13 +91,13 @@ TEST(Writers, ShortWritesFailAndUndrawnFramesAreNotWritten) {
         for (OutputFormat format : {formatTiff8, formatTiff16, formatBmp, formatRaw}) {
             testing::MemorySink full;
             full.room = room;
-            EXPECT_FALSE(writeFrame(*r->source, r->dicom.image, 0, windowMapping(0, 9, 0), format, full)) << format;
+            EXPECT_FALSE(writeFrame(*r->source, r->dicom.image, 0, windowMapping(0, 9, false), format, full)) << format;
         }
     // A 12-bit JPEG is never drawn, so nothing is written.
     const auto j = readImage(testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 12,
                                                         {testing::encodeJpegGrey(Bytes(64, 9), 8, 8)}));
     testing::MemorySink sink;
-    EXPECT_FALSE(writeFrame(*j->source, j->dicom.image, 0, windowMapping(0, 9, 0), formatTiff8, sink));
+    EXPECT_FALSE(writeFrame(*j->source, j->dicom.image, 0, windowMapping(0, 9, false), formatTiff8, sink));
     EXPECT_TRUE(sink.bytes.empty());
 }
 

@@ -13,7 +13,7 @@ bool MemorySink::write(const void* data, size_t n) {
     return taken == n;
 }
 
-Bytes ReadImage::picture(uint32_t frame, int32_t low, int32_t high, uint32_t invert, size_t stride) {
+Bytes ReadImage::picture(uint32_t frame, int32_t low, int32_t high, bool invert, size_t stride) {
     if (stride == 0) stride = dicom.image.columns;
     const size_t frameBytes = dicom.image.rows * stride, guardBytes = 16;
     Bytes out(frameBytes + guardBytes, 0xEE);
@@ -25,7 +25,7 @@ Bytes ReadImage::picture(uint32_t frame, int32_t low, int32_t high, uint32_t inv
 }
 
 std::optional<Bytes> ReadImage::written(uint32_t frame, int32_t low, int32_t high, OutputFormat format,
-                                        uint32_t invert) {
+                                        bool invert) {
     MemorySink sink;
     if (!writeFrame(*source, dicom.image, frame, windowMapping(low, high, invert), format, sink)) return std::nullopt;
     return sink.bytes;

@@ -31,12 +31,12 @@ struct ReadImage {
     std::unique_ptr<FrameSource> source;
     WindowedFrame drawn;  // of the last picture
 
-    // The frame windowed low..high (inverted when invert is 255), rows stride bytes apart
+    // The frame windowed low..high (inverted when invert is set), rows stride bytes apart
     // (0: the columns), in a block first filled with 0xEE. Throws when bytes past the frame's
     // last row were written.
-    Bytes picture(uint32_t frame, int32_t low, int32_t high, uint32_t invert = 0, size_t stride = 0);
+    Bytes picture(uint32_t frame, int32_t low, int32_t high, bool invert = false, size_t stride = 0);
     // What writeFrame writes of the frame; nothing when it reports a failure.
-    std::optional<Bytes> written(uint32_t frame, int32_t low, int32_t high, OutputFormat format, uint32_t invert = 0);
+    std::optional<Bytes> written(uint32_t frame, int32_t low, int32_t high, OutputFormat format, bool invert = false);
 };
 
 // The bytes written to a file in folder and read, with the rescale and stored window; a source

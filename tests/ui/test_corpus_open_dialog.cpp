@@ -16,7 +16,7 @@ namespace {
 // The final texts of a load that shows no picture; the progress texts do not count.
 bool isLoadStatus(const QString& line) {
     for (int code = statusNoFileSelected; code <= statusTooBig; ++code)
-        if (code != statusLoading && code != statusExamining && line == QLatin1String(loadStatusText(code)))
+        if (code != statusLoading && code != statusExamining && line == QLatin1String(loadStatusText(LoadStatus(code))))
             return true;
     return false;
 }
