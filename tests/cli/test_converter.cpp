@@ -61,6 +61,7 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     const std::string junk = dir.write("junk", Bytes(500, 'j'));
     const std::string cine = dir.write("cine", testing::losslessCine({true, false, true}));
     const std::string folder = dir.path().string(), out = (dir.path() / "out").string();
+    const std::string small = (dir.path() / "small").string();
     fs::create_directories(dir.path() / "a");
     dir.write("a/one.dcm", testing::makeImage(recipe));
     // Not UTF-8, a control character and a quote in a name; the rescale and stored window.
@@ -94,6 +95,7 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"--window=0:200 -n --format=bmp --output-dir " + out + " " + image, "", 0, ""},
         {"-f png8 -o " + out + " " + image, "", 0, ""},
         {"-f bmp --no-overwrite -o " + out + " " + image, "", 1, ""},  // img.BMP exists: kept
+        {"-w 7:7 -o " + out + " " + image, "", 0, ""},  // a window of one value
         // A refused file produces nothing and makes the run unsuccessful.
         {"-q -o " + out + " " + junk + " " + image + " -y", "", 1, "vireoscan-convert: Error: Can't convert '" + junk +
             "': unsupported filetype, not a greyscale DICOM image!\n"
@@ -116,6 +118,10 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"-q -y -o " + out + " " + big + " " + image, "trap '' XFSZ; ulimit -f 32; ", 1, "vireoscan-convert: Error: Can't "
             "write to file '" + out + "/big.TIF'!\nMake sure the disk contains enough free space.\n"
             "Successfully converted 1 image(s) out of 2 file(s).\nConversion of 1 image(s) was unsuccessful.\n"},
+        // A small output fails only when flushed or closed, and leaves nothing.
+        {"-q -o " + small + " " + image, "mkdir " + small + " && trap '' XFSZ; ulimit -f 0; ", 1, "vireoscan-convert: "
+            "Error: Can't write to file '" + small + "/img.TIF'!\nMake sure the disk contains enough free space.\n"
+            "Successfully converted 0 image(s) out of 1 file(s).\nConversion of 1 image(s) was unsuccessful.\n"},
         // The PNG encoder stops at the failed write.
         {"-q -y -f png16 -o " + out + " " + big, "trap '' XFSZ; ulimit -f 32; ", 1, "vireoscan-convert: Error: Can't "
             "write to file '" + out + "/big.PNG'!\nMake sure the disk contains enough free space.\n"
@@ -124,7 +130,8 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         {"-w 5 " + image, "", 2, ""}, {"-w 9:1 " + image, "", 2, ""}, {"--bogus " + image, "", 2, ""},
         {"-y --no-overwrite " + image, "", 2, ""}, {"-p bone -w 1:2 " + image, "", 2, ""},
         {"-j 0 " + image, "", 2, ""}, {"--jobs -3 " + image, "", 2, ""}, {"--jobs x " + image, "", 2, ""},
-        {"-j 257 " + image, "", 2, ""}, {"--json " + image, "", 2, ""}, {"--files-from /no/list", "", 2, ""},
+        {"-j 257 " + image, "", 2, ""}, {"--jobs 4294967297 " + image, "", 2, ""}, {"--json " + image, "", 2, ""},
+        {"--files-from /no/list", "", 2, ""},
     };
     for (const auto& c : cases) {
         const auto [status, printed] = convert(c.arguments, c.before);
@@ -134,6 +141,7 @@ TEST(Converter, InfoOptionsOutputsAndExitStatus) {
         }
     }
     for (const char* name : {"img.RAW", "img.BMP", "img.PNG", "cine.0.TIF", "cine.2.TIF"}) EXPECT_TRUE(fs::exists(fs::path(out) / name)) << name;
+    EXPECT_TRUE(folderContents(small).empty());
     for (const char* name : {"junk.TIF", "cine.1.TIF"}) EXPECT_FALSE(fs::exists(fs::path(out) / name)) << name;
     const auto written = folderContents(out);
     EXPECT_EQ(written.at("big.TIF"), "old");

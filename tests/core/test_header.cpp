@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "dicom/header.h"
 #include "samples/dicom_builder.h"
@@ -145,6 +146,38 @@ TEST(Header, FramesOfTwoToTheThirtyTwoBitsAreCountedWithoutWrapping) {
         dicom.image.fileLength = uint32_t(file.size() + (uint64_t(1) << 29));
         EXPECT_EQ(scanHeader(dicom), status) << declared;
     }
+}
+
+TEST(Header, WithoutPhotometricInterpretationTheImageIsMonochrome2) {
+    const struct {
+        const char* photometric;
+        bool inverted;
+    } cases[] = {{nullptr, false}, {"MONOCHROME2", false}, {"MONOCHROME1", true}};
+    for (const auto& c : cases) {
+        DicomBuilder b(Syntax::explicitLittle);
+        if (c.photometric) b.text(0x0028, 0x0004, "CS", c.photometric);
+        b.us(0x0028, 0x0010, 1).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8).pixelData(Bytes{0, 200}, "OB");
+        const auto r = readImage(b.build());
+        ASSERT_EQ(r->status, statusLoaded);
+        EXPECT_EQ(r->picture(0, 0, 255, r->dicom.image.monochrome1), c.inverted ? Bytes({255, 55}) : Bytes({0, 200}))
+            << (c.photometric ? c.photometric : "none");
+    }
+}
+
+TEST(Header, PixelDataIsLookedForUpTo80000OffsetsAfterBitsAllocated) {
+    // Zeros between bits allocated and the pixel data hold no element: the walk gives up once
+    // 80,000 offsets in a row, two bytes apart, held nothing it accepts.
+    const uint8_t bitsTag[] = {0x28, 0x00, 0x00, 0x01}, pixelTag[] = {0xE0, 0x7F, 0x10, 0x00};
+    auto distance = [&](const Bytes& file) {
+        const auto bits = std::search(file.begin(), file.end(), std::begin(bitsTag), std::end(bitsTag));
+        return size_t(std::search(bits, file.end(), std::begin(pixelTag), std::end(pixelTag)) - bits);
+    };
+    auto withGap = [](size_t zeros) {
+        return image(1, 2, 8).raw(0x0009, 0x1000, "OB", Bytes(zeros, 0)).pixelData(Bytes(2, 1), "OB").build();
+    };
+    const size_t fixedPart = distance(withGap(0));
+    for (const auto& [gap, status] : {std::pair{size_t(160002), statusLoaded}, {size_t(160004), statusUnsupported}})
+        EXPECT_EQ(readImage(withGap(gap - fixedPart))->status, status) << gap;
 }
 
 TEST(Header, AReusedBufferReadsZerosPastTheNewFile) {

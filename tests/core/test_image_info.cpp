@@ -69,5 +69,28 @@ TEST(ImageInfo, PixsizeFormats) {
     }
 }
 
+TEST(ImageInfo, DateAndTimeFallBackToTheAcquisition) {
+    // The study date and time, each else the acquisition's, when missing or empty.
+    const struct {
+        const char *studyDate, *studyTime, *acquisitionDate, *acquisitionTime, *line;
+    } cases[] = {
+        {"20240315", "101530", "20230101", "090000", "20240315 101530"},
+        {nullptr, nullptr, "20230101", "090000.25", "20230101 090000"},
+        {"", "", "20230101", "0900", "20230101 0900"},
+        {"20240315", nullptr, nullptr, "0900", "20240315 0900"},
+        {nullptr, nullptr, nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        DicomBuilder b(Syntax::explicitLittle);
+        const struct { uint16_t element; const char *vr, *text; } elements[] = {
+            {0x0020, "DA", c.studyDate}, {0x0022, "DA", c.acquisitionDate}, {0x0030, "TM", c.studyTime},
+            {0x0032, "TM", c.acquisitionTime}};
+        for (const auto& e : elements)
+            if (e.text) b.text(0x0008, e.element, e.vr, e.text);
+        b.us(0x0028, 0x0010, 2).us(0x0028, 0x0011, 2).us(0x0028, 0x0100, 8).pixelData(Bytes(4, 0), "OB");
+        EXPECT_EQ(describe(b.build()).date, c.line) << c.line;
+    }
+}
+
 }  // namespace
 }  // namespace vs

@@ -87,6 +87,7 @@ TEST(Windowing, PresetWindowsThroughTheRescaleAndStoredWindowRead) {
         {{}, 2, "  -600 ", "", presetCtBrain, {0, 90}},  // a slope alone is ignored
         {-1024, 1, "40", "400", presetContrastStretch, {-2000, 3000}},
         {10, 2, "", "", presetCtSoftTissue, {-55, 120}},
+        {-1024, 1, "", "", presetCtChest, {889, 1249}},
         {0, -1, "", "", presetCtBone, {-1800, 700}},  // a negative slope exchanges the ends
         {0, 3, "", "", presetCtLung, {-366, 50}},     // -1100 / 3 truncated toward zero
         {0, 1, "", "400", presetStoredSettings, {-2000, 3000}},  // without both values: the range

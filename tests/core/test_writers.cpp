@@ -2,7 +2,14 @@
 // BMP row padding, short writes and frames that are never drawn.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <iterator>
+
+#include "convert/part_file.h"
 #include "samples/dicom_builder.h"
+#include "tests/support/damaged_copies.h"
 #include "tests/support/read_image.h"
 
 namespace vs {
@@ -99,6 +106,24 @@ TEST(Writers, ShortWritesFailAndUndrawnFramesAreNotWritten) {
     testing::MemorySink sink;
     EXPECT_FALSE(writeFrame(*j->source, j->dicom.image, 0, windowMapping(0, 9, false), formatTiff8, sink));
     EXPECT_TRUE(sink.bytes.empty());
+}
+
+TEST(Writers, ANoReplaceRenameLeavesATargetThatAppearedMeanwhile) {
+    testing::TempDir dir;
+    const std::string target = (dir.path() / "out.TIF").string();
+    PartFile part;
+    std::FILE* out = part.open(target);
+    ASSERT_TRUE(out);
+    std::fputs("new", out);
+    ASSERT_TRUE(part.finishWriting());
+    dir.write("out.TIF", Bytes{'o', 'l', 'd'});
+    EXPECT_FALSE(part.moveIntoPlace(false));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(testing::readFile(target), (Bytes{'o', 'l', 'd'}));
+    // Replacing it once asked, the temporary goes and nothing else is left.
+    EXPECT_TRUE(part.moveIntoPlace(true));
+    EXPECT_EQ(testing::readFile(target), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
 }  // namespace
