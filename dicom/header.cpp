@@ -116,6 +116,10 @@ std::optional<uint32_t> jpegFamilyNumber(std::string_view uid) {
 // The JPEG processes read by default: those below 65 (lossless .57 included, whose frames
 // the picture decoder then refuses one by one).
 constexpr uint32_t firstUnreadJpegProcess = 65;
+// By default a JPEG-family UID is judged by the number its last component starts with, of
+// at most two characters: .100 (MPEG-2) and .201 (HTJ2K) read as 10 and 20, so they are
+// tried as JPEG and the picture decoder refuses their frames one by one.
+constexpr size_t processCharacters = 2;
 
 // The kind of a DICOM transfer syntax by default: any JPEG-family UID is JPEG unless its
 // process is one never read; RLE; everything else uncompressed.
@@ -123,7 +127,8 @@ uint16_t kindByDefault(std::string_view uid) {
     const char family = uid.size() > syntaxRoot.size() ? uid[syntaxRoot.size()] : 0;
     if (family == '5') return compressionRle;
     if (family != '4') return compressionNone;
-    const std::optional<uint32_t> process = jpegFamilyNumber(uid);
+    const std::string_view last = uid.substr(std::min(uid.size(), jpegFamily.size()), processCharacters);
+    const std::optional<int64_t> process = leadingInteger(last);
     return process && *process >= firstUnreadJpegProcess ? compressionLosslessJpeg : compressionJpeg;
 }
 

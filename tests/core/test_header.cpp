@@ -59,6 +59,8 @@ TEST(Header, WhichFilesAreAccepted) {
         {"frames past the spare room", native(5000, 5000, 16, 25000000), statusUnsupported},
         {"6000 x 6000", native(6000, 6000, 36000000), statusTooBigDimensions},
         {"lossless JPEG 70", jpegImage(testing::uidJpegLosslessSv1, 8), statusUnsupportedEncoding},
+        {"hierarchical JPEG 65", jpegImage("1.2.840.10008.1.2.4.65", 8), statusUnsupportedEncoding},
+        {"MPEG-2 100, tried as JPEG 10", jpegImage("1.2.840.10008.1.2.4.100", 8), statusLoaded},
         {"lossless JPEG 57, tried", jpegImage(testing::uidJpegLossless, 8), statusLoaded},
         {"12-bit JPEG", jpegImage(testing::uidJpegBaseline, 12), statusLoaded},
         {"16-bit JPEG", jpegImage(testing::uidJpegBaseline, 16), statusUnsupportedEncoding},
