@@ -123,6 +123,15 @@ TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
     t.v.window.windowHigh = 45;
     runBatch(t.v, {second}, options);
     EXPECT_EQ(tiffPixels(t.dir.path() / "out" / "ct2.TIF"), (Bytes{0, 0, 255, 255}));
+    // MONOCHROME1 is inverted; a negative picture of it is not.
+    ct.photometric = "MONOCHROME1";
+    const std::string inverted = t.dir.write("ct3", makeImage(ct));
+    for (const bool negative : {false, true}) {
+        t.v.window.negative = negative;
+        runBatch(t.v, {inverted}, {(t.dir.path() / "out").string()});
+        EXPECT_EQ(tiffPixels(t.dir.path() / "out" / "ct3.TIF"), negative ? Bytes({0, 0, 255, 255}) : Bytes({255, 255, 0, 0}));
+    }
+    t.v.window.negative = false;
 
     // Relative paths are taken from where the run starts.
     fs::create_directories(t.dir.path() / "x");

@@ -41,6 +41,7 @@ TEST(ElementSearch, PlacesTakenAndValuesCopied) {
         {implicitLe(9, 0x10, le16(0x20) + le16(0x13) + le16(2) + le16(0) + "99") + explicitLe(0x20, 0x13, "IS", "7 ") +
              pad, 0x20, 0x13, "IS", 256, false, 2, "99"},
         {explicitLe(0x10, 0x10, "PN", "") + pad, 0x10, 0x10, "PN", 256, false, 0, ""},  // empty reads as missing
+        {implicitLe(0x20, 0x13, "7") + pad, 0x20, 0x13, "IS", 256, false, 2, "7"},
         // Values are cut at the 256 bytes the buffer holds, or at outSize.
         {explicitLe(8, 0x1030, "LO", std::string(300, 'x')) + pad, 8, 0x1030, "LO", 256, false, 1,
          std::string(256, 'x')},
