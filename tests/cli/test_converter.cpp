@@ -174,6 +174,7 @@ TEST(Converter, SaysWhyAFileWasNotConverted) {
         {"", missing, "Can't convert '" + missing + "': no file access (No such file or directory)!"},
         {"", folder, "'" + folder + "' is a folder!\nTo convert the files in it: find " + quoted(folder) +
                          " -type f -print0 | vireoscan-convert -0 --files-from - [OPTION]..."},
+        {"", "/dev/null", "Can't convert '/dev/null': no file access (not a regular file)!"},
         {"", junk, "Can't convert '" + junk + "': unsupported filetype, not a greyscale DICOM image!"},
         {"", tiny, "Can't convert '" + tiny + "': file is too short (300 bytes at least)!"},
         {"", huge, "Can't convert '" + huge + "': file is too big (3000000000 bytes or more, or no memory to hold it)!"},

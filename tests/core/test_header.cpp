@@ -56,6 +56,8 @@ TEST(Header, WhichFilesAreAccepted) {
         {"columns before rows, not taken", swapped.pixelData(Bytes(4, 1), "OB").build(), statusUnsupported},
         {"samples per pixel twice, the first taken", greyTwice.pixelData(Bytes(4, 1), "OB").build(), statusLoaded},
         {"pixel data before bits allocated, not taken", earlyPixels.pixelData(Bytes(4, 1), "OB").build(), statusLoaded},
+        {"frame count after bits allocated, not taken",
+         image(2, 2, 8).text(0x0028, 0x0008, "IS", "2").pixelData(Bytes(4, 1), "OB").build(), statusLoaded},
         {"exact length", native(4, 4, 16), statusLoaded},
         {"1,024 bytes more", native(4, 4, 16 + 1024), statusLoaded},
         {"2 bytes more", native(4, 4, 18), statusUnsupported},
