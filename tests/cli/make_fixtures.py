@@ -63,12 +63,6 @@ def run(*args):
         raise RuntimeError("%s failed: %s" % (args[0], proc.stderr.decode(errors="replace")[-400:]))
 
 
-def relabel(path, out, syntax):
-    """The file with another transfer syntax in its meta group and nothing else changed."""
-    shutil.copyfile(path, out)
-    with_meta(out, syntax)
-
-
 def htj2k(path, out, syntax, reversible, work):
     """Each frame through ojph_compress, encapsulated under syntax; the truth by ojph_expand.
     ojph_compress reads no signed samples: a signed picture goes shifted up by half its range,
@@ -134,7 +128,8 @@ def encodings(small):
     def baseline_in_70(src, out, work):
         base = os.path.join(work, "baseline.dcm")
         run("dcmcjpeg", "+eb", src, base)
-        relabel(base, out, "1.2.840.10008.1.2.4.70")
+        shutil.copyfile(base, out)
+        with_meta(out, "1.2.840.10008.1.2.4.70")  # the same stream, relabelled as lossless
         return ("dcmdjpeg", base)
 
     def deflated(src, out, work):
@@ -173,7 +168,8 @@ SOURCES = [
 ]
 
 
-def truth_file(how, truth_path, work):
+def truth_file(how, truth_path):
+    """The truth of a file made by how: the dataset itself, a copy of the source, or the file decompressed."""
     if isinstance(how, pydicom.Dataset):
         how.save_as(truth_path, write_like_original=False)
     elif how[0] == "copy":
@@ -202,7 +198,7 @@ def main(outdir, small=False):
                 how = make(src, out, work)
                 truth = os.path.join(outdir, "%s-%s.truth.dcm" % (name, encoding))
                 if not small:
-                    truth_file(how, truth, work)
+                    truth_file(how, truth)
             except (RuntimeError, FileNotFoundError) as e:
                 missing.append("%s-%s: %s" % (name, encoding, e))
                 continue

@@ -19,6 +19,7 @@ import numpy as np
 import pydicom
 
 from corpus_common import finish, run, test_files
+from make_fixtures import truth_file
 
 KINDS = {"jpeg-lossless": ", Lossless Jpeg", "jpeg": ", Jpeg", "jpeg-ls": ", Jpeg-LS", "jpeg2000": ", Jpeg 2000",
          "htj2k": ", HTJ2K", "deflate": ", Deflate"}
@@ -128,10 +129,7 @@ def check_real(converter, name, path, tmp, skipped):
         return None
     decompressor, tolerance = REAL[name]
     truth = os.path.join(tmp, "truth.dcm")
-    if decompressor == "gdcmconv":
-        run(["gdcmconv", "--raw", "-X", path, truth])
-    else:
-        run([decompressor, "+te", path, truth])
+    truth_file((decompressor, path), truth)
     why = compare(converter, path, truth, tolerance, tmp)
     if why == "skip":
         skipped.append(name)
