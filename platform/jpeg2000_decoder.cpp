@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/decoded_samples.h"
 
@@ -111,16 +112,20 @@ std::optional<SizeSegment> readSizeSegment(Bytes b) {
 
 // Within the coded data of a tile-part, a 0xFF byte is never followed by one above 0x8F: such a
 // pair is a marker (ISO/IEC 15444-1 A.1 and B.10.1; HTJ2K code-blocks are stuffed the same way).
-// Only the start of packet (FF91 0004 nnnn) and end of packet header (FF92) markers may stand
-// there, and the end of the codestream (FFD9) near the end of the frame, where a frame's range
-// may hold the next item's header and a pad byte after it. The OpenJPEG of Debian 12 stops the
-// whole program on such a pair at the start of an HTJ2K code-block (an assertion in its MEL
-// decoder), so a stream holding one is refused before OpenJPEG sees it.
-bool holdsMarker(Bytes coded) {
+// The OpenJPEG of Debian 12 stops the whole program on such a pair at the start of an HTJ2K
+// code-block (an assertion in its MEL decoder), so a stream holding one is refused before
+// OpenJPEG sees it. Where no header asks for HTJ2K code-blocks, the start of packet
+// (FF91 0004 nnnn) and end of packet header (FF92) markers may stand there, and so may the end
+// of the codestream (FFD9) near the end of the frame, whose range may hold the next item's
+// header and a pad byte after it. In an HTJ2K stream no pair is let through: a code-block
+// could start at any of them.
+bool holdsMarker(Bytes coded, bool highThroughput) {
     constexpr uint8_t startOfPacket = 0x91, endOfPacketHeader = 0x92, endOfCodestream = 0xD9;
     constexpr size_t mostBytesAfterTheEnd = 16;
     for (size_t at = 0; at + 1 < coded.size(); ++at) {
-        if (coded[at] != 0xFF || coded[at + 1] <= 0x8F || coded[at + 1] == endOfPacketHeader) continue;
+        if (coded[at] != 0xFF || coded[at + 1] <= 0x8F) continue;
+        if (highThroughput) return true;
+        if (coded[at + 1] == endOfPacketHeader) continue;
         if (coded[at + 1] == endOfCodestream && coded.size() - at <= 2 + mostBytesAfterTheEnd) return false;
         const bool packetStart =
             coded[at + 1] == startOfPacket && coded.size() - at >= 4 && coded[at + 2] == 0 && coded[at + 3] == 4;
@@ -129,32 +134,69 @@ bool holdsMarker(Bytes coded) {
     return false;
 }
 
+// Whether the marker segment at `at` asks for HTJ2K code-blocks: the capabilities segment
+// (CAP), or a coding style (COD, COC) whose code-block style has the HT bit (ISO/IEC 15444-15
+// A.2). A style cut off by the end is taken as asking, which only makes the check stricter.
+bool asksForHighThroughput(Bytes b, size_t at, size_t end, uint32_t components) {
+    constexpr uint32_t capabilities = 0xFF50, codingStyle = 0xFF52, componentCodingStyle = 0xFF53;
+    constexpr uint8_t highThroughputBlocks = 0x40;
+    const uint32_t marker = be16(b, at);
+    if (marker == capabilities) return true;
+    size_t style = 0;  // offset of the code-block style byte: after Scod, SGcod and three SPcod bytes
+    if (marker == codingStyle) style = at + 12;
+    else if (marker == componentCodingStyle) style = at + (components < 257 ? 9 : 10);
+    else return false;
+    return style >= end || (b[style] & highThroughputBlocks) != 0;
+}
+
+// The coded data of every tile-part, and whether any header asks for HTJ2K code-blocks.
+struct CodedData {
+    std::vector<Bytes> parts;
+    bool highThroughput = false;
+};
+
 // The first marker `wanted` among the marker segments from `at` on, or `end` when none is
-// found before a segment runs past `end`.
-size_t skipSegmentsTo(Bytes b, size_t at, size_t end, uint32_t wanted) {
-    while (at < end && end - at >= 4 && be16(b, at) != wanted) at += 2 + be16(b, at + 2);
+// found before a segment runs past `end`; the segments passed over are looked at for HTJ2K.
+size_t skipSegmentsTo(Bytes b, size_t at, size_t end, uint32_t wanted, uint32_t components, CodedData& coded) {
+    while (at < end && end - at >= 4 && be16(b, at) != wanted) {
+        coded.highThroughput |= asksForHighThroughput(b, at, end, components);
+        at += 2 + be16(b, at + 2);
+    }
     return at < end && end - at >= 2 && be16(b, at) == wanted ? at : end;
 }
 
-// Whether the coded data of any tile-part holds a marker. The walk goes over the main header's
-// marker segments to the first start of tile-part (SOT), then from tile-part to tile-part by
-// their lengths; where a length is lost, all that follows is taken as coded data, since OpenJPEG
-// may look for code-blocks there. Nothing after the end-of-codestream marker is read.
-bool codedDataHoldsMarker(Bytes b) {
+// The walk goes over the main header's marker segments to the first start of tile-part (SOT),
+// then from tile-part to tile-part by their lengths; where a length is lost, all that follows is
+// taken as coded data, since OpenJPEG may look for code-blocks there. Nothing after the
+// end-of-codestream marker is read.
+CodedData findCodedData(Bytes b, uint32_t components) {
     constexpr uint32_t startOfTilePart = 0xFF90, startOfData = 0xFF93, endOfCodestream = 0xFFD9;
     constexpr size_t tilePartHeader = 12;  // SOT, Lsot, Isot, Psot, TPsot, TNsot
-    size_t at = skipSegmentsTo(b, 2, b.size(), startOfTilePart);
+    CodedData coded;
+    size_t at = skipSegmentsTo(b, 2, b.size(), startOfTilePart, components, coded);
     while (at < b.size()) {
-        if (b.size() - at >= 2 && be16(b, at) == endOfCodestream) return false;
-        if (b.size() - at < tilePartHeader || be16(b, at) != startOfTilePart) return holdsMarker(b.subspan(at));
+        if (b.size() - at >= 2 && be16(b, at) == endOfCodestream) break;
+        if (b.size() - at < tilePartHeader || be16(b, at) != startOfTilePart) {
+            coded.parts.push_back(b.subspan(at));
+            break;
+        }
         const uint64_t length = be32(b, at + 6);  // Psot; 0 for a last tile-part running to the end
         const size_t end = length == 0 || length > b.size() - at ? b.size() : at + size_t(length);
-        const size_t data = skipSegmentsTo(b, at + tilePartHeader, end, startOfData);
-        if (data == end) return holdsMarker(b.subspan(at));
-        if (holdsMarker(b.subspan(data + 2, end - data - 2))) return true;
+        const size_t data = skipSegmentsTo(b, at + tilePartHeader, end, startOfData, components, coded);
+        if (data == end) {
+            coded.parts.push_back(b.subspan(at));
+            break;
+        }
+        coded.parts.push_back(b.subspan(data + 2, end - data - 2));
         at = end;
     }
-    return false;
+    return coded;
+}
+
+bool codedDataHoldsMarker(Bytes codestream, uint32_t components) {
+    const CodedData coded = findCodedData(codestream, components);
+    return std::any_of(coded.parts.begin(), coded.parts.end(),
+                       [&](Bytes part) { return holdsMarker(part, coded.highThroughput); });
 }
 
 // OpenJPEG reads the frame from memory. The read function answers (OPJ_SIZE_T)-1 at the end of
@@ -225,7 +267,7 @@ public:
         if (!whyNot.empty()) return false;
         if (siz->tiles > mostTiles(layout))
             return refuse(decoderName, "the stream is cut into " + std::to_string(siz->tiles) + " tiles", whyNot);
-        if (codedDataHoldsMarker(*codestream))
+        if (codedDataHoldsMarker(*codestream, siz->shape.components))
             return refuse(decoderName, "the coded data holds a marker; the stream is damaged", whyNot);
         return decodeCodestream(*codestream, layout, out, whyNot);
     }

@@ -143,6 +143,12 @@ TEST(SampleDecoders, DamagedOrDisagreeingStreamsAreRefused) {
             EXPECT_EQ(verdict(*decoderFor(c.kind), c, c.stream), "") << name << ": " << what;
         }
     }
+    // In an HTJ2K stream not even an end of packet header marker may stand in the coded data: a
+    // code-block could start at it.
+    Case marked = cases().at("htj2k_12s_37x23");
+    marked.stream[marked.stream.size() * 2 / 3] = 0xFF, marked.stream[marked.stream.size() * 2 / 3 + 1] = 0x92;
+    marked.tolerance = -1;
+    EXPECT_EQ(verdict(*decoderFor(marked.kind), marked, marked.stream), "") << "HTJ2K: FF92 in the coded data";
     // CharLS is never handed a scan cut short: past the end of one it counts zero bits for seconds.
     Case cut = cases().at("jls_12s_37x23");
     cut.stream.resize(cut.stream.size() - 3);
