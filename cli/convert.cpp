@@ -96,6 +96,10 @@ int runConvert(const ConvertOptions& options, const std::vector<std::string>& pa
     TemporaryFiles temporaries;
     settings.temporaries = &temporaries;
     const SignalCleanup cleanup(temporaries);
+    // N jobs use N cores: N files at once, the frames of one file on N workers, or the rows of
+    // one large frame in bands on N threads (which start after the signals are blocked).
+    BandPool bands(options.jobs);
+    settings.bands = &bands;
     TerminalDialogue dialogue(options.overwrite, !options.quiet, options.allDecoders);
     BatchResult result;
     const bool all = options.allDecoders;

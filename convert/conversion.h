@@ -12,6 +12,7 @@
 #include "convert/part_file.h"
 #include "convert/questions.h"
 #include "convert/writers.h"
+#include "dicom/band_pool.h"
 #include "dicom/decoders.h"
 #include "dicom/read_file.h"
 #include "dicom/windowing.h"
@@ -37,6 +38,9 @@ struct ConversionSettings {
     // Where the temporaries being written are listed, so that an interrupted run can remove
     // them; null: each output lists its own.
     TemporaryFiles* temporaries = nullptr;
+    // The threads a large frame's rows are windowed on (shared by every worker); null: each
+    // frame on its worker's thread alone.
+    BandPool* bands = nullptr;
 };
 
 struct BatchResult {

@@ -54,43 +54,69 @@ FileConverter::FileConverter(const ConversionSettings& settings, const Decoders&
     }
 }
 
+OpenedFile FileConverter::open(const std::string& given, ReadObserver& observer) {
+    OpenedFile file;
+    file.given = given;
+    const std::string path = cutToPath(absolutePath(given));
+    const size_t cut = path.rfind(pathSeparator);
+    file.folder = outputFolder_.empty() ? path.substr(0, cut + 1) : outputFolder_;
+    file.name = path.substr(cut + 1);
+    std::unique_ptr<DicomImage> dicom = spare_ ? std::move(spare_) : std::make_unique<DicomImage>();
+    file.status = readDicomFile(path, *dicom, observer, decoders_);
+    if (file.status != statusLoaded) {
+        spare_ = std::move(dicom);
+        return file;
+    }
+    readRescaleAndWindow(*dicom);
+    file.dicom = std::move(dicom);
+    return file;
+}
+
+std::unique_ptr<FrameSource> FileConverter::sourceFor(const OpenedFile& file) const {
+    std::unique_ptr<FrameSource> source = frameSourceFor(*file.dicom, decoders_);
+    source->bandOn(settings_.bands);
+    return source;
+}
+
+void FileConverter::recycle(OpenedFile& file) {
+    if (!spare_) spare_ = std::move(file.dicom);
+    file.dicom.reset();
+}
+
 FileOutcome FileConverter::convert(const std::string& given, ReadObserver& observer,
                                    ConversionDialogue* frameProgress, const std::atomic<bool>* stop) {
     FileOutcome outcome;
     outcome.given = given;
-    const std::string path = cutToPath(absolutePath(given));
-    const size_t cut = path.rfind(pathSeparator);
-    const std::string folder = outputFolder_.empty() ? path.substr(0, cut + 1) : outputFolder_;
-    const std::string name = path.substr(cut + 1);
-    auto dicom = std::make_unique<DicomImage>();
-    outcome.status = readDicomFile(path, *dicom, observer, decoders_);
-    if (outcome.status != statusLoaded) return outcome;
-    readRescaleAndWindow(*dicom);
-    const std::unique_ptr<FrameSource> source = frameSourceFor(*dicom, decoders_);
-    const uint32_t frames = dicom->image.frameCount;
-    // Frames that take long to decode are decoded ahead: the next one beside the first, then
-    // the next two while each is written.
-    if (frames > 1) source->decodeAhead(1);
-    for (uint32_t f = 0; f < frames && !(stop && *stop); ++f) {
-        if (frameProgress) frameProgress->frameStarted(f, frames);
-        outcome.frames.push_back(convertFrame(*source, *dicom, given, folder, name, f));
-        for (uint32_t next = f + 1; next < std::min(frames, f + 3); ++next) source->decodeAhead(next);
+    OpenedFile file = open(given, observer);
+    outcome.status = file.status;
+    if (!file.dicom) return outcome;
+    {
+        const std::unique_ptr<FrameSource> source = sourceFor(file);
+        const uint32_t frames = file.dicom->image.frameCount;
+        // Frames that take long to decode are decoded ahead: the next one beside the first,
+        // then the next two while each is written.
+        if (frames > 1) source->decodeAhead(1);
+        for (uint32_t f = 0; f < frames && !(stop && *stop); ++f) {
+            if (frameProgress) frameProgress->frameStarted(f, frames);
+            outcome.frames.push_back(convertFrame(*source, file, f));
+            for (uint32_t next = f + 1; next < std::min(frames, f + 3); ++next) source->decodeAhead(next);
+        }
     }
+    recycle(file);
     return outcome;
 }
 
-FrameOutcome FileConverter::convertFrame(FrameSource& source, const DicomImage& dicom, const std::string& given,
-                                         const std::string& folder, const std::string& name, uint32_t frame) {
-    const ImageState& image = dicom.image;
+FrameOutcome FileConverter::convertFrame(FrameSource& source, const OpenedFile& file, uint32_t frame) {
+    const ImageState& image = file.dicom->image;
     FrameOutcome outcome;
-    outcome.target = batchOutputPath(folder, name, image.frameCount, frame, settings_.format);
+    outcome.target = batchOutputPath(file.folder, file.name, image.frameCount, frame, settings_.format);
     DisplayWindow window = settings_.window;
     if (settings_.automaticWindowing) window = presetWindow(image, source.sampleRange(frame), settings_.preset, window);
 
     // A frame that cannot be decoded gets no output file at all.
     const std::string reason = source.unreadableReason(frame);
     if (!reason.empty()) {
-        outcome.message = unwritableFrameText(frame, image.frameCount, given, reason);
+        outcome.message = unwritableFrameText(frame, image.frameCount, file.given, reason);
         return outcome;
     }
     auto part = std::make_unique<PartFile>(settings_.temporaries);
@@ -102,9 +128,8 @@ FrameOutcome FileConverter::convertFrame(FrameSource& source, const DicomImage& 
     FileSink sink(out);
     // A negative picture of a MONOCHROME1 image is not inverted at all.
     const bool inverted = image.monochrome1 != settings_.negative;
-    const bool written =
-        writeFrame(source, image, frame, windowMapping(window.low, window.high, inverted), settings_.format, sink,
-                   settings_.png);
+    const bool written = writeFrame(source, image, frame, windowMapping(window.low, window.high, inverted),
+                                    settings_.format, sink, settings_.png, &room_);
     if (!part->finishWriting() || !written) {
         outcome.message = cannotWriteText(outcome.target);
         return outcome;

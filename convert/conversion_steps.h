@@ -14,6 +14,9 @@
 
 #include "convert/conversion.h"
 #include "convert/part_file.h"
+#include "convert/writers.h"
+#include "dicom/dicom_image.h"
+#include "dicom/frame_source.h"
 
 namespace vs {
 
@@ -30,6 +33,16 @@ struct FileOutcome {
     std::vector<FrameOutcome> frames;
 };
 
+// A file read for conversion: its image, and where its outputs go. Once read it is only read,
+// so that several workers can write its frames at once, each through a frame source of its own.
+struct OpenedFile {
+    std::string given;
+    std::string folder;  // of the outputs, with its trailing separator
+    std::string name;    // the source's file name, which the outputs' names start with
+    LoadStatus status = statusNoAccess;  // statusLoaded, or why the file was not read
+    std::unique_ptr<DicomImage> dicom;  // null when the file did not load
+};
+
 // A path cut to the path capacity.
 std::string cutToPath(std::string path);
 
@@ -42,13 +55,21 @@ public:
     FileOutcome convert(const std::string& given, ReadObserver& observer, ConversionDialogue* frameProgress,
                         const std::atomic<bool>* stop);
 
-private:
-    FrameOutcome convertFrame(FrameSource& source, const DicomImage& dicom, const std::string& given,
-                              const std::string& folder, const std::string& name, uint32_t frame);
+    // The two halves of convert, for frames of one file written by several converters: reading
+    // the file, and writing one frame of it through a source of this converter's decoders.
+    OpenedFile open(const std::string& given, ReadObserver& observer);
+    std::unique_ptr<FrameSource> sourceFor(const OpenedFile& file) const;
+    FrameOutcome convertFrame(FrameSource& source, const OpenedFile& file, uint32_t frame);
+    // Keeps a file's image to read the next file into: its buffers are then reused, and a run
+    // over many files touches fresh memory once rather than at every file.
+    void recycle(OpenedFile& file);
 
+private:
     const ConversionSettings& settings_;
     Decoders decoders_;
     std::string outputFolder_;  // empty: beside each source
+    std::unique_ptr<DicomImage> spare_;
+    RowRoom room_;  // the writers' rows, kept from frame to frame for the same reason
 };
 
 class Committer {

@@ -98,29 +98,42 @@ void fillBmpHeader(uint8_t (&header)[bmpPixelOffset], const ImageState& image) {
 
 // The rows of the frame windowed a slice at a time (as many rows as a mebibyte holds), each
 // row widened to bytesPerPixel bytes per pixel (the grey level in the low byte) and padded with
-// zeros up to rowBytes. A large frame so needs no staging block of its size.
+// zeros up to rowBytes. A large frame so needs no staging block of its size, and its slices
+// are windowed in bands by the source. A frame that cannot be drawn gives zeros.
 bool writeWindowedRows(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                       ByteSink& out, uint32_t bytesPerPixel, size_t rowBytes) {
+                       ByteSink& out, uint32_t bytesPerPixel, size_t rowBytes, RowRoom& room) {
     constexpr size_t sliceBytes = size_t(1) << 20;
+    const size_t columns = image.columns;
     const size_t stride = displayStrideFor(image.columns);
     const uint32_t sliceRows = uint32_t(std::clamp<size_t>(sliceBytes / stride, 1, std::max<uint32_t>(image.rows, 1)));
-    std::vector<uint8_t> slice(sliceRows * stride, 0);
+    const bool widened = bytesPerPixel != 1;
     // The slice's rows as they go out, written with one call: a file gets few large writes.
-    std::vector<uint8_t> rowsOut(sliceRows * rowBytes, 0);
+    if (room.rows.size() < sliceRows * rowBytes) room.rows.resize(sliceRows * rowBytes);
+    if (widened && room.slice.size() < sliceRows * stride) room.slice.resize(sliceRows * stride);
     bool ok = true;
     for (uint32_t first = 0; first < image.rows; first += sliceRows) {
         const uint32_t rows = std::min(sliceRows, image.rows - first);
-        source.windowRows(frame, m, first, rows, slice.data(), stride);
-        for (uint32_t r = 0; r < rows; ++r) {
-            const uint8_t* in = slice.data() + size_t(r) * stride;
-            uint8_t* row = rowsOut.data() + size_t(r) * rowBytes;
-            if (bytesPerPixel == 1) {
-                std::memcpy(row, in, image.columns);
-            } else {
-                for (uint32_t x = 0; x < image.columns; ++x) row[2 * size_t(x)] = in[x];
+        if (widened) {
+            uint8_t* slice = room.slice.data();
+            if (!source.windowRows(frame, m, first, rows, slice, stride).drawn) std::memset(slice, 0, rows * stride);
+            for (uint32_t r = 0; r < rows; ++r) {
+                const uint8_t* in = slice + size_t(r) * stride;
+                uint8_t* row = room.rows.data() + size_t(r) * rowBytes;
+                for (size_t x = 0; x < columns; ++x) {
+                    row[2 * x] = in[x];
+                    row[2 * x + 1] = 0;
+                }
             }
+        } else {
+            // Grey levels go straight into the rows that go out; what a picture wider than the
+            // image leaves after a row's pixels is cleared.
+            uint8_t* rowsOut = room.rows.data();
+            if (!source.windowRows(frame, m, first, rows, rowsOut, rowBytes).drawn)
+                std::memset(rowsOut, 0, rows * rowBytes);
+            if (rowBytes > columns)
+                for (uint32_t r = 0; r < rows; ++r) std::memset(rowsOut + r * rowBytes + columns, 0, rowBytes - columns);
         }
-        ok = out.write(rowsOut.data(), size_t(rows) * rowBytes) && ok;
+        ok = out.write(room.rows.data(), size_t(rows) * rowBytes) && ok;
     }
     return ok;
 }
@@ -128,30 +141,29 @@ bool writeWindowedRows(FrameSource& source, const ImageState& image, uint32_t fr
 // The 16-bit samples: the stored words where the encoding holds samples (words, as storedWords
 // gave them), else the picture's grey levels widened to words.
 bool writeWords(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                const uint8_t* words, ByteSink& out) {
+                const uint8_t* words, ByteSink& out, RowRoom& room) {
     if (words) return out.write(words, 2 * size_t(image.pixelsPerFrame));
-    return writeWindowedRows(source, image, frame, m, out, 2, 2 * size_t(image.columns));
+    return writeWindowedRows(source, image, frame, m, out, 2, 2 * size_t(image.columns), room);
 }
 
 bool writePixels(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                 OutputFormat format, ByteSink& out) {
-    if (format == formatTiff8) return writeGreyLevels(source, image, frame, m, out);
-    if (format == formatBmp) return writeWindowedRows(source, image, frame, m, out, 1, bmpRowLength(image.columns));
-    std::vector<uint8_t> scratch;
-    return writeWords(source, image, frame, m, source.storedWords(frame, scratch), out);
+                 OutputFormat format, ByteSink& out, RowRoom& room) {
+    if (format == formatTiff8) return writeGreyLevels(source, image, frame, m, out, &room);
+    if (format == formatBmp)
+        return writeWindowedRows(source, image, frame, m, out, 1, bmpRowLength(image.columns), room);
+    return writeWords(source, image, frame, m, source.storedWords(frame, room.words), out, room);
 }
 
 // A PNG of the samples the TIFF of the same depth holds, through the encoder's row sink.
 bool writePng(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-              OutputFormat format, ByteSink& out, const PngEncoder& png) {
+              OutputFormat format, ByteSink& out, const PngEncoder& png, RowRoom& room) {
     const bool eightBit = format == formatPng8;
-    std::vector<uint8_t> scratch;
-    const uint8_t* words = eightBit ? nullptr : source.storedWords(frame, scratch);
+    const uint8_t* words = eightBit ? nullptr : source.storedWords(frame, room.words);
     const GreyPngLayout layout{image.columns, image.rows, eightBit ? 8u : 16u, pngTexts(words ? nullptr : &m)};
     const std::unique_ptr<PngRowSink> rows = png.start(layout, out);
     if (!rows) return false;
-    const bool ok = eightBit ? writeGreyLevels(source, image, frame, m, *rows)
-                             : writeWords(source, image, frame, m, words, *rows);
+    const bool ok = eightBit ? writeGreyLevels(source, image, frame, m, *rows, &room)
+                             : writeWords(source, image, frame, m, words, *rows, room);
     return rows->finish() && ok;
 }
 
@@ -166,8 +178,9 @@ std::string unwritableFrameText(uint32_t frame, uint32_t frameCount, const std::
 }
 
 bool writeGreyLevels(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                     ByteSink& out) {
-    return writeWindowedRows(source, image, frame, m, out, 1, image.columns);
+                     ByteSink& out, RowRoom* room) {
+    RowRoom own;
+    return writeWindowedRows(source, image, frame, m, out, 1, image.columns, room ? *room : own);
 }
 
 std::vector<PngText> pngTexts(const WindowMapping* window) {
@@ -180,9 +193,12 @@ std::vector<PngText> pngTexts(const WindowMapping* window) {
 }
 
 bool writeFrame(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                OutputFormat format, ByteSink& out, const PngEncoder* png) {
+                OutputFormat format, ByteSink& out, const PngEncoder* png, RowRoom* room) {
     if (format > formatPng16 || !source.unreadableReason(frame).empty()) return false;
-    if (format == formatPng8 || format == formatPng16) return png && writePng(source, image, frame, m, format, out, *png);
+    RowRoom own;
+    RowRoom& rows = room ? *room : own;
+    if (format == formatPng8 || format == formatPng16)
+        return png && writePng(source, image, frame, m, format, out, *png, rows);
     bool ok = true;
     if (format == formatTiff8 || format == formatTiff16) {
         uint8_t header[tiffHeaderBytes];
@@ -193,7 +209,7 @@ bool writeFrame(FrameSource& source, const ImageState& image, uint32_t frame, co
         fillBmpHeader(header, image);
         ok = out.write(header, sizeof header);
     }
-    return writePixels(source, image, frame, m, format, out) && ok;
+    return writePixels(source, image, frame, m, format, out, rows) && ok;
 }
 
 }  // namespace vs

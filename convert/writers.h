@@ -85,18 +85,27 @@ private:
     std::FILE* file_;
 };
 
+// Room for the rows on their way from the frame source to the sink. Whoever writes many frames
+// keeps one, so that the memory is touched once rather than at every frame.
+struct RowRoom {
+    std::vector<uint8_t> slice;  // windowed rows
+    std::vector<uint8_t> rows;   // the rows as they go out
+    std::vector<uint8_t> words;  // stored samples made into 16-bit words
+};
+
 // Writes frame of the image in format to out: 8-bit formats through the window m, 16-bit ones
 // as the stored words (or, for encodings that hold a picture, its windowed grey levels). True
 // when every write wrote all its bytes. A frame that cannot be read (FrameSource::
 // unreadableReason) is not written at all: callers ask before they create the output. The PNG
-// formats need an encoder (png) and are not written without one.
+// formats need an encoder (png) and are not written without one. room (null: room of its own)
+// holds the rows on their way.
 bool writeFrame(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                OutputFormat format, ByteSink& out, const PngEncoder* png = nullptr);
+                OutputFormat format, ByteSink& out, const PngEncoder* png = nullptr, RowRoom* room = nullptr);
 
 // The frame's 8-bit picture through the window m: rows of columns bytes from the top row down
 // (the 8-bit TIFF's strip), a slice of rows a write. True when every write wrote all its bytes.
 bool writeGreyLevels(FrameSource& source, const ImageState& image, uint32_t frame, const WindowMapping& m,
-                     ByteSink& out);
+                     ByteSink& out, RowRoom* room = nullptr);
 
 // The message that tells of a frame that cannot be written: its number (from 1) and count,
 // the source file and the reason.

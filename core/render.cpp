@@ -9,6 +9,7 @@ FrameSource& frameSource(Viewer& v) {
     if (!v.source || v.sourceGeneration != v.dicom.bytes.generation() ||
         v.sourceCompression != v.dicom.image.compression) {
         v.source = frameSourceFor(v.dicom, v.decoders);
+        v.source->bandOn(v.bands);
         v.sourceGeneration = v.dicom.bytes.generation();
         v.sourceCompression = v.dicom.image.compression;
     }

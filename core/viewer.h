@@ -11,6 +11,7 @@
 #include "core/host.h"
 #include "core/image_gestures.h"
 #include "core/window_state.h"
+#include "dicom/band_pool.h"
 #include "dicom/dicom_image.h"
 #include "dicom/frame_source.h"
 #include "dicom/decoders.h"
@@ -34,6 +35,9 @@ struct Viewer {
     Host* host = nullptr;
     // What reads the files: the picture decoder, and with every compression the others.
     Decoders decoders;
+    // The threads that large frames are windowed and painted on in row bands (null: the
+    // calling thread alone). Only the pixel loops run there; this record is used on one thread.
+    BandPool* bands = nullptr;
 
     DicomImage dicom;
     // The frame shown, from 0.

@@ -67,13 +67,7 @@ public:
 
     SampleRange sampleRange(uint32_t frame) override {
         if (!decode(frame)) return nominalRange(decodedLayout(dicom_.image));
-        return samples().range();
-    }
-
-    WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
-                             uint8_t* dest, size_t stride) override {
-        if (!decode(frame)) return {};
-        return samples().window(tables_.tableFor(kept_.layout, m), m, firstRow, rowCount, dest, stride);
+        return samples().range(bands());
     }
 
     const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) override {
@@ -93,6 +87,20 @@ public:
                               return d;
                           })});
     }
+
+protected:
+    bool prepareWindowing(uint32_t frame, const WindowMapping& m) override {
+        if (!decode(frame)) return false;
+        mapping_ = m;
+        table_ = &tables_.tableFor(kept_.layout, m);
+        return true;
+    }
+
+    WindowedFrame windowPrepared(uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) const override {
+        return samples().window(*table_, mapping_, firstRow, rowCount, dest, stride);
+    }
+
+    const ImageState& image() const override { return dicom_.image; }
 
 private:
     StoredSamples samples() const {
@@ -169,6 +177,9 @@ private:
     SampleDecoder* decoder_;
     const char* codec_;
     WindowTableCache tables_;
+    // What prepareWindowing left for the bands.
+    WindowMapping mapping_;
+    const std::vector<uint8_t>* table_ = nullptr;
     DecodedFrame kept_;
     // Frames being decoded ahead, oldest first; each worker writes only its own.
     struct Ahead {

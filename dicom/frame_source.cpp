@@ -1,6 +1,33 @@
 #include "dicom/frame_source.h"
 
+#include <algorithm>
+
 namespace vs {
+
+WindowedFrame FrameSource::windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
+                                      uint8_t* dest, size_t stride) {
+    if (!prepareWindowing(frame, m)) return {};
+    const uint32_t rows = image().rows;
+    rowCount = std::min(rowCount, firstRow < rows ? rows - firstRow : 0u);
+    BandPool* pool = bands();
+    if (!pool || rowCount < 2) return windowPrepared(firstRow, rowCount, dest, stride);
+    // More bands than lanes, so that a lane slowed by other work is made up by the others.
+    const uint32_t count = std::min(rowCount, 4 * pool->lanes());
+    std::vector<WindowedFrame> parts(count);
+    pool->run(count, [&](uint32_t band) {
+        const uint32_t first = bandStart(rowCount, count, band);
+        const uint32_t end = bandStart(rowCount, count, band + 1);
+        parts[band] = windowPrepared(firstRow + first, end - first, dest + size_t(first) * stride, stride);
+    });
+    WindowedFrame whole = parts.front();
+    for (const WindowedFrame& part : parts) {
+        if (!part.seen) continue;
+        if (!whole.seen) whole.seen = part.seen;
+        whole.seen->low = std::min(whole.seen->low, part.seen->low);
+        whole.seen->high = std::max(whole.seen->high, part.seen->high);
+    }
+    return whole;
+}
 
 const char* codecOf(uint16_t compression) {
     switch (compression) {

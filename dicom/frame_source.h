@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dicom/band_pool.h"
 #include "dicom/decoders.h"
 #include "dicom/dicom_image.h"
 #include "dicom/picture.h"
@@ -29,9 +30,20 @@ struct WindowedFrame {
     bool widens = false;
 };
 
+// Frames of at least this many pixels are windowed, and their ranges read, in row bands on
+// the band pool's threads when the source has one.
+inline constexpr uint32_t bandedFramePixels = 1000000;
+
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
+
+    // Windows large frames in bands on pool (null: on the calling thread only), those of at
+    // least leastPixels pixels. The pool must outlive the source.
+    void bandOn(BandPool* pool, uint32_t leastPixels = bandedFramePixels) {
+        bands_ = pool;
+        leastBandedPixels_ = leastPixels;
+    }
 
     // Why the frame can be neither drawn nor written, or empty when it can. A JPEG frame is
     // decoded to know.
@@ -44,8 +56,9 @@ public:
     // Windows rows firstRow .. firstRow + rowCount - 1 of the frame (cut at its last row) into
     // dest, rows stride bytes apart (stride at least the columns). Bytes from the columns to
     // the stride are left alone, except that a picture narrower than the stride fills them.
-    virtual WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
-                                     uint8_t* dest, size_t stride) = 0;
+    // The rows of a large frame are cut into bands, one a lane of the band pool.
+    WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
+                             uint8_t* dest, size_t stride);
 
     // The frame's stored values as packed little-endian 16-bit words, where they lie in the
     // buffer or written into scratch; nullptr when the encoding holds a picture, not samples.
@@ -57,6 +70,28 @@ public:
     // started until those are read. Sources whose frames cost little do nothing. The source's
     // decoder is busy until the frame is asked for or the source is gone.
     virtual void decodeAhead(uint32_t /*frame*/) {}
+
+protected:
+    // How several threads window one frame: the frame is decoded, and its window table made,
+    // once on the calling thread (prepareWindowing, which may change the source's caches), and
+    // the bands then only read what it left (windowPrepared is const and writes only dest), so
+    // they can run at once. False when the frame cannot be drawn.
+    virtual bool prepareWindowing(uint32_t frame, const WindowMapping& m) = 0;
+    // Rows firstRow .. firstRow + rowCount - 1 (inside the frame) of the prepared frame.
+    virtual WindowedFrame windowPrepared(uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) const = 0;
+
+    // The pool that the image's frames are cut into bands on, or null when they are windowed on
+    // the calling thread.
+    BandPool* bands() const {
+        return bands_ && bands_->lanes() > 1 && image().pixelsPerFrame >= leastBandedPixels_ ? bands_ : nullptr;
+    }
+
+    // The image whose frames the source reads.
+    virtual const ImageState& image() const = 0;
+
+private:
+    BandPool* bands_ = nullptr;
+    uint32_t leastBandedPixels_ = bandedFramePixels;
 };
 
 // The source for the image's encoding. The image and the decoders must outlive it; a new

@@ -23,19 +23,28 @@ public:
         return nominalRange(dicom_.image);
     }
 
-    // The columns right of the picture, up to the stride, are black and count as zero samples.
-    // Rows below the image's own never reach the screen or a file.
-    WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
-                             uint8_t* dest, size_t stride) override {
-        if (dicom_.image.bitsAllocated != 8 || !decode(frame)) return {};
+    const uint8_t* storedWords(uint32_t, std::vector<uint8_t>&) override { return nullptr; }
+
+protected:
+    // The frame decoded to a picture of usable size, and the table of 256 made.
+    bool prepareWindowing(uint32_t frame, const WindowMapping& m) override {
+        if (dicom_.image.bitsAllocated != 8 || !decode(frame)) return false;
         const Picture& picture = picture_;
         if (picture.width <= 0 || picture.height <= 0 || (picture.bytesPerPixel != 1 && picture.bytesPerPixel != 3))
-            return {};
+            return false;
         const size_t pixelBytes = size_t(picture.bytesPerPixel);
-        if (picture.pixels.size() < size_t(picture.width) * size_t(picture.height) * pixelBytes) return {};
+        if (picture.pixels.size() < size_t(picture.width) * size_t(picture.height) * pixelBytes) return false;
+        table_ = byteWindowTable(m);
+        return true;
+    }
+
+    // The columns right of the picture, up to the stride, are black and count as zero samples.
+    // Rows below the image's own never reach the screen or a file.
+    WindowedFrame windowPrepared(uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) const override {
+        const Picture& picture = picture_;
+        const size_t pixelBytes = size_t(picture.bytesPerPixel);
         const uint32_t rows = std::min<uint32_t>(uint32_t(picture.height), dicom_.image.rows);
         const uint32_t endRow = std::min<uint64_t>(rows, uint64_t(firstRow) + rowCount);
-        const std::array<uint8_t, 256> table = byteWindowTable(m);
         const uint32_t width = std::min<uint32_t>(uint32_t(picture.width), uint32_t(stride));
         bool seen[256] = {};
         for (uint32_t r = firstRow; r < endRow; ++r) {
@@ -44,11 +53,11 @@ public:
             for (uint32_t x = 0; x < width; ++x) {
                 const uint8_t sample = in[pixelBytes * x];
                 seen[sample] = true;
-                out[x] = table[sample];
+                out[x] = table_[sample];
             }
             if (width < stride) {
                 seen[0] = true;
-                std::memset(out + width, table[0], stride - width);
+                std::memset(out + width, table_[0], stride - width);
             }
         }
         SampleRange range{255, 0};
@@ -60,7 +69,7 @@ public:
         return {true, range, false};
     }
 
-    const uint8_t* storedWords(uint32_t, std::vector<uint8_t>&) override { return nullptr; }
+    const ImageState& image() const override { return dicom_.image; }
 
 private:
     // Decodes the frame unless its fragment is the one decoded (or refused) last; true when
@@ -90,6 +99,7 @@ private:
     const DicomImage& dicom_;
     PictureDecoder* decoder_;
     Picture picture_;
+    std::array<uint8_t, 256> table_{};  // the window's table of 256, for the bands
     std::optional<JpegFragment> tried_;
     uint64_t generation_ = 0;
     std::string reason_;

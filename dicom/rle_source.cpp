@@ -109,18 +109,7 @@ public:
         if (image.bitsAllocated < 8) return nominalRange(image);
         const uint8_t* words = decoded16(frame);
         if (words == nullptr) return nominalRange(image);
-        SampleRange range;
-        widenByWords(image, words, image.pixelsPerFrame, range.low, range.high);
-        return range;
-    }
-
-    WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
-                             uint8_t* dest, size_t stride) override {
-        const ImageState& image = dicom_.image;
-        rowCount = std::min(rowCount, firstRow < image.rows ? image.rows - firstRow : 0u);
-        if (image.bitsAllocated == 8) return window8(frame, m, firstRow, rowCount, dest, stride);
-        if (image.bitsAllocated > 8) return window16(frame, m, firstRow, rowCount, dest, stride);
-        return {};
+        return rangeOfWords(words, 0, image.pixelsPerFrame, bands());
     }
 
     const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) override {
@@ -151,19 +140,39 @@ public:
         return samples_.data();
     }
 
+protected:
+    // The frame decoded into samples_ and, for 8-bit frames, its table of 256 made.
+    bool prepareWindowing(uint32_t frame, const WindowMapping& m) override {
+        const ImageState& image = dicom_.image;
+        mapping_ = m;
+        if (image.bitsAllocated == 8) {
+            decoded8(frame);
+            byteTable_ = byteWindowTable(m);
+            return true;
+        }
+        if (image.bitsAllocated < 8 || decoded16(frame) == nullptr) return false;
+        table_ = &tables_.tableFor(image, m);
+        return true;
+    }
+
+    WindowedFrame windowPrepared(uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) const override {
+        if (dicom_.image.bitsAllocated == 8) return window8(firstRow, rowCount, dest, stride);
+        return window16(firstRow, rowCount, dest, stride);
+    }
+
+    const ImageState& image() const override { return dicom_.image; }
+
 private:
     // The 8-bit samples through a table of 256, and their range in place of the frame's.
-    WindowedFrame window8(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount, uint8_t* dest,
-                          size_t stride) {
-        const uint8_t* samples = decoded8(frame);
-        const std::array<uint8_t, 256> table = byteWindowTable(m);
+    WindowedFrame window8(uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) const {
+        const uint8_t* samples = samples_.data();
         const size_t columns = dicom_.image.columns;
         uint8_t low = 255;
         uint8_t high = 0;
         for (uint32_t y = 0; y < rowCount; ++y) {
             const uint8_t* __restrict in = samples + (size_t(firstRow) + y) * columns;
             uint8_t* __restrict out = dest + y * stride;
-            for (size_t x = 0; x < columns; ++x) out[x] = table[in[x]];
+            for (size_t x = 0; x < columns; ++x) out[x] = byteTable_[in[x]];
             for (size_t x = 0; x < columns; ++x) {
                 low = std::min(low, in[x]);
                 high = std::max(high, in[x]);
@@ -172,15 +181,13 @@ private:
         return {true, SampleRange{low, high}, false};
     }
 
-    // The decoded words as an uncompressed frame holds them, and their range to widen the
-    // frame's.
-    WindowedFrame window16(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount, uint8_t* dest,
-                           size_t stride) {
+    // The decoded words as an uncompressed frame holds them, and the range of these rows to
+    // widen the frame's.
+    WindowedFrame window16(uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) const {
         const ImageState& image = dicom_.image;
-        const uint8_t* words = decoded16(frame);
-        if (words == nullptr) return {};
+        const uint8_t* words = samples_.data();
         const size_t columns = image.columns;
-        const std::vector<uint8_t>& table = tables_.tableFor(image, m);
+        const std::vector<uint8_t>& table = *table_;
         for (uint32_t y = 0; y < rowCount; ++y) {
             const uint8_t* __restrict in = words + 2 * (size_t(firstRow) + y) * columns;
             uint8_t* __restrict out = dest + y * stride;
@@ -192,12 +199,17 @@ private:
             } else if (!table.empty()) {
                 for (size_t x = 0; x < columns; ++x) out[x] = table[load16(in + 2 * x) & image.pixelMask];
             } else {
-                for (size_t x = 0; x < columns; ++x) out[x] = displayByte(m, wordSampleValue(image, load16(in + 2 * x)));
+                for (size_t x = 0; x < columns; ++x)
+                    out[x] = displayByte(mapping_, wordSampleValue(image, load16(in + 2 * x)));
             }
         }
-        SampleRange seen;
-        widenByWords(image, words, image.pixelsPerFrame, seen.low, seen.high);
-        return {true, seen, true};
+        return {true, rangeOfWords(words, size_t(firstRow) * columns, uint32_t(rowCount * columns), nullptr), true};
+    }
+
+    SampleRange rangeOfWords(const uint8_t* words, size_t first, uint32_t count, BandPool* pool) const {
+        return rangeInBands(count, pool, [&](uint32_t from, uint32_t n, SampleRange& range) {
+            widenByWords(dicom_.image, words + 2 * (first + from), n, range.low, range.high);
+        });
     }
 
     // Whether the kept samples are this frame's at bytesPerSample bytes each.
@@ -214,6 +226,10 @@ private:
 
     const DicomImage& dicom_;
     WindowTableCache tables_;
+    // What prepareWindowing left for the bands.
+    WindowMapping mapping_;
+    std::array<uint8_t, 256> byteTable_{};
+    const std::vector<uint8_t>* table_ = nullptr;
     std::vector<uint8_t> samples_;  // one byte per sample for 8-bit images, else 16-bit words
     std::vector<uint8_t> planes_;   // 16-bit: the segments' bytes while decoding, high then low
     std::optional<uint32_t> decodedFrame_;

@@ -38,7 +38,8 @@ class StoredSamples {
 public:
     StoredSamples(const ImageState& image, SampleBytes src, uint32_t first) : image_(image), src_(src), first_(first) {}
 
-    SampleRange range() const;
+    // The range of the frame's samples, read in bands on pool when there is one.
+    SampleRange range(BandPool* pool = nullptr) const;
     // Rows firstRow .. firstRow + rowCount - 1 (cut at the last row) through table (the image's
     // window table, empty for depths mapped one by one) or the mapping m.
     WindowedFrame window(const std::vector<uint8_t>& table, const WindowMapping& m, uint32_t firstRow,
@@ -49,6 +50,7 @@ public:
     int32_t value(uint32_t s) const;
 
 private:
+    void widen(uint32_t first, uint32_t count, SampleRange& range) const;
     uint32_t storedWord(uint32_t s) const;
     bool inside() const;
 

@@ -50,16 +50,25 @@ public:
 
     std::string unreadableReason(uint32_t) override { return ""; }
 
-    SampleRange sampleRange(uint32_t frame) override { return samples(frame).range(); }
-
-    WindowedFrame windowRows(uint32_t frame, const WindowMapping& m, uint32_t firstRow, uint32_t rowCount,
-                             uint8_t* dest, size_t stride) override {
-        return samples(frame).window(tables_.tableFor(dicom_.image, m), m, firstRow, rowCount, dest, stride);
-    }
+    SampleRange sampleRange(uint32_t frame) override { return samples(frame).range(bands()); }
 
     const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) override {
         return samples(frame).words(scratch);
     }
+
+protected:
+    bool prepareWindowing(uint32_t frame, const WindowMapping& m) override {
+        frame_ = frame;
+        mapping_ = m;
+        table_ = &tables_.tableFor(dicom_.image, m);
+        return true;
+    }
+
+    WindowedFrame windowPrepared(uint32_t firstRow, uint32_t rowCount, uint8_t* dest, size_t stride) const override {
+        return samples(frame_).window(*table_, mapping_, firstRow, rowCount, dest, stride);
+    }
+
+    const ImageState& image() const override { return dicom_.image; }
 
 private:
     StoredSamples samples(uint32_t frame) const {
@@ -68,6 +77,10 @@ private:
 
     const DicomImage& dicom_;
     WindowTableCache tables_;
+    // What prepareWindowing left for the bands.
+    uint32_t frame_ = 0;
+    WindowMapping mapping_;
+    const std::vector<uint8_t>* table_ = nullptr;
 };
 
 }  // namespace
@@ -96,15 +109,21 @@ bool StoredSamples::inside() const {
 
 int32_t StoredSamples::value(uint32_t s) const { return signedValue(image_, storedWord(s)); }
 
-SampleRange StoredSamples::range() const {
+SampleRange StoredSamples::range(BandPool* pool) const {
+    return rangeInBands(image_.pixelsPerFrame, pool,
+                        [this](uint32_t first, uint32_t count, SampleRange& range) { widen(first, count, range); });
+}
+
+// Widens range by the frame's samples first .. first + count - 1.
+void StoredSamples::widen(uint32_t first, uint32_t count, SampleRange& range) const {
     const ImageState& image = image_;
     const uint64_t bytesNeeded = (uint64_t(image.bitsAllocated) * (uint64_t(first_) + image.pixelsPerFrame) + 7) / 8;
     const bool readable = src_.base != nullptr && bytesNeeded <= src_.readable;
-    SampleRange range;
+    const size_t start = size_t(first_) + first;
     if (readable && image.bitsAllocated == 8) {
         bool seen[256] = {};
-        const uint8_t* s = src_.base + first_;
-        for (uint32_t i = 0; i < image.pixelsPerFrame; ++i) seen[s[i]] = true;
+        const uint8_t* s = src_.base + start;
+        for (uint32_t i = 0; i < count; ++i) seen[s[i]] = true;
         for (uint32_t value = 0; value < 256; ++value) {
             if (!seen[value]) continue;
             const int32_t sample = int32_t(value & image.pixelMask);
@@ -112,15 +131,14 @@ SampleRange StoredSamples::range() const {
             range.high = std::max(range.high, sample);
         }
     } else if (readable && image.bitsAllocated == 16 && !image.bigEndian) {
-        widenByWords(image, src_.base + 2 * size_t(first_), image.pixelsPerFrame, range.low, range.high);
+        widenByWords(image, src_.base + 2 * start, count, range.low, range.high);
     } else {
-        for (uint32_t i = 0; i < image.pixelsPerFrame; ++i) {
-            const int32_t sample = value(first_ + i);
+        for (uint32_t i = 0; i < count; ++i) {
+            const int32_t sample = value(uint32_t(start) + i);
             range.low = std::min(range.low, sample);
             range.high = std::max(range.high, sample);
         }
     }
-    return range;
 }
 
 WindowedFrame StoredSamples::window(const std::vector<uint8_t>& table, const WindowMapping& m, uint32_t firstRow,

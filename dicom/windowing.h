@@ -6,11 +6,13 @@
 // way the bytes are those of mapThroughWindow.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "dicom/band_pool.h"
 #include "dicom/image_state.h"
 
 namespace vs {
@@ -91,6 +93,28 @@ inline int32_t wordSampleValue(const ImageState& image, uint32_t word) {
 // Widens low and high to take in the values of count little-endian words, each read as
 // wordSampleValue reads it.
 void widenByWords(const ImageState& image, const uint8_t* words, uint32_t count, int32_t& low, int32_t& high);
+
+// The range of count samples, found by rangeOf(first, n, range) widening range by samples
+// first .. first + n - 1: in bands on pool when there is one, else at once.
+template <typename RangeOf>
+SampleRange rangeInBands(uint32_t count, BandPool* pool, RangeOf rangeOf) {
+    SampleRange whole;
+    if (!pool) {
+        rangeOf(0, count, whole);
+        return whole;
+    }
+    const uint32_t bands = std::max(1u, std::min(count, 4 * pool->lanes()));
+    std::vector<SampleRange> parts(bands);
+    pool->run(bands, [&](uint32_t band) {
+        const uint32_t first = bandStart(count, bands, band);
+        rangeOf(first, bandStart(count, bands, band + 1) - first, parts[band]);
+    });
+    for (const SampleRange& part : parts) {
+        whole.low = std::min(whole.low, part.low);
+        whole.high = std::max(whole.high, part.high);
+    }
+    return whole;
+}
 
 // Grey palette of an 8-bit picture: entry i is red = green = blue = i (as 0xAARRGGBB).
 std::array<uint32_t, 256> greyPalette();

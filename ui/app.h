@@ -26,6 +26,9 @@ struct App {
     // What the viewer reads with (viewer.decoders points into it), made anew when "Decode All
     // Compressions" changes; it outlives the viewer's frame source, which may be using it.
     std::unique_ptr<DecoderBundle> decoders;
+    // The threads of the picture's row bands (viewer.bands points to it); made before the
+    // viewer's frame source, and gone after it.
+    std::unique_ptr<BandPool> bands;
     vs::Viewer viewer;
     QtHost* host = nullptr;
     MainWindow* mainWindow = nullptr;

@@ -22,24 +22,26 @@ namespace vs::ui {
 
 namespace {
 
-// The display buffer's palette: entry i is grey level i.
-QList<QRgb> greyTable() {
+// Grey level i as a pixel of the picture the view paints.
+std::array<QRgb, 256> greyPixels() {
     const std::array<uint32_t, 256> palette = greyPalette();
-    return QList<QRgb>(palette.begin(), palette.end());
+    std::array<QRgb, 256> pixels{};
+    std::copy(palette.begin(), palette.end(), pixels.begin());
+    return pixels;
 }
 
-constexpr uint8_t outsideImage = 255;  // white, like the window's background
+constexpr QRgb outsideImage = 0xFFFFFFFF;  // white, like the window's background
+constexpr QRgb notRendered = 0xFF000000;   // black: display bytes no rendering has reached
+// Pictures of at least this many pixels are painted in row bands.
+constexpr int64_t bandedPaintPixels = int64_t(1) << 18;
 
 }  // namespace
 
-QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY) {
+void paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY, QImage& out) {
     const int cw = std::abs(clientSize.width());
     const int ch = std::abs(clientSize.height());
-    QImage out(std::max(cw, 1), std::max(ch, 1), QImage::Format_Indexed8);
-    out.setColorTable(greyTable());
-    out.fill(outsideImage);
-    if (cw == 0 || ch == 0) return out;
-
+    const QSize size(std::max(cw, 1), std::max(ch, 1));
+    if (out.size() != size || out.format() != QImage::Format_RGB32) out = QImage(size, QImage::Format_RGB32);
     // The buffer is displayStride pixels wide and rows high; the source rectangle is the
     // client area divided by the zoom, stretched onto the whole client area.
     const double zoom = v.zoomFactor;
@@ -49,26 +51,45 @@ QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY)
     const int64_t sy = int64_t(scrollY / zoom);
     const int64_t sw = int64_t(cw / zoom);
     const int64_t sh = int64_t(ch / zoom);
-    if (sw <= 0 || sh <= 0) return out;
+    if (cw == 0 || ch == 0 || sw <= 0 || sh <= 0) {
+        out.fill(outsideImage);
+        return;
+    }
     const size_t available = v.display.size();
+    const std::array<QRgb, 256> grey = greyPixels();
 
     std::vector<int64_t> columnOf(static_cast<size_t>(cw));
     for (int x = 0; x < cw; ++x) columnOf[size_t(x)] = sx + int64_t(x) * sw / cw;
-    for (int y = 0; y < ch; ++y) {
-        const int64_t row = sy + int64_t(y) * sh / ch;
-        if (row < 0 || row >= height) continue;
-        const uint8_t* source = v.display.data() + row * width;
-        uchar* line = out.scanLine(y);
-        for (int x = 0; x < cw; ++x) {
-            const int64_t column = columnOf[size_t(x)];
-            if (column < 0 || column >= width) continue;
-            const size_t at = size_t(row * width + column);
-            // Bytes no rendering has reached yet read as zero, up to the nominal size.
-            if (at < available) line[x] = source[column];
-            else if (at < displayBufferBytes) line[x] = 0;
+    // Client rows first .. end - 1; each band writes its own lines of out and reads the rest.
+    const auto paintRows = [&](int first, int end) {
+        for (int y = first; y < end; ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            const int64_t row = sy + int64_t(y) * sh / ch;
+            if (row < 0 || row >= height) {
+                std::fill(line, line + cw, outsideImage);
+                continue;
+            }
+            const uint8_t* source = v.display.data() + row * width;
+            const bool rowRendered = size_t(row * width + width) <= available;
+            for (int x = 0; x < cw; ++x) {
+                const int64_t column = columnOf[size_t(x)];
+                if (column < 0 || column >= width) {
+                    line[x] = outsideImage;
+                } else if (rowRendered) {
+                    line[x] = grey[source[column]];
+                } else {
+                    // Bytes no rendering has reached yet read as zero, up to the nominal size.
+                    const size_t at = size_t(row * width + column);
+                    line[x] = at < available ? grey[source[column]] : at < displayBufferBytes ? notRendered : outsideImage;
+                }
+            }
         }
-    }
-    return out;
+    };
+    if (!v.bands || int64_t(cw) * ch < bandedPaintPixels) return paintRows(0, ch);
+    const uint32_t bands = std::min<uint32_t>(uint32_t(ch), 4 * v.bands->lanes());
+    v.bands->run(bands, [&](uint32_t band) {
+        paintRows(int(bandStart(uint32_t(ch), bands, band)), int(bandStart(uint32_t(ch), bands, band + 1)));
+    });
 }
 
 int scrollRange(int imagePixels, double zoom, int clientPixels) {
@@ -256,9 +277,10 @@ void ImageView::updateScrollRanges() {
 }
 
 void ImageView::paintEvent(QPaintEvent*) {
+    paintDisplay(app_.viewer, viewport()->size(), horizontalScrollBar()->value(), verticalScrollBar()->value(),
+                 picture_);
     QPainter painter(viewport());
-    painter.drawImage(0, 0, paintDisplay(app_.viewer, viewport()->size(), horizontalScrollBar()->value(),
-                                         verticalScrollBar()->value()));
+    painter.drawImage(0, 0, picture_);
 }
 
 void ImageView::resizeEvent(QResizeEvent* event) {

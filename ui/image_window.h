@@ -25,9 +25,10 @@ inline constexpr int scrollPageStep = 8;
 inline constexpr int fitMarginX = 20;  // the window stays this far inside the screen
 inline constexpr int fitMarginY = 100;
 
-// Paints the display buffer as the image window shows it: clientSize pixels, starting at the
-// scroll position (display pixels), each client pixel taking the nearest buffer pixel.
-QImage paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY);
+// Paints the display buffer as the image window shows it into out, made clientSize pixels
+// (RGB32, grey): from the scroll position (display pixels) on, each client pixel taking the
+// nearest buffer pixel. A large picture's rows are painted in bands on the viewer's pool.
+void paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY, QImage& out);
 
 // The largest scroll position for one direction, or 0 when the zoomed image fits.
 int scrollRange(int imagePixels, double zoom, int clientPixels);
@@ -71,6 +72,7 @@ private:
 
     App& app_;
     QTimer* browseTimer_;
+    QImage picture_;      // what the last paint painted, kept so that its memory is reused
     QPoint dragAnchor_;   // last point of the left drag, press point of the middle drag
     PanPoint panAnchor_;  // the point under the mouse when the right button went down
     int16_t middleOffset_ = 0;

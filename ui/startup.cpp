@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <new>
+#include <thread>
 
 #include "core/paths.h"
 #include "platform/signal_cleanup.h"
@@ -32,6 +33,11 @@ namespace {
 
 constexpr uint64_t donationStartMask = 3;
 constexpr uint64_t donationStartBits = 1;
+
+// One lane a core, as many as the converter's jobs by default.
+constexpr unsigned mostBandLanes = 4;
+
+unsigned bandLanes() { return std::clamp(std::thread::hardware_concurrency(), 1u, mostBandLanes); }
 
 uint64_t clockCounter() { return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()); }
 
@@ -106,6 +112,8 @@ void Program::measureScreen() {
 // The decoders and the window-system host the core reaches through its interfaces.
 void Program::makeServices() {
     useDecoders(*app_, decodeAllCompressionsSetting());
+    app_->bands = std::make_unique<BandPool>(bandLanes());
+    app_->viewer.bands = app_->bands.get();
     host_ = std::make_unique<QtHost>(*app_);
     app_->host = host_.get();
     app_->viewer.host = app_->host;

@@ -249,9 +249,9 @@ TEST(Converter, ThumbnailSizesAndRefusals) {
     EXPECT_EQ(folderContents(out).size(), 1u);  // old.png replaced; no temporary left
 }
 
-// Files for the runs below: several multi-frame images, a refused file, two inputs of the same
-// name from different folders, and a frame that cannot be decoded; the names are listed in
-// order in dir/list, NUL-separated.
+// Files for the runs below: several multi-frame images (RLE too), a refused file, two inputs of
+// the same name from different folders, and frames that cannot be decoded among good ones; the
+// names are listed in order in dir/list, NUL-separated.
 std::string makeInputs(const testing::TempDir& dir, uint16_t side) {
     std::string list;
     const auto add = [&](const std::string& name, const Bytes& bytes) { list += dir.write(name, bytes) + '\0'; };
@@ -270,14 +270,19 @@ std::string makeInputs(const testing::TempDir& dir, uint16_t side) {
     recipe.windowCenter = "7";
     add("b/same", testing::makeImage(recipe));
     add("cine", testing::losslessCine({true, false, true}));
+    recipe.frames = 7;
+    recipe.encoding = testing::ImageRecipe::Encoding::rle;
+    add("rle", testing::makeImage(recipe));
+    add("long", testing::losslessCine({true, true, false, true, false, false, true, true, true, false, true, true}));
     dir.write("list", Bytes(list.begin(), list.end()));
     return (dir.path() / "list").string();
 }
 
 TEST(Converter, SeveralJobsRunAsOneDoes) {
     // Outputs byte for byte, messages, report and exit status are those of -j 1, also for two
-    // inputs of one name into one folder (the first is kept, the second asked about) and an
-    // output that exists beforehand. The workers share one PNG encoder.
+    // inputs of one name into one folder (the first is kept, the second asked about), outputs
+    // that exist beforehand (of a file's one frame, of a middle frame of another) and frames of
+    // one file written by several workers. The workers share one PNG encoder.
     testing::TempDir dir;
     const std::string list = makeInputs(dir, 16);
     std::map<std::string, std::string> firstContents;
@@ -286,6 +291,7 @@ TEST(Converter, SeveralJobsRunAsOneDoes) {
         const fs::path out = dir.path() / (std::string("out") + jobs);
         fs::create_directories(out);
         dir.write(std::string("out") + jobs + "/img3.PNG", Bytes{1, 2, 3});
+        dir.write(std::string("out") + jobs + "/rle.3.PNG", Bytes{4, 5});
         auto [status, printed] = convert("-q -f png16 -j " + std::string(jobs) + " -o " + out.string() + " -0 --files-from " + list);
         EXPECT_EQ(status, 1);
         for (size_t at; (at = printed.find(out.string())) != std::string::npos;) printed.replace(at, out.string().size(), "OUT");
@@ -293,8 +299,9 @@ TEST(Converter, SeveralJobsRunAsOneDoes) {
             firstPrinted = printed;
             firstContents = folderContents(out);
             EXPECT_NE(printed.find("File 'OUT/same.0.PNG' already exists!"), std::string::npos) << printed;
-            EXPECT_EQ(firstContents.size(), 19u);
+            EXPECT_EQ(firstContents.size(), 34u);
             EXPECT_EQ(firstContents["img3.PNG"], "\1\2\3");
+            EXPECT_EQ(firstContents["rle.3.PNG"], "\4\5");
         }
         EXPECT_EQ(printed, firstPrinted) << jobs;
         EXPECT_EQ(folderContents(out), firstContents) << jobs;

@@ -150,5 +150,59 @@ TEST(Encodings, JpegFramesDecodeInPlaceOrSayWhyNot) {
     }
 }
 
+TEST(Encodings, RowBandsWindowAsOneBandDoes) {
+    // Every kind of frame windowed, ranged and written on one thread and in row bands on pools
+    // of 2, 3 and 7 lanes (8 to 28 bands, so some bands of the small frames have no rows): the
+    // same bytes, range and samples seen. Small frames are banded here by lowering the least
+    // banded size; the 2048 x 600 frame (written in two slices) is banded as programs band it.
+    const struct { ImageRecipe recipe; bool every; } kinds[] = {
+        {{.bitsAllocated = 8, .pixelRepresentation = 0}, false},
+        {{.bitsAllocated = 12, .photometric = "MONOCHROME1"}, false},
+        {{}, false},
+        {{.syntax = testing::Syntax::explicitBig, .pixelRepresentation = 0}, false},
+        {{.bitsAllocated = 8, .encoding = Encoding::rle}, false},
+        {{.encoding = Encoding::rle}, false},
+        {{.bitsAllocated = 8, .encoding = Encoding::jpegBaseline}, false},
+        {{.bitsAllocated = 16, .bitsStored = 12, .encoding = Encoding::jpegLossless}, true}};
+    const std::pair<uint16_t, uint16_t> sizes[] = {{1, 1}, {3, 7}, {13, 5}, {64, 33}, {600, 2048}};
+    std::vector<std::unique_ptr<BandPool>> pools;
+    for (unsigned lanes : {2u, 3u, 7u}) pools.push_back(std::make_unique<BandPool>(lanes));
+    const testing::TempDir folder;
+    for (const auto& [base, every] : kinds) {
+        for (const auto& [rows, columns] : sizes) {
+            const bool large = columns == 2048;
+            if (large && base.encoding != Encoding::native) continue;
+            ImageRecipe recipe = base;
+            recipe.rows = rows;
+            recipe.columns = columns;
+            recipe.frames = 2;
+            const auto r = readImage(makeImage(recipe), folder, every);
+            ASSERT_EQ(r->status, statusLoaded);
+            const SampleRange range = r->source->sampleRange(1);
+            const int32_t quarter = (range.high - range.low) / 4;
+            const auto everything = [&] {
+                std::vector<Bytes> out = {r->picture(1, range.low, range.high, 0, columns + 3)};
+                const WindowedFrame drawn = r->drawn;
+                out.push_back(r->picture(1, range.low + quarter, range.high - quarter, 255));
+                for (OutputFormat format : {formatTiff8, formatBmp, formatTiff16})
+                    out.push_back(r->written(1, range.low + quarter, range.high, format).value_or(Bytes{}));
+                const SampleRange banded = r->source->sampleRange(1);
+                out.push_back({uint8_t(banded.low == range.low), uint8_t(banded.high == range.high),
+                               uint8_t(drawn.drawn), uint8_t(drawn.widens), uint8_t(bool(drawn.seen))});
+                if (drawn.seen) out.push_back({uint8_t(drawn.seen->low), uint8_t(drawn.seen->high)});
+                return out;
+            };
+            const std::vector<Bytes> alone = everything();
+            for (const auto& pool : pools) {
+                SCOPED_TRACE(std::to_string(int(base.encoding)) + " " + std::to_string(base.bitsAllocated) + " " +
+                             std::to_string(rows) + "x" + std::to_string(columns) + " lanes " +
+                             std::to_string(pool->lanes()));
+                r->source->bandOn(pool.get(), large ? bandedFramePixels : 0);
+                EXPECT_EQ(everything(), alone);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace vs
