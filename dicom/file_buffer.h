@@ -9,7 +9,8 @@ namespace vs {
 // The block is anonymous mapped memory: untouched pages are zero pages that cost nothing, so
 // the 20,000,000 spare bytes behind a file are free until something reads them. A block that
 // is large enough is reused for the next file; only the bytes the previous file wrote beyond
-// the new file's end are cleared again.
+// the new file's end are cleared again. A fresh block has the pages the file will fill made
+// ready at once (see file_buffer.cpp for why in small pages).
 class FileBuffer {
 public:
     FileBuffer() = default;
