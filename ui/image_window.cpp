@@ -33,7 +33,7 @@ std::array<QRgb, 256> greyPixels() {
 constexpr QRgb outsideImage = 0xFFFFFFFF;  // white, like the window's background
 constexpr QRgb notRendered = 0xFF000000;   // black: display bytes no rendering has reached
 // Pictures of at least this many pixels are painted in row bands.
-constexpr int64_t bandedPaintPixels = int64_t(1) << 18;
+constexpr int64_t bandedPaintPixels = int64_t(1) << 19;
 
 }  // namespace
 
@@ -58,31 +58,50 @@ void paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY, Q
     const size_t available = v.display.size();
     const std::array<QRgb, 256> grey = greyPixels();
 
+    // The buffer column of each client column. They rise from left to right, so those inside
+    // the buffer are the client columns inside..insideEnd - 1; the rest are white.
     std::vector<int64_t> columnOf(static_cast<size_t>(cw));
     for (int x = 0; x < cw; ++x) columnOf[size_t(x)] = sx + int64_t(x) * sw / cw;
+    const int inside = int(std::lower_bound(columnOf.begin(), columnOf.end(), 0) - columnOf.begin());
+    const int insideEnd = int(std::lower_bound(columnOf.begin(), columnOf.end(), width) - columnOf.begin());
+    const bool oneToOne = sw == cw;  // client column x shows buffer column sx + x
     // Client rows first .. end - 1; each band writes its own lines of out and reads the rest.
     const auto paintRows = [&](int first, int end) {
+        const QRgb* previous = nullptr;  // the line above, when it shows the same buffer row
+        int64_t previousRow = -1;
         for (int y = first; y < end; ++y) {
             QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
             const int64_t row = sy + int64_t(y) * sh / ch;
             if (row < 0 || row >= height) {
                 std::fill(line, line + cw, outsideImage);
+                previous = nullptr;
                 continue;
             }
+            if (previous && row == previousRow) {
+                std::copy(previous, previous + cw, line);
+                continue;
+            }
+            std::fill(line, line + inside, outsideImage);
+            std::fill(line + insideEnd, line + cw, outsideImage);
             const uint8_t* source = v.display.data() + row * width;
-            const bool rowRendered = size_t(row * width + width) <= available;
-            for (int x = 0; x < cw; ++x) {
-                const int64_t column = columnOf[size_t(x)];
-                if (column < 0 || column >= width) {
-                    line[x] = outsideImage;
-                } else if (rowRendered) {
-                    line[x] = grey[source[column]];
+            if (size_t(row * width + width) <= available) {
+                if (oneToOne) {
+                    const uint8_t* shown = source + sx;
+                    for (int x = inside; x < insideEnd; ++x) line[x] = grey[shown[x]];
                 } else {
-                    // Bytes no rendering has reached yet read as zero, up to the nominal size.
-                    const size_t at = size_t(row * width + column);
-                    line[x] = at < available ? grey[source[column]] : at < displayBufferBytes ? notRendered : outsideImage;
+                    for (int x = inside; x < insideEnd; ++x) line[x] = grey[source[columnOf[size_t(x)]]];
+                }
+            } else {
+                // Bytes no rendering has reached yet read as zero, up to the nominal size.
+                for (int x = inside; x < insideEnd; ++x) {
+                    const size_t at = size_t(row * width + columnOf[size_t(x)]);
+                    line[x] = at < available ? grey[source[columnOf[size_t(x)]]]
+                              : at < displayBufferBytes ? notRendered
+                                                        : outsideImage;
                 }
             }
+            previous = line;
+            previousRow = row;
         }
     };
     if (!v.bands || int64_t(cw) * ch < bandedPaintPixels) return paintRows(0, ch);

@@ -14,6 +14,7 @@
 
 #include "core/loader.h"
 #include "tests/ui/world.h"
+#include "ui/image_window.h"
 #include "ui/animation_control.h"
 #include "ui/batch_box.h"
 #include "ui/save_image_as.h"
@@ -88,6 +89,45 @@ private slots:
     }
 
     // Whatever the image's width, the automatic zoom shows all of it without scrolling.
+    void paintedPictureIsTheNearestBufferPixelAtEveryZoomScrollAndBandCount() {
+        // Each client pixel shows the buffer pixel under it (white outside the buffer's rows and
+        // stride, black in a last row no rendering reached), on the window thread alone and in
+        // bands on pools of 2 and 5 lanes, into a picture kept from paints of other sizes.
+        Viewer v;
+        v.dicom.image.rows = 301;
+        v.window.displayStride = 204;
+        v.display.resize(size_t(300) * 204);
+        for (size_t i = 0; i < v.display.size(); ++i) v.display[i] = uint8_t(i * 7 + i / 204);
+        const auto nearest = [&](QSize client, int scrollX, int scrollY) {
+            QImage picture(client, QImage::Format_RGB32);
+            picture.fill(Qt::white);
+            const int64_t sw = int64_t(client.width() / v.zoomFactor), sh = int64_t(client.height() / v.zoomFactor);
+            // A client area of less than one buffer pixel shows nothing.
+            for (int y = 0; sw > 0 && sh > 0 && y < client.height(); ++y)
+                for (int x = 0; x < client.width(); ++x) {
+                    const int64_t row = int64_t(scrollY / v.zoomFactor) + y * sh / client.height();
+                    const int64_t column = int64_t(scrollX / v.zoomFactor) + x * sw / client.width();
+                    if (row >= 301 || column >= 204) continue;
+                    const size_t at = size_t(row * 204 + column);
+                    picture.setPixel(x, y, at < v.display.size() ? qRgb(v.display[at], v.display[at], v.display[at]) : qRgb(0, 0, 0));
+                }
+            return picture;
+        };
+        BandPool two(2), five(5);
+        QImage painted;
+        for (double zoom : {0.25, 0.5, 1.0, 2.0, 3.0, 4.0})
+            for (QSize client : {QSize(1000, 700), QSize(50, 31), QSize(9, 1)})
+                for (QPoint scroll : {QPoint(0, 0), QPoint(37, 11)})
+                    for (BandPool* pool : {(BandPool*)nullptr, &two, &five}) {
+                        v.zoomFactor = zoom;
+                        v.bands = pool;
+                        paintDisplay(v, client, scroll.x(), scroll.y(), painted);
+                        QVERIFY2(painted == nearest(client, scroll.x(), scroll.y()),
+                                 qPrintable(QString("zoom %1, %2 x %3, lanes %4").arg(zoom).arg(client.width())
+                                                .arg(client.height()).arg(pool ? pool->lanes() : 1)));
+                    }
+    }
+
     void automaticZoomShowsTheWholeImage() {
         w_->start();
         for (uint16_t columns = 96; columns <= 400; columns += 4) {
