@@ -1,10 +1,12 @@
-// renderFrame: 16-bit frames of 512, 2048 and 4096 squared, 8- and 16-bit RLE frames, a
+// renderFrame: 16-bit frames of 512, 2048 and 4096 squared (the large ones also in row bands
+// on every core), 8- and 16-bit RLE frames, a
 // baseline JPEG frame and a 16-bit lossless JPEG frame (every compression read), each beside
 // the reference loop over the same input and output bytes.
 #include <benchmark/benchmark.h>
 
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "bench/bench_support.h"
 #include "core/contrast.h"
@@ -80,6 +82,15 @@ void reference(benchmark::State& state, Kind kind) {
 }
 
 void BM_RenderFrame16(benchmark::State& state) { render(state, native16); }
+// The same with the rows in bands on a pool of one lane a core, as the viewer renders.
+void BM_RenderFrame16Banded(benchmark::State& state) {
+    static BandPool pool(std::thread::hardware_concurrency());
+    Viewer& v = viewerFor(native16, int(state.range(0))).v();
+    v.bands = &pool;
+    render(state, native16);
+    v.bands = nullptr;
+    v.source.reset();
+}
 void BM_Reference16(benchmark::State& state) { reference(state, native16); }
 void BM_RenderRle8(benchmark::State& state) { render(state, rle8); }
 void BM_ReferenceRle8(benchmark::State& state) { reference(state, rle8); }
@@ -95,6 +106,7 @@ void BM_ReferenceJpeg(benchmark::State& state) { reference(state, jpeg); }
 void BM_DecodeAndRenderLosslessJpeg(benchmark::State& state) { render(state, losslessJpeg); }
 
 BENCHMARK(BM_RenderFrame16)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenderFrame16Banded)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_Reference16)->Arg(512)->Arg(2048)->Arg(4096)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderRle8)->Arg(512)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReferenceRle8)->Arg(512)->Unit(benchmark::kMicrosecond);

@@ -1,4 +1,5 @@
-// writeImageFile in each format for a 512 x 512 CT slice and a 4096 x 4096 image, to
+// writeImageFile in each format for a 512 x 512 CT slice and a 4096 x 4096 image (whose 8-bit
+// formats also with the rows windowed in bands on every core), to
 // /dev/null (the writer's own cost) and to a new file each time (what a batch run pays),
 // beside the reference loop writing the same bytes the same way. The PNG formats at the zlib
 // level and row filter chosen against zlib's and libpng's defaults, with the file size.
@@ -7,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -87,6 +89,17 @@ void reference(benchmark::State& state, bool toDisk) {
 }
 
 void BM_WriteImageFileToNull(benchmark::State& state) { write(state, false); }
+// The 8-bit formats of the large image with its rows windowed in bands on a pool of one lane
+// a core, as the converter writes them.
+void BM_WriteImageFileBandedToNewFile(benchmark::State& state) {
+    static BandPool pool(std::thread::hardware_concurrency());
+    Viewer& v = viewerFor(int(state.range(1))).v();
+    v.bands = &pool;
+    v.source.reset();
+    write(state, true);
+    v.bands = nullptr;
+    v.source.reset();
+}
 void BM_ReferenceWriteToNull(benchmark::State& state) { reference(state, false); }
 void BM_WriteImageFileToNewFile(benchmark::State& state) { write(state, true); }
 void BM_ReferenceWriteToNewFile(benchmark::State& state) { reference(state, true); }
@@ -142,6 +155,12 @@ BENCHMARK(BM_ReferenceWriteToNull)->Apply(formats);
 BENCHMARK(BM_WriteImageFileToNewFile)->Apply(formats);
 BENCHMARK(BM_ReferenceWriteToNewFile)->Apply(formats);
 BENCHMARK(BM_WritePng)->Apply(pngChoices);
+BENCHMARK(BM_WriteImageFileBandedToNewFile)
+    ->ArgNames({"format", "size"})
+    ->Args({formatTiff8, 4096})
+    ->Args({formatBmp, 4096})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace vs::bench
