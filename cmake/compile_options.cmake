@@ -16,6 +16,10 @@ if(VIREOSCAN_SANITIZE)
                          -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(vireoscan_compile_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(VIREOSCAN_THREAD_SANITIZE)
+  target_compile_options(vireoscan_compile_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(vireoscan_compile_options INTERFACE -fsanitize=thread)
+endif()
 
 # Gives each named target the options above.
 function(vireoscan_target_options)

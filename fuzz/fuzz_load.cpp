@@ -1,6 +1,7 @@
 // Arbitrary bytes as a file: loaded as the converter loads it, then as the viewer does (with
 // the panel text and the first picture), then every frame's range scan, preset, rendering and
-// all four writers, and for the first frame the PNG writers and the thumbnail. Checks that a
+// all four writers, and for the first frame the PNG writers and the thumbnail. Frames of any
+// size are windowed and ranged in row bands on a pool of three lanes, as large ones are. Checks that a
 // refused file always says why and that every written file is as long as its header says.
 // Built twice: fuzz_load reads as by default, fuzz_load_all with every compression
 // (VIREOSCAN_FUZZ_ALL_COMPRESSIONS), so that every decoder is reached.
@@ -36,11 +37,13 @@ constexpr bool allCompressions = VIREOSCAN_FUZZ_ALL_COMPRESSIONS;
 struct Session {
     PatientLineHost host;
     std::unique_ptr<DecoderBundle> decoders = makeDecoderBundle(allCompressions);
+    BandPool bands{3};
     MemoryFile file;
     Viewer viewer;
 
     Session() {
         viewer.host = &host;
+        viewer.bands = &bands;
         viewer.decoders = decoders->decoders();
         viewer.currentDirectory = file.folder();
         viewer.currentFileName = file.name();
@@ -91,6 +94,9 @@ void writePngs(Viewer& v) {
     writeThumbnail(frameSource(v), v.dicom.image, 37, png, sink);
 }
 
+// The viewer's source windows every frame in bands, however small.
+void bandEveryFrame(Session& s) { frameSource(s.viewer).bandOn(&s.bands, 0); }
+
 void convertFrames(Session& s) {
     Viewer& v = s.viewer;
     v.batchMode = 1;
@@ -103,6 +109,7 @@ void convertFrames(Session& s) {
         if (spent > sampleBudget) break;
         v.currentFrame = f;
         if (framesAreCoded(v)) decodeCodedFrame(v);
+        bandEveryFrame(s);
         scanDataRange(v);
         if (v.window.dataMin > v.window.dataMax && v.dicom.image.compression != compressionJpeg)
             fail("range scan left an empty range");
@@ -167,6 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     s.host.showImageWindow();
     s.viewer.window.negative = true;
+    bandEveryFrame(s);
     renderFrame(s.viewer);
     convertFrames(s);
     return 0;
