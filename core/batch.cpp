@@ -37,6 +37,7 @@ ConversionSettings conversionSettingsOf(const Viewer& v) {
     settings.window = {v.window.windowLow, v.window.windowHigh};
     settings.negative = v.window.negative;
     settings.temporaries = v.temporaries;
+    settings.bands = v.bands;
     return settings;
 }
 

@@ -4,6 +4,7 @@
 // of n lanes keeps n - 1 threads, asleep between runs.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -23,6 +24,14 @@ public:
     BandPool& operator=(const BandPool&) = delete;
 
     unsigned lanes() const { return unsigned(threads_.size()) + 1; }
+
+    // How many bands to cut units (rows, samples) into: several a lane, so that a lane slowed
+    // by other work on its core is made up by the others, each of at least leastUnits units.
+    uint32_t bandsFor(uint32_t units, uint32_t leastUnits) const {
+        const uint32_t most = units / std::max(leastUnits, 1u);
+        return std::max(1u, std::min(most, bandsPerLane * lanes()));
+    }
+    static constexpr uint32_t bandsPerLane = 8;
 
     // Calls job(band) once for every band from 0 to bands - 1, on the pool's threads and the
     // calling one, and returns when all have returned. The bands of one run must write apart

@@ -67,7 +67,7 @@ public:
 
     SampleRange sampleRange(uint32_t frame) override {
         if (!decode(frame)) return nominalRange(decodedLayout(dicom_.image));
-        return samples().range(bands());
+        return samples().range(bands(), leastBandSamples());
     }
 
     const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) override {

@@ -11,8 +11,8 @@ WindowedFrame FrameSource::windowRows(uint32_t frame, const WindowMapping& m, ui
     rowCount = std::min(rowCount, firstRow < rows ? rows - firstRow : 0u);
     BandPool* pool = bands();
     if (!pool || rowCount < 2) return windowPrepared(firstRow, rowCount, dest, stride);
-    // More bands than lanes, so that a lane slowed by other work is made up by the others.
-    const uint32_t count = std::min(rowCount, 4 * pool->lanes());
+    // Each band writes its own rows of dest and reads what prepareWindowing left.
+    const uint32_t count = pool->bandsFor(rowCount, leastBandSamples() / image().columns);
     std::vector<WindowedFrame> parts(count);
     pool->run(count, [&](uint32_t band) {
         const uint32_t first = bandStart(rowCount, count, band);

@@ -85,6 +85,8 @@ protected:
     BandPool* bands() const {
         return bands_ && bands_->lanes() > 1 && image().pixelsPerFrame >= leastBandedPixels_ ? bands_ : nullptr;
     }
+    // The fewest samples a band takes: a sixty-fourth of the least banded frame.
+    uint32_t leastBandSamples() const { return leastBandedPixels_ / 64; }
 
     // The image whose frames the source reads.
     virtual const ImageState& image() const = 0;

@@ -207,7 +207,7 @@ private:
     }
 
     SampleRange rangeOfWords(const uint8_t* words, size_t first, uint32_t count, BandPool* pool) const {
-        return rangeInBands(count, pool, [&](uint32_t from, uint32_t n, SampleRange& range) {
+        return rangeInBands(count, pool, leastBandSamples(), [&](uint32_t from, uint32_t n, SampleRange& range) {
             widenByWords(dicom_.image, words + 2 * (first + from), n, range.low, range.high);
         });
     }

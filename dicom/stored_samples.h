@@ -38,8 +38,9 @@ class StoredSamples {
 public:
     StoredSamples(const ImageState& image, SampleBytes src, uint32_t first) : image_(image), src_(src), first_(first) {}
 
-    // The range of the frame's samples, read in bands on pool when there is one.
-    SampleRange range(BandPool* pool = nullptr) const;
+    // The range of the frame's samples, read in bands of at least leastBandSamples on pool
+    // when there is one.
+    SampleRange range(BandPool* pool = nullptr, uint32_t leastBandSamples = 0) const;
     // Rows firstRow .. firstRow + rowCount - 1 (cut at the last row) through table (the image's
     // window table, empty for depths mapped one by one) or the mapping m.
     WindowedFrame window(const std::vector<uint8_t>& table, const WindowMapping& m, uint32_t firstRow,

@@ -50,7 +50,7 @@ public:
 
     std::string unreadableReason(uint32_t) override { return ""; }
 
-    SampleRange sampleRange(uint32_t frame) override { return samples(frame).range(bands()); }
+    SampleRange sampleRange(uint32_t frame) override { return samples(frame).range(bands(), leastBandSamples()); }
 
     const uint8_t* storedWords(uint32_t frame, std::vector<uint8_t>& scratch) override {
         return samples(frame).words(scratch);
@@ -109,8 +109,8 @@ bool StoredSamples::inside() const {
 
 int32_t StoredSamples::value(uint32_t s) const { return signedValue(image_, storedWord(s)); }
 
-SampleRange StoredSamples::range(BandPool* pool) const {
-    return rangeInBands(image_.pixelsPerFrame, pool,
+SampleRange StoredSamples::range(BandPool* pool, uint32_t leastBandSamples) const {
+    return rangeInBands(image_.pixelsPerFrame, pool, leastBandSamples,
                         [this](uint32_t first, uint32_t count, SampleRange& range) { widen(first, count, range); });
 }
 

@@ -95,15 +95,16 @@ inline int32_t wordSampleValue(const ImageState& image, uint32_t word) {
 void widenByWords(const ImageState& image, const uint8_t* words, uint32_t count, int32_t& low, int32_t& high);
 
 // The range of count samples, found by rangeOf(first, n, range) widening range by samples
-// first .. first + n - 1: in bands on pool when there is one, else at once.
+// first .. first + n - 1: in bands of at least leastSamples on pool when there is one, else at
+// once.
 template <typename RangeOf>
-SampleRange rangeInBands(uint32_t count, BandPool* pool, RangeOf rangeOf) {
+SampleRange rangeInBands(uint32_t count, BandPool* pool, uint32_t leastSamples, RangeOf rangeOf) {
     SampleRange whole;
     if (!pool) {
         rangeOf(0, count, whole);
         return whole;
     }
-    const uint32_t bands = std::max(1u, std::min(count, 4 * pool->lanes()));
+    const uint32_t bands = pool->bandsFor(count, leastSamples);
     std::vector<SampleRange> parts(bands);
     pool->run(bands, [&](uint32_t band) {
         const uint32_t first = bandStart(count, bands, band);

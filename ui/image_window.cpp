@@ -105,7 +105,7 @@ void paintDisplay(const Viewer& v, QSize clientSize, int scrollX, int scrollY, Q
         }
     };
     if (!v.bands || int64_t(cw) * ch < bandedPaintPixels) return paintRows(0, ch);
-    const uint32_t bands = std::min<uint32_t>(uint32_t(ch), 4 * v.bands->lanes());
+    const uint32_t bands = v.bands->bandsFor(uint32_t(ch), uint32_t(bandedPaintPixels / 64 / cw));
     v.bands->run(bands, [&](uint32_t band) {
         paintRows(int(bandStart(uint32_t(ch), bands, band)), int(bandStart(uint32_t(ch), bands, band + 1)));
     });
