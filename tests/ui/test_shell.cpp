@@ -88,7 +88,6 @@ private slots:
         QCOMPARE(client().width(), 160);
     }
 
-    // Whatever the image's width, the automatic zoom shows all of it without scrolling.
     void paintedPictureIsTheNearestBufferPixelAtEveryZoomScrollAndBandCount() {
         // Each client pixel shows the buffer pixel under it (white outside the buffer's rows and
         // stride, black in a last row no rendering reached), on the window thread alone and in
@@ -128,6 +127,7 @@ private slots:
                     }
     }
 
+    // Whatever the image's width, the automatic zoom shows all of it without scrolling.
     void automaticZoomShowsTheWholeImage() {
         w_->start();
         for (uint16_t columns = 96; columns <= 400; columns += 4) {
