@@ -65,6 +65,7 @@ public:
                 writeFrame(worker, file, lock);
             } else {
                 const size_t index = next_++;
+                ++reading_;
                 lock.unlock();
                 OpenedFile opened = worker.converter.open(paths_[index], reading);
                 lock.lock();
@@ -100,8 +101,9 @@ private:
     // Whether a new file may be read: one is left, and it is within reach of the commit.
     bool fileClaimable() const { return next_ < paths_.size() && next_ < committed_ + lookAhead_; }
 
-    // Every file claimed and every frame too: nothing is left for this worker.
-    bool over() { return next_ >= paths_.size() && framesLeft() == open_.end(); }
+    // Every file claimed and read, and every frame claimed too: nothing is left for this
+    // worker. A file still being read will open its frames to every worker.
+    bool over() { return next_ >= paths_.size() && reading_ == 0 && framesLeft() == open_.end(); }
 
     // Writes the next frame of file, through the worker's source over it (made when the worker
     // comes to the file). Called and returns with the lock held.
@@ -142,6 +144,7 @@ private:
         open.frames = opened.dicom ? opened.dicom->image.frameCount : 0;
         open.outcome.frames.resize(open.frames);
         open.file = std::move(opened);
+        --reading_;
         if (open.frames == 0) finish(worker, file);
         changed_.notify_all();
     }
@@ -178,6 +181,7 @@ private:
     std::condition_variable changed_;
     std::atomic<bool> stop_ = false;
     size_t next_ = 0;       // the next file to claim
+    size_t reading_ = 0;    // files claimed and being read
     size_t committed_ = 0;  // files before this one are committed
     size_t done_ = 0;       // files taken by the commit
     OpenFiles open_;
