@@ -180,8 +180,10 @@ CodedData findCodedData(Bytes b, uint32_t components) {
             coded.parts.push_back(b.subspan(at));
             break;
         }
-        const uint64_t length = be32(b, at + 6);  // Psot; 0 for a last tile-part running to the end
-        const size_t end = length == 0 || length > b.size() - at ? b.size() : at + size_t(length);
+        // Psot, the tile-part's length; 0 for a last tile-part running to the end-of-codestream
+        // marker, which OpenJPEG takes to be the last two bytes.
+        const uint64_t length = be32(b, at + 6);
+        const size_t end = length == 0 ? b.size() - 2 : length > b.size() - at ? b.size() : at + size_t(length);
         const size_t data = skipSegmentsTo(b, at + tilePartHeader, end, startOfData, components, coded);
         if (data == end) {
             coded.parts.push_back(b.subspan(at));

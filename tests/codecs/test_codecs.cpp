@@ -3,6 +3,7 @@
 // on damaged copies of a few of them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -105,11 +106,20 @@ TEST(SampleDecoders, DecodeEveryCaseToItsTruth) {
 // range holds them: an item header and a pad byte; zeros before a JPEG-LS end-of-image marker.
 TEST(SampleDecoders, BytesAroundTheCodestreamAreTolerated) {
     const std::vector<uint8_t> itemHeader = {0xFE, 0xFF, 0x00, 0xE0, 0x10, 0x00, 0x00, 0x00, 0x00};
+    const std::vector<uint8_t> tilePartStart = {0xFF, 0x90, 0x00, 0x0A};
     for (const char* name : {"jls_12s_37x23", "j2k_12s_37x23", "htj2k_12s_37x23", "jls_16u_512x512"}) {
         const Case& c = cases().at(name);
         std::vector<uint8_t> padded = c.stream;
         padded.insert(padded.end(), itemHeader.begin(), itemHeader.end());
         EXPECT_EQ(verdict(*decoderFor(c.kind), c, padded), "") << name << " with an item header after it";
+    }
+    // A last tile-part whose length is left 0 runs to the end-of-codestream marker.
+    for (const char* name : {"j2k_12s_37x23", "htj2k_12s_37x23"}) {
+        Case open = cases().at(name);
+        const auto tilePart = std::search(open.stream.begin(), open.stream.end(), tilePartStart.begin(), tilePartStart.end());
+        ASSERT_NE(tilePart, open.stream.end()) << name;
+        std::fill(tilePart + 6, tilePart + 10, 0);
+        EXPECT_EQ(verdict(*decoderFor(open.kind), open, open.stream), "") << name << " with a tile-part length of 0";
     }
     Case c = cases().at("jls_8u_37x23");
     ASSERT_EQ(c.stream.end()[-2], 0xFF);
