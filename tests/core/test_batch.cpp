@@ -39,9 +39,6 @@ TEST(Batch, CountsReportsAndQuestions) {
     const std::string text = dir.write("notes.txt", Bytes(1000, 'x'));
     const std::string nine = dir.write("nine", framesImage(9));
     const std::string a = dir.write("a", framesImage(1));
-    const Bytes good = testing::encodeJpegGrey(Bytes(64, 77), 8, 8);
-    const std::string jpeg = dir.write("cine", testing::encapsulatedImage(testing::uidJpegBaseline, 8, 8, 8,
-                                                                           {good, testing::relabelAsLossless(good), good}));
     const std::string one = dir.write("one", framesImage(1));
     const std::string missing = (dir.path() / "missing").string();
     const struct {
@@ -74,9 +71,6 @@ TEST(Batch, CountsReportsAndQuestions) {
         {{ten}, formatRaw, {MessageAnswer::ok, MessageAnswer::cancel}, (dir.path() / "missing").string(), {1, 0, 2, true}, 1,
          {"Error: Can't create file '" + (dir.path() / "missing" / "ten.dcm.00.RAW").string() +
           "'!\nMake sure the disk is not write protected."}},
-        // A JPEG frame that cannot be decoded is not written, and counts.
-        {{jpeg}, formatTiff8, {}, "", {1, 2, 1, false}, 1,
-         {"Error: Frame 2 of 3 in '" + jpeg + "' cannot be decoded!\nlibjpeg-turbo: Unsupported JPEG process: SOF type 0xc3"}},
     };
     for (const auto& run : runs) {
         testing::TestViewer t;
@@ -95,8 +89,6 @@ TEST(Batch, CountsReportsAndQuestions) {
     }
     EXPECT_TRUE(fs::exists(dir.path() / "ten.dcm.09.BMP"));
     EXPECT_FALSE(fs::exists(dir.path() / "a.BMP"));
-    EXPECT_FALSE(fs::exists(dir.path() / "cine.1.TIF"));
-    EXPECT_TRUE(fs::exists(dir.path() / "cine.2.TIF"));
     EXPECT_EQ(batchReportText({3, 1, 0, true}), "Successfully processed 1 image(s) out of 3 file(s).");
 }
 
@@ -131,7 +123,6 @@ TEST(Batch, EachFileIsWindowedWithItsOwnValues) {
         runBatch(t.v, {inverted}, {(t.dir.path() / "out").string()});
         EXPECT_EQ(tiffPixels(t.dir.path() / "out" / "ct3.TIF"), negative ? Bytes({0, 0, 255, 255}) : Bytes({255, 255, 0, 0}));
     }
-    t.v.window.negative = false;
 
     // Relative paths are taken from where the run starts.
     fs::create_directories(t.dir.path() / "x");
