@@ -10,8 +10,6 @@
 #include <QSignalSpy>
 #include <QSlider>
 
-#include <algorithm>
-
 #include "core/loader.h"
 #include "tests/ui/world.h"
 #include "ui/image_window.h"
@@ -311,16 +309,12 @@ private slots:
         save({});  // a cancel leaves both file commands available
         QVERIFY(w_->menu().saveImageAs->isEnabled() && w_->menu().batchConversion->isEnabled());
 
-        // A lossless JPEG frame the decoder refuses: one box names the decoder, the frame paints
-        // blank instead of the file before, the Image line says why, and saving writes nothing.
+        // A lossless JPEG frame the decoder refuses: its box is captioned for the decoder, and
+        // saving writes nothing. (The blank picture and the Image line: the viewer's tests.)
         w_->writeBytes("l.dcm", vs::testing::losslessCine({false}));
         app().mainWindow->dropPaths({w_->path("l.dcm")});
         QTRY_COMPARE(w_->shown(), QStringLiteral("l.dcm"));
         QCOMPARE(w_->messages.back().caption, QStringLiteral("debug"));
-        QVERIFY(w_->messages.back().text.startsWith("JPEG decoder error "));
-        QVERIFY(w_->line(PanelLine::image).endsWith("Jpeg  <JPEG frame cannot be decoded>"));
-        QVERIFY(std::all_of(viewer().display.begin(), viewer().display.begin() + 8 * viewer().window.displayStride,
-                            [](uint8_t b) { return b == 0; }));
         QVERIFY(save("l.bmp").startsWith("Error: Frame 1 of 1 in '" + w_->path("l.dcm")));
         QVERIFY(!QFile::exists(w_->path("l.bmp")));
     }
