@@ -129,13 +129,10 @@ TEST(Viewer, ContrastCommandsAndAutomaticWindowing) {
                             .rescaleIntercept = -1024, .rescaleSlope = 1, .windowCenter = "40", .windowWidth = "400"};
     testing::TestViewer t;
     ASSERT_EQ(t.load("ct.dcm", makeImage(ct)), LoadResult::loaded);
-    // With automatic windowing every preset moves the check mark, sets its window (in stored
-    // values: Hounsfield units + 1024) and renders once.
+    // With automatic windowing a preset moves the check mark, sets its window (in stored values:
+    // Hounsfield units + 1024; each preset's window is the windowing tests') and renders once.
     const struct { uint16_t preset; Window window; } presets[] = {
-        {presetContrastStretch, {-2000, 3000}}, {presetStoredSettings, {864, 1264}}, {presetCtLung, {-76, 1174}},
-        {presetCtBone, {324, 2824}},            {presetCtChest, {889, 1249}},        {presetCtSoftTissue, {924, 1274}},
-        {presetCtBrain, {1024, 1114}},
-    };
+        {presetContrastStretch, {-2000, 3000}}, {presetStoredSettings, {864, 1264}}, {presetCtBrain, {1024, 1114}}};
     for (const auto& p : presets) {
         t.host.effects.clear();
         choosePreset(t.v, p.preset);
