@@ -134,8 +134,7 @@ TEST(DamagedFiles, EveryCompressionCutAndOverwritten) {
         checkDamaged(testing::readFile(file), seed++, seen);
     }
     for (const Variant& saved : savedInputs("load_all")) {
-        SCOPED_TRACE(saved.label);
-        check(saved, seen);
+        SCOPED_TRACE(saved.label);  // each undamaged: SavedFuzzFindings
         checkDamaged(saved.bytes, seed++, seen);
     }
     EXPECT_GT(seen.loaded, 50);
