@@ -51,12 +51,8 @@ std::map<std::string, std::string> folderContents(const fs::path& folder) {
 
 TEST(Converter, InfoOptionsOutputsAndExitStatus) {
     testing::TempDir dir;
-    testing::ImageRecipe recipe;
-    recipe.rows = 64;
-    recipe.columns = 32;
-    recipe.patientName = "Roe^Richard";
-    recipe.studyDate = "20230101";
-    recipe.pixelSpacing = "0.25\\0.25";
+    testing::ImageRecipe recipe{.rows = 64, .columns = 32, .patientName = "Roe^Richard", .studyDate = "20230101",
+                                .pixelSpacing = "0.25\\0.25"};
     const std::string image = dir.write("img", testing::makeImage(recipe));
     const std::string junk = dir.write("junk", Bytes(500, 'j'));
     const std::string cine = dir.write("cine", testing::losslessCine({true, false, true}));
@@ -206,10 +202,7 @@ TEST(Converter, ThumbnailSizesAndRefusals) {
     // A thumbnail fits SIZE x SIZE, is never scaled up and shows the middle frame; anything
     // else is a usage error (2) or, for an input or output that fails, 1 with nothing left.
     testing::TempDir dir;
-    testing::ImageRecipe recipe;
-    recipe.rows = 64;
-    recipe.columns = 32;
-    const std::string image = dir.write("img", testing::makeImage(recipe));
+    const std::string image = dir.write("img", testing::makeImage({.rows = 64, .columns = 32}));
     const std::string junk = dir.write("junk", Bytes(500, 'j'));
     const std::string middleBad = dir.write("bad", testing::losslessCine({true, false, true}));
     const std::string middleGood = dir.write("good", testing::losslessCine({false, true}));
@@ -325,9 +318,7 @@ TEST(Converter, AnInterruptedRunLeavesNoPartialOutput) {
     // workers had written ahead is removed; the existing output is kept; nothing half-written
     // or hidden is left.
     testing::TempDir dir;
-    testing::ImageRecipe recipe;
-    recipe.rows = recipe.columns = 512;
-    recipe.frames = 4;
+    const testing::ImageRecipe recipe{.rows = 512, .columns = 512, .frames = 4};
     std::vector<std::string> arguments = {VIREOSCAN_CONVERT, "-q", "-j", "2", "-f", "tiff16", "-o", "OUT"};
     for (const char* name : {"first.dcm", "a.dcm", "b.dcm", "c.dcm", "d.dcm", "e.dcm"})
         arguments.push_back(dir.write(name, testing::makeImage(recipe)));

@@ -139,9 +139,8 @@ private slots:
         for (const char* name : {"UPPER.DCM", "noext", "scan.ima", "notes.txt", "x.dcm.bak"})
             w->write(name, sized(16, 16, 1, "Other^File"));
         QVERIFY(QDir(w->dir.path()).mkdir("series"));
-        w->write("series/s1.dcm", sized(16, 16, 1, "S^One", "30"));
-        w->write("series/s2.dcm", sized(16, 16, 1, "S^Two", "20"));
-        w->write("series/s3.dcm", sized(16, 16, 1, "S^Three", "10"));
+        for (int i = 1; i <= 3; ++i)  // instance numbers 30, 20, 10
+            w->write(QString("series/s%1.dcm").arg(i), sized(16, 16, 1, "S^S", std::to_string(40 - 10 * i)));
         threeImagesFrom("a.dcm");
         QComboBox* types = w->dialog()->fileTypeList();
         QCOMPARE(w->entries().size(), 8);
