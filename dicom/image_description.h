@@ -43,9 +43,8 @@ struct ImageDescription {
     DescribedValues values;
 };
 
-// Appended to the Image line when the JPEG frame shown cannot be decoded.
-inline constexpr const char* undecodableFrameNote = "<JPEG frame cannot be decoded>";
-// The same for a frame of codec (codecOf): "<JPEG-LS frame cannot be decoded>".
+// Appended to the Image line when the frame shown, of codec (codecOf), cannot be decoded:
+// "<JPEG frame cannot be decoded>", "<JPEG-LS frame cannot be decoded>".
 std::string undecodableFrameNoteOf(const char* codec);
 
 // The lines of the file; frames reads it, to tell on the Image line when the frame shown
